@@ -1,0 +1,6 @@
+#include "ffmpegexec.h"
+
+int main(int argc, char **argv)
+{
+    return FFmpegExec(argc, argv);
+}

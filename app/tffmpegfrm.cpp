@@ -1,0 +1,513 @@
+#include "tffmpegfrm.h"
+
+#include "errordisplay.h"
+#include "tffmpegfunc.h"
+#include "tjvcombobox.h"
+#include "tjvcreateprocess.h"
+#include "tjvtimer.h"
+#include "tjvtrayicon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+TFFmpegFrm *FFmpegFrm = nullptr;
+
+namespace {
+
+constexpr int ImageRole = Qt::UserRole + 1;
+
+// Draws the grid lines of a report-style list.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+QTreeWidget *reportList(QWidget *parent, const char *name, QRect geometry)
+{
+    auto *list = new QTreeWidget(parent);
+    list->setObjectName(QLatin1String(name));
+    list->setGeometry(geometry);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setIconSize(QSize(16, 16));
+    list->setItemDelegate(new GridDelegate(list));
+    return list;
+}
+
+QLineEdit *edit(QWidget *parent, const char *name, QRect geometry, bool readOnly)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setGeometry(geometry);
+    e->setReadOnly(readOnly);
+    return e;
+}
+
+QToolButton *speedButton(QWidget *parent, const char *name, QRect geometry, const QString &glyph,
+                         const QString &tip)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoRaise(true);
+    button->setIcon(QIcon(TImageList::render(glyph, QSize(16, 16))));
+    // The tip text is kept but not shown as a tooltip on these two buttons.
+    button->setAccessibleName(tip);
+    return button;
+}
+
+} // namespace
+
+TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
+{
+    if (!FFmpegFrm)
+        FFmpegFrm = this;
+
+    setObjectName(QStringLiteral("FFmpegFrm"));
+    setWindowTitle(QStringLiteral("Halvora"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(852, 525);
+    QFont windowFont = QApplication::font();
+    windowFont.setPointSize(8);
+    setFont(windowFont);
+    setWindowIcon(QIcon(TImageList::render(QStringLiteral(":/images/halvora.svg"), QSize(64, 64))));
+
+    createComponents();
+    createToolBar();
+    createFileList();
+    createOutputBox();
+    createPages();
+    createInformationPanel();
+
+    JvEditCmdMsg = edit(this, "JvEditCmdMsg", QRect(0, height() - 21, width(), 21), true);
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    // The icon is up from here to the window's destruction.
+    JvTrayIcon->setActive(true);
+}
+
+TFFmpegFrm::~TFFmpegFrm()
+{
+    if (FFmpegFrm == this)
+        FFmpegFrm = nullptr;
+}
+
+void TFFmpegFrm::createComponents()
+{
+    OpenDialog1 = new QFileDialog(this, QStringLiteral("Add video files"));
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setNameFilters({
+        QStringLiteral("all video files (*.mp4 *.asf *.avi *.qt *.vob *.mov *.flv *.mpq *.wmv *.3gp *.3g2 *.rm *.rmvb)"),
+        QStringLiteral("mp4 video file (*.mp4)"),
+        QStringLiteral("asf video file (*.asf)"),
+        QStringLiteral("avi video file (*.avi)"),
+        QStringLiteral("qt video file (*.qt)"),
+        QStringLiteral("vob video file (*.vob)"),
+        QStringLiteral("rm video file (*.rm)"),
+        QStringLiteral("rmvb video file (*.rmvb)"),
+        QStringLiteral("flv video file (*.flv)"),
+        QStringLiteral("mov video file (*.mov)"),
+        QStringLiteral("mpq video file (*.mpq)"),
+        QStringLiteral("wmv video file (*.wmv)"),
+        QStringLiteral("3gp video file (*.3gp)"),
+        QStringLiteral("3g2 video file (*.3g2)"),
+    });
+
+    JvCreateProcess = new TJvCreateProcess(this);
+    JvCreateProcess->setObjectName(QStringLiteral("JvCreateProcess"));
+    JvCreateProcess->StartupInfo.DefaultSize = false;
+    JvCreateProcess->StartupInfo.ShowWindow = TJvCPSShowWindow::swHide;
+    JvCreateProcess->StartupInfo.DefaultWindowState = false;
+    JvCreateProcess->ConsoleOptions =
+        unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
+    JvCreateProcess->OnRead = [this](TJvCreateProcess *sender, const QByteArray &s, bool startsOnNewLine) {
+        JvCreateProcessRead(sender, s, startsOnNewLine);
+    };
+    JvCreateProcess->OnTerminate = [this](TJvCreateProcess *sender, std::uint32_t exitCode) {
+        JvCreateProcessTerminate(sender, exitCode);
+    };
+
+    JvPopupMenu = new QMenu(this);
+    JvPopupMenu->setObjectName(QStringLiteral("JvPopupMenu"));
+    OpenHalvora1 = JvPopupMenu->addAction(ImageList.icon(17), QStringLiteral("Open Halvora"));
+    OpenHalvora1->setObjectName(QStringLiteral("OpenHalvora1"));
+    N1 = JvPopupMenu->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    Quit1 = JvPopupMenu->addAction(ImageList.icon(4), QStringLiteral("Quit"));
+    Quit1->setObjectName(QStringLiteral("Quit1"));
+    connect(OpenHalvora1, &QAction::triggered, this, &TFFmpegFrm::OpenHalvora1Click);
+    connect(Quit1, &QAction::triggered, this, &TFFmpegFrm::Quit1Click);
+
+    JvTrayIcon = new TJvTrayIcon(this, ImageList);
+    JvTrayIcon->setObjectName(QStringLiteral("JvTrayIcon"));
+    JvTrayIcon->setIconIndex(15);
+    JvTrayIcon->Hint = QStringLiteral("Halvora");
+    JvTrayIcon->PopupMenu = JvPopupMenu;
+    JvTrayIcon->OnClick = [this](TJvTrayIcon *, Qt::MouseButton button) { JvTrayIconClick(button); };
+
+    JvTimer = new TJvTimer(this);
+    JvTimer->setObjectName(QStringLiteral("JvTimer"));
+    JvTimer->OnTimer = [this](TJvTimer *) { JvTimerTimer(); };
+}
+
+QToolButton *TFFmpegFrm::addToolButton(const char *name, const QString &caption, int image, const QString &tip)
+{
+    auto *button = new QToolButton(JvToolBar);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setIcon(ImageList.icon(image));
+    button->setToolTip(tip);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(46, 36);
+    JvToolBar->addWidget(button);
+    return button;
+}
+
+QAction *TFFmpegFrm::addSeparator(const char *name)
+{
+    QAction *separator = JvToolBar->addSeparator();
+    separator->setObjectName(QLatin1String(name));
+    return separator;
+}
+
+void TFFmpegFrm::createToolBar()
+{
+    JvCoolBar = new QFrame(this);
+    JvCoolBar->setObjectName(QStringLiteral("JvCoolBar"));
+    JvCoolBar->setGeometry(0, 0, 852, 40);
+    JvCoolBar->setFrameShape(QFrame::StyledPanel);
+
+    JvToolBar = new QToolBar(JvCoolBar);
+    JvToolBar->setObjectName(QStringLiteral("JvToolBar"));
+    JvToolBar->setGeometry(9, 0, 835, 36);
+    JvToolBar->setIconSize(QSize(16, 16));
+    JvToolBar->setMovable(false);
+    JvToolBar->setFloatable(false);
+
+    AddFileBtn = addToolButton("AddFileBtn", QStringLiteral("Add"), 0, QStringLiteral("Add video file"));
+    DelFileBtn = addToolButton("DelFileBtn", QStringLiteral("Delete"), 1, QStringLiteral("Delete video file"));
+    ClearFileBtn = addToolButton("ClearFileBtn", QStringLiteral("Clear"), 2, QStringLiteral("Clear all video files"));
+    ToolButton4 = addSeparator("ToolButton4");
+    ConvFileBtn = addToolButton("ConvFileBtn", QStringLiteral("Convert"), 3, QStringLiteral("Convert video files"));
+    StopConvBtn = addToolButton("StopConvBtn", QStringLiteral("Stop"), 12, QStringLiteral("Stop video file conversion"));
+    ToolButton3 = addSeparator("ToolButton3");
+    PlayBtn = addToolButton("PlayBtn", QStringLiteral("Play"), 5, QStringLiteral("Play video file"));
+    ToolButton6 = addSeparator("ToolButton6");
+    HttpBtn = addToolButton("HttpBtn", QStringLiteral("Http"), 18, QStringLiteral("Software homepage"));
+    ToolButton7 = addSeparator("ToolButton7");
+    QuitBtn = addToolButton("QuitBtn", QStringLiteral("Quit"), 4, QStringLiteral("Quit"));
+
+    connect(AddFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::AddFileBtnClick);
+    connect(DelFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::DelFileBtnClick);
+    connect(ClearFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::ClearFileBtnClick);
+    connect(ConvFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::ConvFileBtnClick);
+    connect(StopConvBtn, &QToolButton::clicked, this, &TFFmpegFrm::StopConvBtnClick);
+    connect(PlayBtn, &QToolButton::clicked, this, &TFFmpegFrm::PlayBtnClick);
+    connect(HttpBtn, &QToolButton::clicked, this, &TFFmpegFrm::HttpBtnClick);
+    connect(QuitBtn, &QToolButton::clicked, this, &TFFmpegFrm::QuitBtnClick);
+}
+
+void TFFmpegFrm::createFileList()
+{
+    FileListView = reportList(this, "FileListView", QRect(5, 45, 593, 294));
+    FileListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FileListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    FileListView->setHeaderLabels({QStringLiteral("Video Files"), QStringLiteral("File Types"),
+                                   QStringLiteral("File Size"), QStringLiteral("Playing Time"),
+                                   QStringLiteral("Percent")});
+    const int widths[] = {310, 65, 70, 80, 60};
+    for (int column = 0; column < 5; ++column)
+        FileListView->setColumnWidth(column, widths[column]);
+    connect(FileListView, &QTreeWidget::itemClicked, this, &TFFmpegFrm::FileListViewClick);
+}
+
+void TFFmpegFrm::createOutputBox()
+{
+    JvGroupBox = new QGroupBox(QStringLiteral("Output Directory"), this);
+    JvGroupBox->setObjectName(QStringLiteral("JvGroupBox"));
+    JvGroupBox->setGeometry(5, 345, 593, 54);
+
+    JvEditDir = edit(JvGroupBox, "JvEditDir", QRect(9, 20, 504, 21), true);
+    JvEditNumb = edit(JvGroupBox, "JvEditNumb", QRect(484, 12, 33, 21), false);
+    JvEditNumb->setText(QStringLiteral("-1"));
+    JvEditNumb->hide();
+    JvBtnSltDir = speedButton(JvGroupBox, "JvBtnSltDir", QRect(523, 18, 25, 25),
+                              QStringLiteral(":/images/folder_choose.svg"), QStringLiteral("Choose output directory"));
+    JvBtnOpenDir = speedButton(JvGroupBox, "JvBtnOpenDir", QRect(558, 18, 25, 25),
+                               QStringLiteral(":/images/folder_open.svg"), QStringLiteral("Open output directory"));
+
+    connect(JvEditNumb, &QLineEdit::textChanged, this, &TFFmpegFrm::JvEditNumbChange);
+    connect(JvBtnSltDir, &QToolButton::clicked, this, &TFFmpegFrm::JvBtnSltDirClick);
+    connect(JvBtnOpenDir, &QToolButton::clicked, this, &TFFmpegFrm::JvBtnOpenDirClick);
+}
+
+QLabel *TFFmpegFrm::addLabel(QWidget *page, const char *name, const QString &caption, QPoint pos, int selectorLeft)
+{
+    auto *label = new QLabel(caption, page);
+    label->setObjectName(QLatin1String(name));
+    // The layout was drawn for a narrow font: where the desktop's font is
+    // wider, the caption is narrowed to stay clear of its selector.
+    const int room = selectorLeft - pos.x() - 3;
+    const int needed = label->fontMetrics().horizontalAdvance(caption);
+    if (needed > room) {
+        QFont narrow = label->font();
+        narrow.setStretch(qMax(50, room * 100 / needed - 2));
+        label->setFont(narrow);
+    }
+    label->setGeometry(pos.x(), pos.y(), room, label->sizeHint().height());
+    return label;
+}
+
+TJvComboBox *TFFmpegFrm::addSelector(QWidget *page, const char *name, int tag, QPoint pos,
+                                     void (TFFmpegFrm::*handler)())
+{
+    auto *selector = new TJvComboBox(tag, page);
+    selector->setObjectName(QLatin1String(name));
+    selector->setGeometry(pos.x(), pos.y(), 115, 21);
+    // Picking an entry and typing change the choice; setting it from code does not.
+    connect(selector, &QComboBox::activated, this, handler);
+    connect(selector->lineEdit(), &QLineEdit::textEdited, this, handler);
+    return selector;
+}
+
+void TFFmpegFrm::createPages()
+{
+    JvPageControl = new QTabWidget(this);
+    JvPageControl->setObjectName(QStringLiteral("JvPageControl"));
+    JvPageControl->setGeometry(5, 408, 593, 93);
+    JvPageControl->setIconSize(QSize(16, 16));
+
+    TabSheet1 = new QWidget(JvPageControl);
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    JvLabel1 = addLabel(TabSheet1, "JvLabel1", QStringLiteral("Video Codec"), {5, 9}, 72);
+    JvCmbVdo1 = addSelector(TabSheet1, "JvCmbVdo1", 1, {72, 6}, &TFFmpegFrm::JvCmbVdo1Change);
+    JvLabel2 = addLabel(TabSheet1, "JvLabel2", QStringLiteral("Video Bitrate"), {196, 9}, 265);
+    JvCmbVdo2 = addSelector(TabSheet1, "JvCmbVdo2", 2, {265, 6}, &TFFmpegFrm::JvCmbVdo2Change);
+    JvLabel3 = addLabel(TabSheet1, "JvLabel3", QStringLiteral("Video Size"), {390, 9}, 445);
+    JvCmbVdo3 = addSelector(TabSheet1, "JvCmbVdo3", 3, {445, 6}, &TFFmpegFrm::JvCmbVdo3Change);
+    JvLabel4 = addLabel(TabSheet1, "JvLabel4", QStringLiteral("Video Frame Rate"), {5, 39}, 97);
+    JvCmbVdo4 = addSelector(TabSheet1, "JvCmbVdo4", 4, {97, 35}, &TFFmpegFrm::JvCmbVdo4Change);
+    JvLabel5 = addLabel(TabSheet1, "JvLabel5", QStringLiteral("Width Ratio"), {221, 39}, 284);
+    JvCmbVdo5 = addSelector(TabSheet1, "JvCmbVdo5", 5, {284, 35}, &TFFmpegFrm::JvCmbVdo5Change);
+
+    TabSheet2 = new QWidget(JvPageControl);
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    JvLabel6 = addLabel(TabSheet2, "JvLabel6", QStringLiteral("Audio Codec"), {5, 9}, 72);
+    JvCmbAdo1 = addSelector(TabSheet2, "JvCmbAdo1", 6, {72, 6}, &TFFmpegFrm::JvCmbAdo1Change);
+    JvLabel7 = addLabel(TabSheet2, "JvLabel7", QStringLiteral("Audio Bitrate"), {196, 9}, 265);
+    JvCmbAdo2 = addSelector(TabSheet2, "JvCmbAdo2", 7, {265, 6}, &TFFmpegFrm::JvCmbAdo2Change);
+    JvLabel8 = addLabel(TabSheet2, "JvLabel8", QStringLiteral("Audio Channel"), {390, 9}, 466);
+    JvCmbAdo3 = addSelector(TabSheet2, "JvCmbAdo3", 8, {466, 6}, &TFFmpegFrm::JvCmbAdo3Change);
+    JvLabel9 = addLabel(TabSheet2, "JvLabel9", QStringLiteral("Sampling Frequency"), {5, 39}, 107);
+    JvCmbAdo4 = addSelector(TabSheet2, "JvCmbAdo4", 9, {107, 35}, &TFFmpegFrm::JvCmbAdo4Change);
+
+    TabSheet3 = new QWidget(JvPageControl);
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    JvCheckBox = new QCheckBox(QStringLiteral("Shut down the computer after the conversion is completed"), TabSheet3);
+    JvCheckBox->setObjectName(QStringLiteral("JvCheckBox"));
+    JvCheckBox->setGeometry(5, 22, 302, 17);
+
+    JvPageControl->addTab(TabSheet1, ImageList.icon(5), QStringLiteral("Video Output Parameters"));
+    JvPageControl->addTab(TabSheet2, ImageList.icon(9), QStringLiteral("Audio Output Parameters"));
+    JvPageControl->addTab(TabSheet3, ImageList.icon(13), QStringLiteral("Other Settings"));
+    JvPageControl->setCurrentIndex(0);
+}
+
+void TFFmpegFrm::createInformationPanel()
+{
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(602, 45, 245, 172);
+    Image1->setPixmap(TImageList::render(QStringLiteral(":/images/banner.svg"), QSize(245, 172)));
+
+    MsgListView = reportList(this, "MsgListView", QRect(602, 222, 245, 278));
+    MsgListView->setColumnCount(2);
+    MsgListView->setHeaderHidden(true);
+    MsgListView->setColumnWidth(0, 120);
+    MsgListView->setColumnWidth(1, 120);
+    MsgListView->setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void TFFmpegFrm::setItemImage(QTreeWidgetItem *item, int index) const
+{
+    item->setData(0, ImageRole, index);
+    item->setIcon(0, ImageList.icon(index));
+}
+
+int TFFmpegFrm::itemImage(const QTreeWidgetItem *item)
+{
+    const QVariant index = item->data(0, ImageRole);
+    return index.isValid() ? index.toInt() : -1;
+}
+
+// Event handlers: each builds one controller for its operation and hands an
+// error that leaves it to the default error display.
+
+void TFFmpegFrm::AddFileBtnClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().AddVideoFile(); });
+}
+
+void TFFmpegFrm::DelFileBtnClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().DeleteVideoFile(); });
+}
+
+void TFFmpegFrm::ClearFileBtnClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().ClearVideoFiles(); });
+}
+
+void TFFmpegFrm::ConvFileBtnClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().StartConversion(); });
+}
+
+void TFFmpegFrm::StopConvBtnClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().StopConversion(); });
+}
+
+void TFFmpegFrm::PlayBtnClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().PlayVideoFile(); });
+}
+
+void TFFmpegFrm::HttpBtnClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().OpenHomePage(); });
+}
+
+void TFFmpegFrm::QuitBtnClick()
+{
+    close();
+}
+
+void TFFmpegFrm::FileListViewClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().SelectVideoFile(); });
+}
+
+void TFFmpegFrm::JvBtnSltDirClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().ChooseOutputDir(); });
+}
+
+void TFFmpegFrm::JvBtnOpenDirClick()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().OpenOutputDir(); });
+}
+
+void TFFmpegFrm::selectorChange(TJvComboBox *selector)
+{
+    ErrorDisplay::runHandler([selector] { TFFmpegFunc().SaveSelection(selector); });
+}
+
+void TFFmpegFrm::JvCmbVdo1Change() { selectorChange(JvCmbVdo1); }
+void TFFmpegFrm::JvCmbVdo2Change() { selectorChange(JvCmbVdo2); }
+void TFFmpegFrm::JvCmbVdo3Change() { selectorChange(JvCmbVdo3); }
+void TFFmpegFrm::JvCmbVdo4Change() { selectorChange(JvCmbVdo4); }
+void TFFmpegFrm::JvCmbVdo5Change() { selectorChange(JvCmbVdo5); }
+void TFFmpegFrm::JvCmbAdo1Change() { selectorChange(JvCmbAdo1); }
+void TFFmpegFrm::JvCmbAdo2Change() { selectorChange(JvCmbAdo2); }
+void TFFmpegFrm::JvCmbAdo3Change() { selectorChange(JvCmbAdo3); }
+void TFFmpegFrm::JvCmbAdo4Change() { selectorChange(JvCmbAdo4); }
+
+void TFFmpegFrm::JvEditNumbChange()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().StartCurrentItem(); });
+}
+
+void TFFmpegFrm::JvCreateProcessRead(TJvCreateProcess *, const QByteArray &S, bool)
+{
+    TFFmpegFunc().HandleProgressLine(S);
+}
+
+void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t)
+{
+}
+
+void TFFmpegFrm::JvTimerTimer()
+{
+    TFFmpegFunc().BlinkTrayIcon();
+}
+
+void TFFmpegFrm::JvTrayIconClick(Qt::MouseButton Button)
+{
+    if (Button == Qt::LeftButton)
+        JvTrayIcon->RestoreFromTray();
+}
+
+void TFFmpegFrm::OpenHalvora1Click()
+{
+    JvTrayIcon->RestoreFromTray();
+}
+
+void TFFmpegFrm::Quit1Click()
+{
+    close();
+}
+
+void TFFmpegFrm::FormShow()
+{
+    ErrorDisplay::runHandler([] {
+        TFFmpegFunc func;
+        func.FillSelectors();
+        func.LoadOutputDir();
+    });
+}
+
+void TFFmpegFrm::FormClose()
+{
+    ErrorDisplay::runHandler([] { TFFmpegFunc().StopOnClose(); });
+}
+
+void TFFmpegFrm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Only the first show loads the settings; restoring from the tray does not.
+    if (!std::exchange(m_shown, true))
+        FormShow();
+}
+
+void TFFmpegFrm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+    // Closing the main window ends the program, also when it is hidden in the tray.
+    if (FFmpegFrm == this)
+        QCoreApplication::quit();
+}

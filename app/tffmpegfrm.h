@@ -1,0 +1,140 @@
+#pragma once
+
+#include "timagelist.h"
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QAction;
+class QCheckBox;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TJvComboBox;
+class TJvCreateProcess;
+class TJvTimer;
+class TJvTrayIcon;
+
+// The main window. Holds every control whose content outlives an event and
+// wires each window event to one operation of a fresh TFFmpegFunc.
+class TFFmpegFrm : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char *HomePage = "https://halvora.org/";
+
+    explicit TFFmpegFrm(QWidget *parent = nullptr);
+    ~TFFmpegFrm() override;
+
+    // The picture of a list-view row: index into ImageList, kept with the item.
+    void setItemImage(QTreeWidgetItem *item, int index) const;
+    static int itemImage(const QTreeWidgetItem *item);
+
+    TImageList ImageList;
+
+    QFrame *JvCoolBar;
+    QToolBar *JvToolBar;
+    QToolButton *AddFileBtn;
+    QToolButton *DelFileBtn;
+    QToolButton *ClearFileBtn;
+    QAction *ToolButton4;
+    QToolButton *ConvFileBtn;
+    QToolButton *StopConvBtn;
+    QAction *ToolButton3;
+    QToolButton *PlayBtn;
+    QAction *ToolButton6;
+    QToolButton *HttpBtn;
+    QAction *ToolButton7;
+    QToolButton *QuitBtn;
+
+    QTreeWidget *FileListView;
+    QGroupBox *JvGroupBox;
+    QLineEdit *JvEditDir;
+    QLineEdit *JvEditNumb;
+    QToolButton *JvBtnSltDir;
+    QToolButton *JvBtnOpenDir;
+
+    QTabWidget *JvPageControl;
+    QWidget *TabSheet1;
+    QWidget *TabSheet2;
+    QWidget *TabSheet3;
+    QLabel *JvLabel1, *JvLabel2, *JvLabel3, *JvLabel4, *JvLabel5;
+    QLabel *JvLabel6, *JvLabel7, *JvLabel8, *JvLabel9;
+    TJvComboBox *JvCmbVdo1, *JvCmbVdo2, *JvCmbVdo3, *JvCmbVdo4, *JvCmbVdo5;
+    TJvComboBox *JvCmbAdo1, *JvCmbAdo2, *JvCmbAdo3, *JvCmbAdo4;
+    QCheckBox *JvCheckBox;
+
+    QLabel *Image1;
+    QTreeWidget *MsgListView;
+    QLineEdit *JvEditCmdMsg;
+
+    QFileDialog *OpenDialog1;
+    TJvCreateProcess *JvCreateProcess;
+    QMenu *JvPopupMenu;
+    QAction *OpenHalvora1;
+    QAction *N1;
+    QAction *Quit1;
+    TJvTrayIcon *JvTrayIcon;
+    TJvTimer *JvTimer;
+
+public slots:
+    void AddFileBtnClick();
+    void DelFileBtnClick();
+    void ClearFileBtnClick();
+    void ConvFileBtnClick();
+    void StopConvBtnClick();
+    void PlayBtnClick();
+    void HttpBtnClick();
+    void QuitBtnClick();
+    void FileListViewClick();
+    void JvBtnSltDirClick();
+    void JvBtnOpenDirClick();
+    void JvCmbVdo1Change();
+    void JvCmbVdo2Change();
+    void JvCmbVdo3Change();
+    void JvCmbVdo4Change();
+    void JvCmbVdo5Change();
+    void JvCmbAdo1Change();
+    void JvCmbAdo2Change();
+    void JvCmbAdo3Change();
+    void JvCmbAdo4Change();
+    void JvEditNumbChange();
+    void JvCreateProcessRead(TJvCreateProcess *Sender, const QByteArray &S, bool StartsOnNewLine);
+    void JvCreateProcessTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode);
+    void JvTimerTimer();
+    void JvTrayIconClick(Qt::MouseButton Button);
+    void OpenHalvora1Click();
+    void Quit1Click();
+    void FormShow();
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createToolBar();
+    void createFileList();
+    void createOutputBox();
+    void createPages();
+    void createInformationPanel();
+    void createComponents();
+    QToolButton *addToolButton(const char *name, const QString &caption, int image, const QString &tip);
+    QAction *addSeparator(const char *name);
+    TJvComboBox *addSelector(QWidget *page, const char *name, int tag, QPoint pos, void (TFFmpegFrm::*handler)());
+    QLabel *addLabel(QWidget *page, const char *name, const QString &caption, QPoint pos, int selectorLeft);
+    void selectorChange(TJvComboBox *selector);
+
+    bool m_shown = false;
+};
+
+// The process-wide main window, set while one exists.
+extern TFFmpegFrm *FFmpegFrm;

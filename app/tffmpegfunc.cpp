@@ -1,0 +1,51 @@
+#include "tffmpegfunc.h"
+
+#include "tffmpegfrm.h"
+#include "tjvcombobox.h"
+#include "tjvtrayicon.h"
+#include "tsqldatmod.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+#include <stdexcept>
+
+TFFmpegFunc::TFFmpegFunc()
+{
+    if (!FFmpegFrm)
+        throw std::logic_error("The main window does not exist");
+    TFFmpegFrm &frm = *FFmpegFrm;
+
+    SqliteQuery = SqlDatMod ? &SqlDatMod->SqliteQuery : nullptr;
+    for (int n = 1; n <= 5; ++n)
+        JvCmbVdo[n] = frm.findChild<TJvComboBox *>(QStringLiteral("JvCmbVdo%1").arg(n));
+    for (int n = 1; n <= 4; ++n)
+        JvCmbAdo[n] = frm.findChild<TJvComboBox *>(QStringLiteral("JvCmbAdo%1").arg(n));
+    OpenDialog1 = frm.OpenDialog1;
+    FileListView = frm.FileListView;
+    MsgListView = frm.MsgListView;
+    AddFileBtn = frm.AddFileBtn;
+    DelFileBtn = frm.DelFileBtn;
+    ClearFileBtn = frm.ClearFileBtn;
+    ConvFileBtn = frm.ConvFileBtn;
+    StopConvBtn = frm.StopConvBtn;
+    PlayBtn = frm.PlayBtn;
+    JvEditDir = frm.JvEditDir;
+    JvEditNumb = frm.JvEditNumb;
+    JvEditCmdMsg = frm.JvEditCmdMsg;
+    JvCheckBox = frm.JvCheckBox;
+    JvCreateProcess = frm.JvCreateProcess;
+    JvTrayIcon = frm.JvTrayIcon;
+    JvTimer = frm.JvTimer;
+}
+
+void TFFmpegFunc::OpenHomePage()
+{
+    // A failure to open the page is not reported.
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(TFFmpegFrm::HomePage)));
+}
+
+void TFFmpegFunc::BlinkTrayIcon()
+{
+    JvTrayIcon->setIconIndex(JvTrayIcon->IconIndex() == 15 ? 16 : 15);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+class QCheckBox;
+class QFileDialog;
+class QLineEdit;
+class QToolButton;
+class QTreeWidget;
+class TJvComboBox;
+class TJvCreateProcess;
+class TJvTimer;
+class TJvTrayIcon;
+class TSqliteQuery;
+
+// The per-event controller of the main window. Each event handler creates
+// one, calls one operation and discards it. It refers to the controls of the
+// process-wide main window and to the shared query, owns none of them and
+// keeps nothing between events. Operations let errors propagate to the
+// handler, which shows them.
+class TFFmpegFunc {
+public:
+    TFFmpegFunc();
+
+    // Shell
+    void OpenHomePage();
+    void BlinkTrayIcon();
+
+    // File list and information panel
+    void AddVideoFile();
+    void SelectVideoFile();
+    void DeleteVideoFile();
+    void ClearVideoFiles();
+    void ShowMediaInfo(const QByteArray &fileName);
+    void ClearMediaInfo();
+
+    // Selectors and output folder
+    void FillSelectors();
+    void FillSelector(TJvComboBox *selector);
+    int ReadSavedIndex(int tag);
+    QString LookupFragment(TJvComboBox *selector);
+    void SaveSelection(TJvComboBox *selector);
+    void LoadOutputDir();
+    void ChooseOutputDir();
+    void OpenOutputDir();
+
+    // Conversion
+    QByteArray BuildCommandLine();
+    QByteArray OutputFilePath(const QByteArray &sourcePath);
+    int CurrentItemSeconds();
+    int ProgressSeconds(const QByteArray &line);
+    void HandleProgressLine(const QByteArray &line);
+    void StartConversion();
+    void StartCurrentItem();
+    void StopConversion();
+    void StopOnClose();
+    void DisableToolButtons();
+    void EnableToolButtons();
+    void PowerOffComputer();
+
+    // Preview
+    void PlayVideoFile();
+
+private:
+    TSqliteQuery *SqliteQuery;
+    std::array<TJvComboBox *, 6> JvCmbVdo{}; // indexed 1 to 5
+    std::array<TJvComboBox *, 5> JvCmbAdo{}; // indexed 1 to 4
+    QFileDialog *OpenDialog1;
+    QTreeWidget *FileListView;
+    QTreeWidget *MsgListView;
+    QToolButton *AddFileBtn;
+    QToolButton *DelFileBtn;
+    QToolButton *ClearFileBtn;
+    QToolButton *ConvFileBtn;
+    QToolButton *StopConvBtn;
+    QToolButton *PlayBtn;
+    QLineEdit *JvEditDir;
+    QLineEdit *JvEditNumb;
+    QLineEdit *JvEditCmdMsg;
+    QCheckBox *JvCheckBox;
+    TJvCreateProcess *JvCreateProcess;
+    TJvTrayIcon *JvTrayIcon;
+    TJvTimer *JvTimer;
+};

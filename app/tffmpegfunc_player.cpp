@@ -1,0 +1,5 @@
+// Preview operation of the main window's controller.
+
+#include "tffmpegfunc.h"
+
+void TFFmpegFunc::PlayVideoFile() {}

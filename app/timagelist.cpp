@@ -1,0 +1,38 @@
+#include "timagelist.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+// The pictures live in this static library; its resources need registering.
+static void initImageResources()
+{
+    Q_INIT_RESOURCE(images);
+}
+
+TImageList::TImageList()
+{
+    initImageResources();
+    m_icons.reserve(Count);
+    for (int i = 0; i < Count; ++i) {
+        const QString name = QStringLiteral(":/images/img%1.svg").arg(i, 2, 10, QLatin1Char('0'));
+        QIcon icon;
+        icon.addPixmap(render(name, QSize(16, 16)));
+        icon.addPixmap(render(name, QSize(32, 32)));
+        m_icons.append(icon);
+    }
+}
+
+QIcon TImageList::icon(int index) const
+{
+    return index >= 0 && index < m_icons.size() ? m_icons[index] : QIcon();
+}
+
+QPixmap TImageList::render(const QString &resource, const QSize &size)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(resource);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QPixmap>
+
+// The main window's nineteen 16 x 16 pictures, shared by its tool bar, list
+// views, page tabs, pop-up menu and tray icon.
+class TImageList {
+public:
+    static constexpr int Count = 19;
+
+    TImageList();
+
+    int count() const { return int(m_icons.size()); }
+    // An empty icon for an index outside 0 .. count() - 1.
+    QIcon icon(int index) const;
+
+    // An SVG resource rendered at the given size.
+    static QPixmap render(const QString &resource, const QSize &size);
+
+private:
+    QList<QIcon> m_icons;
+};

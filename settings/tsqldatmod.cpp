@@ -1,0 +1,15 @@
+#include "tsqldatmod.h"
+
+TSqlDatMod *SqlDatMod = nullptr;
+
+TSqlDatMod::TSqlDatMod(const QString &databaseName)
+    : DataBase(databaseName), SqliteQuery(DataBase)
+{
+    SqlDatMod = this;
+}
+
+TSqlDatMod::~TSqlDatMod()
+{
+    if (SqlDatMod == this)
+        SqlDatMod = nullptr;
+}

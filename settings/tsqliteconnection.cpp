@@ -1,0 +1,31 @@
+#include "tsqliteconnection.h"
+
+#include "esqliteerror.h"
+#include "sqliteapi.h"
+
+TSqliteConnection::TSqliteConnection(const QString &fileName)
+    : m_api(&SqliteApi::instance())
+{
+    const int code = m_api->open(fileName.toUtf8().constData(), &m_db);
+    if (code != SqliteCode::Ok) {
+        // A failed open may still hand out a handle that carries the message.
+        const std::string message = m_db ? m_api->errmsg(m_db) : "out of memory";
+        m_api->close(m_db);
+        m_db = nullptr;
+        throw ESQLiteError(message, code);
+    }
+}
+
+TSqliteConnection::~TSqliteConnection()
+{
+    try {
+        m_api->close(m_db);
+    } catch (...) {
+        // A library without sqlite3_close: nothing more can be done at exit.
+    }
+}
+
+void TSqliteConnection::raiseLastError(int code) const
+{
+    throw ESQLiteError(m_api->errmsg(m_db), code);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace TestSupport {
+
+// Where the build laid out the program folder, with a trailing '/'.
+QString programDir();
+
+// Runs the statements one by one into the SQLite file (created when missing).
+void execSql(const QString &databasePath, const QStringList &statements);
+
+// Runs a program to its end (at most timeoutMs) and returns its exit code,
+// -1 when it could not start or did not end. Output goes to *output if given.
+int runProgram(const QString &program, const QStringList &arguments, const QString &workingDir = QString(),
+               QByteArray *output = nullptr, int timeoutMs = 120000);
+
+// Generates a media clip with ffmpeg's lavfi sources: `inputArgs` are the
+// ffmpeg arguments before the output path. Returns false when ffmpeg failed.
+bool makeClip(const QString &path, const QStringList &inputArgs);
+
+// A small H.264/AAC clip of the given length in seconds.
+bool makeH264Clip(const QString &path, int seconds = 1);
+
+// Makes a file immutable (even for root) for its lifetime; unsupported()
+// tells when the file system or the privileges do not allow it.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(const QString &path);
+    ~ImmutableFile();
+    bool unsupported() const { return !m_set; }
+
+private:
+    QString m_path;
+    bool m_set;
+};
+
+} // namespace TestSupport

@@ -1,0 +1,169 @@
+// The shipped settings database: its invariants, and every fragment of the
+// catalogue accepted by the real ffmpeg.
+
+#include "testsupport.h"
+#include "tsqldatmod.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QStringList OptionTables{
+    "cmbex_vdocodec", "cmbex_vdobitrate", "cmbex_vdosize", "cmbex_vdofps", "cmbex_vdoaspect",
+    "cmbex_adocodec", "cmbex_adobitrate", "cmbex_adochannels", "cmbex_adofreq",
+};
+
+struct Entry {
+    int index;
+    QString name;
+    QString fragment;
+};
+
+QList<Entry> entries(TSqliteQuery &query, const QString &table)
+{
+    query.run(QStringLiteral("select cmbex_index,cmbex_name,cmbex_cmd from %1 order by rowid").arg(table));
+    QList<Entry> result;
+    for (query.first(); !query.eof(); query.next())
+        result.append({query.integer(0), query.text(1), query.text(2)});
+    return result;
+}
+
+} // namespace
+
+class CatalogueTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void optionTablesListEntriesWithoutGaps_data();
+    void optionTablesListEntriesWithoutGaps();
+    void everyTagHasOneSavedPositionInItsList();
+    void outputFolderRowIsEmpty();
+    void defaultChoicesGiveH264AacMp4();
+    void ffmpegAcceptsEveryFragment_data();
+    void ffmpegAcceptsEveryFragment();
+
+private:
+    QString convert(const QStringList &fragments, const QString &outputName);
+
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+    QString m_clip;
+    std::unique_ptr<TSqlDatMod> m_module;
+};
+
+void CatalogueTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    m_module = std::make_unique<TSqlDatMod>();
+    m_clip = m_dir.filePath("source.mp4");
+    QVERIFY(TestSupport::makeH264Clip(m_clip, 1));
+}
+
+void CatalogueTest::cleanupTestCase()
+{
+    m_module.reset();
+    QDir::setCurrent(m_oldDir);
+}
+
+void CatalogueTest::optionTablesListEntriesWithoutGaps_data()
+{
+    QTest::addColumn<QString>("table");
+    for (const QString &table : OptionTables)
+        QTest::newRow(qPrintable(table)) << table;
+}
+
+void CatalogueTest::optionTablesListEntriesWithoutGaps()
+{
+    QFETCH(QString, table);
+    const QList<Entry> list = entries(m_module->SqliteQuery, table);
+    QVERIFY(list.size() >= 2);
+    for (int k = 0; k < list.size(); ++k) {
+        QCOMPARE(list[k].index, k);
+        QVERIFY(!list[k].name.isEmpty());
+    }
+    QCOMPARE(list[0].fragment, QString());
+    // The listing statement's order must agree with the insertion order.
+    TSqliteQuery &query = m_module->SqliteQuery;
+    query.run(QStringLiteral("select cmbex_index,cmbex_name from %1 order by cmbex_index").arg(table));
+    for (int k = 0; k < list.size(); ++k, query.next())
+        QCOMPARE(query.text(1), list[k].name);
+}
+
+void CatalogueTest::everyTagHasOneSavedPositionInItsList()
+{
+    TSqliteQuery &query = m_module->SqliteQuery;
+    for (int tag = 1; tag <= 9; ++tag) {
+        query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+        QCOMPARE(query.recordCount(), 1);
+        const int saved = query.integer(0);
+        QVERIFY2(saved >= 0 && saved < entries(query, OptionTables[tag - 1]).size(), qPrintable(OptionTables[tag - 1]));
+    }
+    query.run(QStringLiteral("select count(*) from cmbex_itemindex"));
+    QCOMPARE(query.integer(0), 9);
+}
+
+void CatalogueTest::outputFolderRowIsEmpty()
+{
+    TSqliteQuery &query = m_module->SqliteQuery;
+    query.run(QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
+    QCOMPARE(query.recordCount(), 1);
+    QCOMPARE(query.text(0), QString());
+}
+
+QString CatalogueTest::convert(const QStringList &fragments, const QString &outputName)
+{
+    QStringList args{"-nostdin", "-loglevel", "error", "-y", "-i", m_clip};
+    for (const QString &fragment : fragments)
+        args << fragment.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString output = m_dir.filePath(outputName);
+    args << output;
+    QByteArray log;
+    const int code = TestSupport::runProgram(TestSupport::programDir() + "bin/ffmpeg", args, QString(), &log);
+    return code == 0 && QFileInfo(output).size() > 0 ? QString() : QString::fromLocal8Bit(log);
+}
+
+void CatalogueTest::defaultChoicesGiveH264AacMp4()
+{
+    TSqliteQuery &query = m_module->SqliteQuery;
+    QStringList fragments;
+    for (int tag = 1; tag <= 9; ++tag) {
+        query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+        const int saved = query.integer(0);
+        fragments << entries(query, OptionTables[tag - 1]).at(saved).fragment;
+    }
+    QCOMPARE(convert(fragments, "defaults.mp4"), QString());
+
+    QByteArray codecs;
+    QCOMPARE(TestSupport::runProgram("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of",
+                                                 "csv=p=0", m_dir.filePath("defaults.mp4")},
+                                     QString(), &codecs),
+             0);
+    QCOMPARE(codecs.split('\n').mid(0, 2), (QList<QByteArray>{"h264", "aac"}));
+}
+
+void CatalogueTest::ffmpegAcceptsEveryFragment_data()
+{
+    QTest::addColumn<QString>("fragment");
+    for (const QString &table : OptionTables) {
+        for (const Entry &entry : entries(m_module->SqliteQuery, table))
+            QTest::newRow(qPrintable(table + ": " + entry.name)) << entry.fragment;
+    }
+}
+
+void CatalogueTest::ffmpegAcceptsEveryFragment()
+{
+    QFETCH(QString, fragment);
+    QCOMPARE(convert({fragment}, "entry.mp4"), QString());
+}
+
+QTEST_GUILESS_MAIN(CatalogueTest)
+#include "tst_catalogue.moc"

@@ -1,0 +1,79 @@
+// The real executable on a real X server (Xvfb): the last-resort error path
+// and a normal start from the program folder.
+
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTest>
+
+namespace {
+
+// The id of the first window whose title matches exactly, waiting for it.
+QByteArray waitForWindow(const QString &title, int timeoutMs = 20000)
+{
+    QByteArray ids;
+    for (QElapsedTimer timer; !timer.isValid() || timer.elapsed() < timeoutMs; QTest::qWait(100)) {
+        if (!timer.isValid())
+            timer.start();
+        if (TestSupport::runProgram("xdotool", {"search", "--name", "^" + title + "$"}, QString(), &ids) == 0
+            && !ids.trimmed().isEmpty())
+            return ids.trimmed().split('\n').first();
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void failingSettingsStoreShowsApplicationErrorAndExitsWithOne();
+    void startsFromProgramFolderWithMainWindow();
+};
+
+void StartupTest::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X server (the test command starts Xvfb)");
+}
+
+void StartupTest::failingSettingsStoreShowsApplicationErrorAndExitsWithOne()
+{
+    QProcess halvora;
+    // Nobody can create a file in /proc, so opening the settings file fails.
+    halvora.setWorkingDirectory(QStringLiteral("/proc"));
+    halvora.start(TestSupport::programDir() + "halvora", {});
+    QVERIFY(halvora.waitForStarted());
+    const auto stop = qScopeGuard([&halvora] { halvora.kill(); halvora.waitForFinished(); });
+    const QByteArray box = waitForWindow(QStringLiteral("Application Error"));
+    QVERIFY2(!box.isEmpty(), "no Application Error box appeared");
+    QCOMPARE(halvora.state(), QProcess::Running);
+    // No window manager runs here: focus the box directly and press its default button.
+    QCOMPARE(TestSupport::runProgram("xdotool", {"windowfocus", "--sync", box}), 0);
+    QCOMPARE(TestSupport::runProgram("xdotool", {"key", "Return"}), 0);
+    QVERIFY(halvora.waitForFinished(10000));
+    QCOMPARE(halvora.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(halvora.exitCode(), 1);
+}
+
+void StartupTest::startsFromProgramFolderWithMainWindow()
+{
+    QProcess halvora;
+    halvora.setWorkingDirectory(TestSupport::programDir());
+    halvora.start(TestSupport::programDir() + "halvora", {});
+    QVERIFY(halvora.waitForStarted());
+    const auto stop = qScopeGuard([&halvora] { halvora.kill(); halvora.waitForFinished(); });
+    const QByteArray window = waitForWindow(QStringLiteral("Halvora"));
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QByteArray geometry;
+    QCOMPARE(TestSupport::runProgram("xdotool", {"getwindowgeometry", window}, QString(), &geometry), 0);
+    QVERIFY2(geometry.contains("852x525"), geometry.constData());
+    halvora.terminate();
+    QVERIFY(halvora.waitForFinished(10000));
+}
+
+QTEST_GUILESS_MAIN(StartupTest)
+#include "tst_startup.moc"
