@@ -174,6 +174,11 @@ void TJvConsoleThread::stop()
     std::lock_guard lock(m_lock);
     m_detached = true;
     m_stopRequested.store(true);
+    // Input queued before the stop goes into the pipe now, as far as it takes
+    // it without waiting: a quit key written just before its window closes
+    // still reaches the child. The rest is dropped.
+    if (m_queued > 0 && m_writeEnd.isOpen())
+        (void)retryOnEintr([&] { return ::write(m_writeEnd.get(), m_queue, size_t(m_queued)); });
     m_queued = 0;
     m_stop.set();
     m_released.notify_all();

@@ -49,8 +49,9 @@ public:
     // thread end, and returns the child's exit code (0 to 255, or 128 + N
     // after death by signal N).
     std::uint32_t endStepDone();
-    // Detaches the end step, tells the thread to stop and drops the queue
-    // unsent. The thread closes the write end when it ends.
+    // Detaches the end step and tells the thread to stop. What is queued is
+    // written as far as the pipe takes it without waiting, the rest dropped.
+    // The thread closes the write end when it ends.
     void stop();
 
 private:

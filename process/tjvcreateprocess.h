@@ -79,10 +79,12 @@ public:
     // returns true; false when no child is watched, its input is closed, or
     // more than 1024 bytes would be waiting. Never waits for the child.
     bool Write(const QByteArray &S);
-    // Stops watching the child without ending it: no further event, the
-    // queued input is dropped, the pipes are closed on this side (the child's
-    // later output fails with a broken pipe). The child is still reaped when
-    // it ends.
+    // Stops watching the child without ending it: no further event. Input
+    // already queued is handed to the pipe as far as it takes it at once,
+    // then the pipes are closed on this side: the child sees the end of its
+    // input, and a later write of its output fails with a broken pipe (by
+    // default SIGPIPE ends it, as it would any program whose reader went
+    // away). The child is still reaped when it ends.
     void StopWatching();
 
     // Where errors raised by OnRead and OnTerminate handlers of every runner

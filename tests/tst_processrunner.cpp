@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,11 +115,13 @@ private slots:
     void writeQueuesExactBytes();
     void runWhileWatchingFailsAndChildRunsOn();
     void runFromTerminateStartsNextChild();
+    void restartBeforeEndIsCountedGivesNoStaleTerminate();
     void cannotStart_data();
     void cannotStart();
     void grandchildHoldingOutputDelaysTerminate();
     void stopLeavesChildRunning_data();
     void stopLeavesChildRunning();
+    void inputQueuedBeforeDestructionReachesChild();
     void oddPathAndArgumentsReachChildWhole();
     void noDescriptorLeakNoZombie();
     void handlerErrorsGoToDisplayAndRunEnds();
@@ -233,6 +236,30 @@ void ProcessRunnerTest::runFromTerminateStartsNextChild()
     QCOMPARE(r.lines, (QByteArrayList{"first", "", "second", ""}));
 }
 
+void ProcessRunnerTest::restartBeforeEndIsCountedGivesNoStaleTerminate()
+{
+    // The last report of a run queues a restart that runs before the run's
+    // own end is counted: the old run's notifications must not end the new one.
+    Recorder r;
+    r.onRead = [&r](const QByteArray &S) {
+        if (S == "tail" && r.log.last().endsWith("same"))
+            QMetaObject::invokeMethod(
+                r.runner.get(),
+                [&r] {
+                    r.runner->StopWatching();
+                    r.run(helperCommand({"readin"}));
+                },
+                Qt::QueuedConnection);
+    };
+    r.run(helperCommand({"out", "tail"}));
+    QTRY_COMPARE_WITH_TIMEOUT(r.log.size(), 2, Timeout);
+    QTest::qWait(300);
+    QCOMPARE(r.log, (QByteArrayList{"R tail new", "R tail same"}));
+    QVERIFY(r.runner->Write("q"));
+    QVERIFY(r.waitForTerminates(1));
+    QCOMPARE(r.log.last(), QByteArray("T 0"));
+}
+
 void ProcessRunnerTest::cannotStart_data()
 {
     QTest::addColumn<QByteArray>("commandLine");
@@ -308,16 +335,21 @@ void ProcessRunnerTest::stopLeavesChildRunning()
     };
     if (inHandler)
         r.onRead = [&](const QByteArray &S) {
-            if (S.startsWith("pid:"))
+            if (S == "stop")
                 stop();
         };
-    // Nothing after the stop is reported, whatever output follows.
-    r.run(helperCommand({"pid", "out", "more\\nand more\\n", "hang"}));
-    QTRY_VERIFY_WITH_TIMEOUT(!r.value("pid").isEmpty(), Timeout);
-    const qint64 pid = r.value("pid").toLongLong();
-    if (!inHandler)
+    // Nothing after the stop is reported, not even the rest of its piece.
+    r.run(helperCommand({"pid", "sleep", "100", "out", "stop\\nmore\\nand more\\n", "hang"}));
+    // The child writes nothing after the stop (a write then would end it by
+    // SIGPIPE, the default it starts with).
+    if (inHandler) {
+        QTRY_VERIFY_WITH_TIMEOUT(stopped, Timeout);
+        QCOMPARE(r.lines.last(), QByteArray("stop"));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(r.lines.contains("and more"), Timeout);
         stop();
-    QVERIFY(stopped);
+    }
+    const qint64 pid = r.value("pid").toLongLong();
     const QByteArrayList logAtStop = r.log;
     QTest::qWait(200);
     QCOMPARE(r.log, logAtStop);
@@ -332,6 +364,21 @@ void ProcessRunnerTest::stopLeavesChildRunning()
         r.run(helperCommand({"exit", "1"}));
         QVERIFY(r.waitForTerminates(1));
     }
+}
+
+void ProcessRunnerTest::inputQueuedBeforeDestructionReachesChild()
+{
+    // As when the main window closes during a conversion: "q", then the
+    // runner goes at once. The child gets the q, then the end of its input.
+    const QString file = m_dir.filePath(QStringLiteral("input seen"));
+    Recorder r;
+    r.run(joinCommandLine({"/bin/sh", "-c", "cat > \"$0\"", QFile::encodeName(file)}));
+    QVERIFY(r.runner->Write("q"));
+    r.runner.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 0, Timeout);
+    QFile seen(file);
+    QVERIFY(seen.open(QIODevice::ReadOnly));
+    QCOMPARE(seen.readAll(), QByteArray("q"));
 }
 
 void ProcessRunnerTest::oddPathAndArgumentsReachChildWhole()
