@@ -31,42 +31,45 @@ TJvReadThread::TJvReadThread(UniqueFd readEnd, std::shared_ptr<WakeSignal> wake)
 
 TJvReadThread::~TJvReadThread() = default;
 
-// Runs on the reading thread. The read end is non-blocking: reads happen
-// under the lock (so stop() can close the descriptor at any moment), and the
-// waiting happens in poll() outside it, woken by data or by the stop event.
+// Runs on the reading thread, which owns the read end until it ends (or its
+// end step closes it). The read end is non-blocking: the thread reads
+// without the lock and waits in poll() for data or the stop event, so the
+// GUI thread never waits for a read, only for a copy into or out of the
+// shared buffer. The GUI thread is woken when the buffer stops being empty:
+// it takes pieces until it is empty again, so later bytes need no wake.
 void TJvReadThread::run()
 {
     char block[BlockSize];
-    for (;;) {
-        ssize_t count;
-        int error;
-        {
-            std::lock_guard lock(m_lock);
-            if (m_stopRequested.load())
-                return;
-            count = retryOnEintr([&] { return ::read(m_readFd, block, sizeof block); });
-            error = errno;
-            if (count > 0) {
-                append(block, count);
+    while (!m_stopRequested.load()) {
+        const ssize_t count = retryOnEintr([&] { return ::read(m_readFd, block, sizeof block); });
+        if (count > 0) {
+            std::unique_lock lock(m_lock);
+            const bool wasEmpty = m_count == 0;
+            if (!append(lock, block, count))
+                break;
+            if (wasEmpty)
                 m_wake->notify();
-                continue;
-            }
+            continue;
         }
-        if (count < 0 && error == EAGAIN) {
+        if (count < 0 && errno == EAGAIN) {
             waitReadable();
             continue;
         }
         // End of file: every write end is closed. Any other failure ends
         // the output the same way rather than spinning on it.
+        std::unique_lock lock(m_lock);
+        if (m_detached)
+            break;
+        m_endStepRequested = true;
+        m_wake->notify();
+        m_released.wait(lock, [this] { return m_endStepDone || m_detached; });
+        if (m_endStepDone)
+            return; // the end step closed the read end
         break;
     }
-
-    std::unique_lock lock(m_lock);
-    if (m_detached)
-        return;
-    m_endStepRequested = true;
-    m_wake->notify();
-    m_released.wait(lock, [this] { return m_endStepDone || m_detached; });
+    // Stopped: the child's later writes fail with a broken pipe.
+    std::lock_guard lock(m_lock);
+    m_readEnd.reset();
 }
 
 void TJvReadThread::waitReadable()
@@ -75,18 +78,30 @@ void TJvReadThread::waitReadable()
     (void)retryOnEintr([&] { return ::poll(fds, 2, -1); });
 }
 
-// Under the lock, on the reading thread.
-void TJvReadThread::append(const char *bytes, qsizetype count)
+// Under the lock, on the reading thread; the lock is let go while waiting
+// for room. False when the thread was told to stop meanwhile.
+bool TJvReadThread::append(std::unique_lock<std::mutex> &lock, const char *bytes, qsizetype count)
 {
+    if (m_stopRequested.load())
+        return false;
+    if (m_capacity < m_count + count && m_capacity <= MaximumCapacity / 2) {
+        const qsizetype capacity = m_capacity * 2;
+        std::unique_ptr<char[]> buffer(new char[size_t(capacity)]);
+        std::memcpy(buffer.get(), m_buffer.get() + m_start, size_t(m_count));
+        m_buffer = std::move(buffer);
+        m_capacity = capacity;
+        m_start = 0;
+    }
     if (m_capacity < m_count + count) {
-        if (m_capacity <= MaximumCapacity / 2) {
-            const qsizetype capacity = m_capacity * 2;
-            std::unique_ptr<char[]> buffer(new char[size_t(capacity)]);
-            std::memcpy(buffer.get(), m_buffer.get() + m_start, size_t(m_count));
-            m_buffer = std::move(buffer);
-            m_capacity = capacity;
-            m_start = 0;
-        } else {
+        m_wake->notify();
+        m_waitingForRoom = true;
+        const bool room = m_roomMade.wait_for(lock, std::chrono::milliseconds(DropAfterMs), [&] {
+            return m_capacity >= m_count + count || m_stopRequested.load();
+        });
+        m_waitingForRoom = false;
+        if (m_stopRequested.load())
+            return false;
+        if (!room) {
             m_count = 0;
             m_start = 0;
         }
@@ -97,6 +112,7 @@ void TJvReadThread::append(const char *bytes, qsizetype count)
     }
     std::memcpy(m_buffer.get() + m_start + m_count, bytes, size_t(count));
     m_count += count;
+    return true;
 }
 
 qsizetype TJvReadThread::take(char *piece)
@@ -106,6 +122,8 @@ qsizetype TJvReadThread::take(char *piece)
     std::memcpy(piece, m_buffer.get() + m_start, size_t(count));
     m_count -= count;
     m_start = m_count ? m_start + count : 0;
+    if (count > 0 && m_waitingForRoom)
+        m_roomMade.notify_one();
     return count;
 }
 
@@ -145,6 +163,6 @@ void TJvReadThread::stop()
     m_stopRequested.store(true);
     // Wake a thread waiting in poll() before its descriptor goes.
     m_stop.set();
-    m_readEnd.reset();
     m_released.notify_all();
+    m_roomMade.notify_all();
 }

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 
 #include <signal.h>
@@ -112,6 +113,7 @@ private slots:
     void allOutputArrivesBeforeTerminate();
     void exitCode_data();
     void exitCode();
+    void blockedHandlerDropsOutputButRunEnds();
     void writeQueuesExactBytes();
     void runWhileWatchingFailsAndChildRunsOn();
     void runFromTerminateStartsNextChild();
@@ -173,6 +175,23 @@ void ProcessRunnerTest::exitCode()
     r.run(helperCommand(commands));
     QVERIFY(r.waitForTerminates(1));
     QCOMPARE(r.exitCodes, QList<std::uint32_t>{code});
+}
+
+void ProcessRunnerTest::blockedHandlerDropsOutputButRunEnds()
+{
+    // The GUI thread is kept from taking output for longer than the shared
+    // buffer waits for it: output is dropped, the child is not held up for
+    // good, and what comes after the drop arrives whole.
+    Recorder r;
+    bool blocked = false;
+    r.onRead = [&blocked](const QByteArray &) {
+        if (!std::exchange(blocked, true))
+            QThread::msleep(400);
+    };
+    r.run(helperCommand({"lines", "100000"}));
+    QVERIFY(r.waitForTerminates(1));
+    QVERIFY(r.lines.size() < 100000);
+    QCOMPARE(r.lines.mid(r.lines.size() - 3), (QByteArrayList{"line 099999", "line 100000", ""}));
 }
 
 void ProcessRunnerTest::writeQueuesExactBytes()
