@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -149,14 +150,14 @@ RunFigures runThroughRunner(const QByteArray &self, long long bytes, int busyMs 
     runner.ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
     runner.CommandLine = joinCommandLine({self, "--emit", QByteArray::number(bytes)});
 
-    QByteArray pending; // the line being reported; complete once a new line starts
+    std::string pending; // the line being reported; complete once a new line starts
     long long expectedFrame = 1;
     long long nextBusyAt = busyEveryMB ? (long long)busyEveryMB << 20 : -1;
     QElapsedTimer clock;
-    auto complete = [&](const QByteArray &line) {
-        figures.bytesDelivered += line.size() + 1;
+    auto complete = [&](const std::string &line) {
+        figures.bytesDelivered += (long long)line.size() + 1;
         ++figures.linesDelivered;
-        const long long frame = line.mid(6, 10).toLongLong();
+        const long long frame = line.size() > 16 ? std::atoll(line.c_str() + 6) : -1;
         if (frame != expectedFrame) {
             ++figures.gaps;
             figures.gapTimes.push_back(double(clock.nsecsElapsed()) / 1e9);
@@ -168,13 +169,13 @@ RunFigures runThroughRunner(const QByteArray &self, long long bytes, int busyMs 
         }
     };
     runner.OnRead = [&](TJvCreateProcess *, const QByteArray &S, bool startsOnNewLine) {
-        if (startsOnNewLine && !pending.isEmpty())
+        if (startsOnNewLine && !pending.empty())
             complete(pending);
-        pending = S;
+        pending.assign(S.constData(), size_t(S.size()));
     };
     bool ended = false;
     runner.OnTerminate = [&](TJvCreateProcess *, std::uint32_t) {
-        if (!pending.isEmpty())
+        if (!pending.empty())
             complete(pending);
         ended = true;
         QCoreApplication::exit(0);

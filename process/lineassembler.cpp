@@ -1,5 +1,6 @@
 #include "lineassembler.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -10,6 +11,16 @@ constexpr unsigned SpecialBytes = 1u << 0 | 1u << 7 | 1u << 8 | 1u << 9 | 1u << 
 bool isSpecial(unsigned char c)
 {
     return c <= '\r' && (SpecialBytes >> c & 1u);
+}
+
+// Whether any of the eight bytes at p is below 14, the range holding every
+// special byte: a word without one is all ordinary bytes.
+bool mayHoldSpecial(const char *p)
+{
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    return ((word - ones * 14) & ~word & ones * 0x80) != 0;
 }
 
 } // namespace
@@ -57,6 +68,10 @@ bool LineAssembler::assemble(const char *piece, qsizetype size, const Report &re
     qsizetype runStart = 0;
     bool runHasControls = false; // the pending run holds NUL or BEL
     for (qsizetype i = 0; i < size; ++i) {
+        while (i + 8 <= size && !mayHoldSpecial(piece + i))
+            i += 8;
+        if (i == size)
+            break;
         const auto c = static_cast<unsigned char>(piece[i]);
         if (!isSpecial(c))
             continue;
