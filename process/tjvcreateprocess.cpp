@@ -164,6 +164,8 @@ TJvCreateProcess::TJvCreateProcess(QObject *parent) : QObject(parent), m_reader(
 TJvCreateProcess::~TJvCreateProcess()
 {
     StopWatching();
+    // The notifier goes before the descriptor it watches.
+    delete m_notifier;
 }
 
 void TJvCreateProcess::Run()
