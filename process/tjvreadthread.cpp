@@ -44,10 +44,11 @@ void TJvReadThread::run()
         const ssize_t count = retryOnEintr([&] { return ::read(m_readFd, block, sizeof block); });
         if (count > 0) {
             std::unique_lock lock(m_lock);
-            const bool wasEmpty = m_count == 0;
             if (!append(lock, block, count))
                 break;
-            if (wasEmpty)
+            // Just these bytes in the buffer: it was empty when they came
+            // (perhaps only after waiting for room), so no wake is pending.
+            if (m_count == count)
                 m_wake->notify();
             continue;
         }
