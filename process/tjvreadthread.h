@@ -13,9 +13,10 @@ class WakeSignal;
 
 // The reading thread of one run and the state it shares with the GUI thread:
 // the read end of the output pipe, the shared buffer, and the lock guarding
-// the buffer. The thread reads blocks of up to 1024 bytes, appends each to
-// the shared buffer and wakes the GUI thread. At the end of the pipe it asks for
-// its end step and waits until the GUI thread has run it or detached it.
+// the buffer. The thread reads blocks of up to 1024 bytes and appends each
+// to the shared buffer, waking the GUI thread when the buffer stops being
+// empty. At the end of the pipe it asks for its end step and waits until the
+// GUI thread has run it or detached it.
 //
 // The shared buffer starts at 1024 bytes and doubles up to 131072. When a
 // block does not fit into a full-sized buffer, the thread waits for the GUI
