@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QFileDialog;
@@ -24,6 +25,13 @@ class TSqliteQuery;
 class TFFmpegFunc {
 public:
     TFFmpegFunc();
+
+    // Shows the Open dialog and gives the chosen file's full path, or an
+    // empty text when the user cancels. The default runs the real modal
+    // dialog; tests may replace it. Returns the previous function; an empty
+    // function restores the default.
+    using OpenDialogFunction = std::function<QString(QFileDialog *dialog)>;
+    static OpenDialogFunction setOpenDialogFunction(OpenDialogFunction function);
 
     // Shell
     void OpenHomePage();
