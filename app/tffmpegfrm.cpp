@@ -89,6 +89,8 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
 {
     if (!FFmpegFrm)
         FFmpegFrm = this;
+    // Errors raised by the runners' event handlers reach the default error display.
+    TJvCreateProcess::setHandlerErrorDisplay([](const std::exception &error) { ErrorDisplay::showError(error); });
 
     setObjectName(QStringLiteral("FFmpegFrm"));
     setWindowTitle(QStringLiteral("Halvora"));
