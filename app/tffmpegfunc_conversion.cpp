@@ -245,5 +245,5 @@ void TFFmpegFunc::PowerOffComputer()
 {
     // Any refusal ends the application, once the running handler has returned.
     if (PowerOff::powerOff().endApplication())
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+        QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
 }
