@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPair>
 #include <QString>
 
 #include <array>
@@ -106,4 +107,7 @@ private:
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
     bool *StartWhenEncoderEnds;
+
+    // The last output path worked out in this event, for its source path.
+    QPair<QByteArray, QByteArray> m_outputPath;
 };

@@ -79,7 +79,10 @@ QByteArray TFFmpegFunc::BuildCommandLine()
 
 QByteArray TFFmpegFunc::OutputFilePath(const QByteArray &sourcePath)
 {
-    return OutputPath::join(JvEditDir->text().toLocal8Bit(), MediaQuery::fileName(sourcePath));
+    // The name query opens the file; starting an entry needs the path twice.
+    if (m_outputPath.first != sourcePath || m_outputPath.second.isEmpty())
+        m_outputPath = {sourcePath, OutputPath::join(JvEditDir->text().toLocal8Bit(), MediaQuery::fileName(sourcePath))};
+    return m_outputPath.second;
 }
 
 int TFFmpegFunc::CurrentItemSeconds()
