@@ -16,6 +16,8 @@
 #include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
@@ -371,7 +373,9 @@ void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
     QProcess logind;
     logind.start(QStringLiteral(HALVORA_TEST_BIN_DIR "/fakelogind"), {answer, accept ? "accept" : "refuse", record});
     QVERIFY(logind.waitForStarted());
-    QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1"));
+    QDBusInterface probe("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                         QDBusConnection::systemBus());
+    QTRY_COMPARE_WITH_TIMEOUT(QDBusReply<QString>(probe.call("CanPowerOff")).value(), answer, 20000);
 
     // The application is asked to end by a quit event posted to it.
     QuitWatch quits;
@@ -387,6 +391,7 @@ void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
     QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), QByteArray("PowerOff false\n").repeated(calls));
     logind.terminate();
     logind.waitForFinished();
+    QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1"));
 }
 
 QTEST_MAIN(ConversionTest)

@@ -6,6 +6,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -74,7 +76,10 @@ void PowerOffTest::outcomeFollowsLogindAnswers()
         logind.start(QStringLiteral(HALVORA_TEST_BIN_DIR "/fakelogind"),
                      {answer, accept ? "accept" : "refuse", record});
         QVERIFY(logind.waitForStarted());
-        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1"));
+        // Ready once this very stand-in answers (not one that is still going away).
+        QDBusInterface probe("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                             QDBusConnection::systemBus());
+        QTRY_COMPARE_WITH_TIMEOUT(QDBusReply<QString>(probe.call("CanPowerOff")).value(), answer, 20000);
     }
 
     const PowerOff::Outcome outcome = PowerOff::powerOff();
