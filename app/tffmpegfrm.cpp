@@ -474,8 +474,17 @@ void TFFmpegFrm::JvCreateProcessRead(TJvCreateProcess *, const QByteArray &S, bo
     TFFmpegFunc().HandleProgressLine(S);
 }
 
-void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t)
+void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t ExitCode)
 {
+    // Errors leave through the runner, which shows them.
+    if (AddFileBtn->isEnabled()) // stopped, or the window is closing
+        return;
+    if (std::exchange(StartWhenEncoderEnds, false)) {
+        // The end of an encoder stopped before this batch began.
+        TFFmpegFunc().StartCurrentItem();
+        return;
+    }
+    TFFmpegFunc().FinishCurrentItem(ExitCode);
 }
 
 void TFFmpegFrm::JvTimerTimer()

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPair>
 #include <QString>
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <functional>
 
 class QCheckBox;
@@ -11,6 +14,7 @@ class QFileDialog;
 class QLineEdit;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class TJvComboBox;
 class TJvCreateProcess;
 class TJvTimer;
@@ -59,7 +63,8 @@ public:
     QByteArray BuildCommandLine();
     QByteArray OutputFilePath(const QByteArray &sourcePath);
     int CurrentItemSeconds();
-    int ProgressSeconds(const QByteArray &line);
+    // Empty for a line without a usable time ("time=N/A", a negative time).
+    std::optional<int> ProgressSeconds(const QByteArray &line);
     void HandleProgressLine(const QByteArray &line);
     void StartConversion();
     void StartCurrentItem();
@@ -68,11 +73,20 @@ public:
     void DisableToolButtons();
     void EnableToolButtons();
     void PowerOffComputer();
+    // The end of the current entry, whose encoder ended with exitCode: marks
+    // it finished (or failed) and starts the next entry or ends the batch.
+    void FinishCurrentItem(std::uint32_t exitCode);
 
     // Preview
     void PlayVideoFile();
 
 private:
+    int BatchCursor();
+    QTreeWidgetItem *CurrentItem();
+    void WriteBatchCursor(int k);
+    void MarkCurrentItem(int image, const QString &why);
+    void AdvanceBatch();
+
     TSqliteQuery *SqliteQuery;
     std::array<TJvComboBox *, 6> JvCmbVdo{}; // indexed 1 to 5
     std::array<TJvComboBox *, 5> JvCmbAdo{}; // indexed 1 to 4
@@ -92,4 +106,8 @@ private:
     TJvCreateProcess *JvCreateProcess;
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
+    bool *StartWhenEncoderEnds;
+
+    // The last output path worked out in this event, for its source path.
+    QPair<QByteArray, QByteArray> m_outputPath;
 };

@@ -86,6 +86,8 @@ public:
     // default SIGPIPE ends it, as it would any program whose reader went
     // away). The child is still reaped when it ends.
     void StopWatching();
+    // Whether a started child is being watched (its end not yet reported).
+    bool isWatching() const noexcept { return m_state == State::Watching; }
 
     // Where errors raised by OnRead and OnTerminate handlers of every runner
     // go; an empty function restores the default (a warning on the log).
