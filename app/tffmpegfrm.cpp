@@ -462,7 +462,7 @@ void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t)
 
 void TFFmpegFrm::JvTimerTimer()
 {
-    TFFmpegFunc().BlinkTrayIcon();
+    ErrorDisplay::runHandler([] { TFFmpegFunc().BlinkTrayIcon(); });
 }
 
 void TFFmpegFrm::JvTrayIconClick(Qt::MouseButton Button)
