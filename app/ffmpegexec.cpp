@@ -6,11 +6,28 @@
 
 #include <QApplication>
 
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
 #include <memory>
+
+void setLocaleFromEnvironment()
+{
+    std::setlocale(LC_ALL, "");
+    const char *codeset = nl_langinfo(CODESET);
+    if (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0)
+        return;
+    for (const char *name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+        if (std::setlocale(LC_CTYPE, name))
+            return;
+    }
+}
 
 int FFmpegExec(int argc, char **argv)
 {
     QApplication application(argc, argv);
+    // After the application object, which sets the locale on its own.
+    setLocaleFromEnvironment();
     QApplication::setApplicationName(QStringLiteral("Halvora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Halvora"));
     // Closing the main window ends the program, also while hidden in the tray.

@@ -5,3 +5,9 @@
 // error while the settings store is created shows the last-resort box and
 // gives 1.
 int FFmpegExec(int argc, char **argv);
+
+// Sets the locale from the environment, with a UTF-8 character type where the
+// environment's is not (LC_ALL=C included): file names reach the media
+// library through the C library's multibyte conversions, which would fail on
+// non-ASCII names otherwise.
+void setLocaleFromEnvironment();

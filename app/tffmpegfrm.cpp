@@ -89,6 +89,8 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
 {
     if (!FFmpegFrm)
         FFmpegFrm = this;
+    // Errors raised by the runners' event handlers reach the default error display.
+    TJvCreateProcess::setHandlerErrorDisplay([](const std::exception &error) { ErrorDisplay::showError(error); });
 
     setObjectName(QStringLiteral("FFmpegFrm"));
     setWindowTitle(QStringLiteral("Halvora"));
@@ -359,6 +361,22 @@ void TFFmpegFrm::createInformationPanel()
     MsgListView->setColumnWidth(0, 120);
     MsgListView->setColumnWidth(1, 120);
     MsgListView->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    // Sixteen fixed rows: three headings (file, video, audio), each followed
+    // by its value rows, whose values go into the second column.
+    const struct {
+        const char *caption;
+        int image;
+    } rows[] = {
+        {"Video File", 15},       {"File Name", 10},        {"File Type", 10},      {"File Size", 10},
+        {"Playing Time", 10},     {"Video Parameters", 5},  {"Video Codec", 10},    {"Video Bitrate", 10},
+        {"Video Size", 10},       {"Video Frame Rate", 10}, {"Width Ratio", 10},    {"Audio Parameters", 9},
+        {"Audio Codec", 10},      {"Audio Bitrate", 10},    {"Audio Channel", 10},  {"Sampling Frequency", 10},
+    };
+    for (const auto &row : rows) {
+        auto *item = new QTreeWidgetItem(MsgListView, {QLatin1String(row.caption)});
+        setItemImage(item, row.image);
+    }
 }
 
 void TFFmpegFrm::setItemImage(QTreeWidgetItem *item, int index) const
@@ -456,8 +474,17 @@ void TFFmpegFrm::JvCreateProcessRead(TJvCreateProcess *, const QByteArray &S, bo
     TFFmpegFunc().HandleProgressLine(S);
 }
 
-void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t)
+void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t ExitCode)
 {
+    // Errors leave through the runner, which shows them.
+    if (AddFileBtn->isEnabled()) // stopped, or the window is closing
+        return;
+    if (std::exchange(StartWhenEncoderEnds, false)) {
+        // The end of an encoder stopped before this batch began.
+        TFFmpegFunc().StartCurrentItem();
+        return;
+    }
+    TFFmpegFunc().FinishCurrentItem(ExitCode);
 }
 
 void TFFmpegFrm::JvTimerTimer()

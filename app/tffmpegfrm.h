@@ -85,6 +85,13 @@ public:
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
 
+    // Convert was pressed while a stopped encoder was still ending: the entry
+    // the batch cursor names starts when that encoder's end arrives.
+    bool StartWhenEncoderEnds = false;
+
+    // Picture, tip text and last encoder message of a file list entry.
+    static constexpr int LastMessageRole = Qt::UserRole + 2;
+
 public slots:
     void AddFileBtnClick();
     void DelFileBtnClick();

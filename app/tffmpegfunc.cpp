@@ -37,6 +37,7 @@ TFFmpegFunc::TFFmpegFunc()
     JvCreateProcess = frm.JvCreateProcess;
     JvTrayIcon = frm.JvTrayIcon;
     JvTimer = frm.JvTimer;
+    StartWhenEncoderEnds = &frm.StartWhenEncoderEnds;
 }
 
 void TFFmpegFunc::OpenHomePage()

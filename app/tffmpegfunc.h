@@ -4,12 +4,16 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
+#include <optional>
+#include <functional>
 
 class QCheckBox;
 class QFileDialog;
 class QLineEdit;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class TJvComboBox;
 class TJvCreateProcess;
 class TJvTimer;
@@ -24,6 +28,13 @@ class TSqliteQuery;
 class TFFmpegFunc {
 public:
     TFFmpegFunc();
+
+    // Shows the Open dialog and gives the chosen file's full path, or an
+    // empty text when the user cancels. The default runs the real modal
+    // dialog; tests may replace it. Returns the previous function; an empty
+    // function restores the default.
+    using OpenDialogFunction = std::function<QString(QFileDialog *dialog)>;
+    static OpenDialogFunction setOpenDialogFunction(OpenDialogFunction function);
 
     // Shell
     void OpenHomePage();
@@ -51,7 +62,8 @@ public:
     QByteArray BuildCommandLine();
     QByteArray OutputFilePath(const QByteArray &sourcePath);
     int CurrentItemSeconds();
-    int ProgressSeconds(const QByteArray &line);
+    // Empty for a line without a usable time ("time=N/A", a negative time).
+    std::optional<int> ProgressSeconds(const QByteArray &line);
     void HandleProgressLine(const QByteArray &line);
     void StartConversion();
     void StartCurrentItem();
@@ -60,11 +72,20 @@ public:
     void DisableToolButtons();
     void EnableToolButtons();
     void PowerOffComputer();
+    // The end of the current entry, whose encoder ended with exitCode: marks
+    // it finished (or failed) and starts the next entry or ends the batch.
+    void FinishCurrentItem(std::uint32_t exitCode);
 
     // Preview
     void PlayVideoFile();
 
 private:
+    int BatchCursor();
+    QTreeWidgetItem *CurrentItem();
+    void WriteBatchCursor(int k);
+    void MarkCurrentItem(int image, const QString &why);
+    void AdvanceBatch();
+
     TSqliteQuery *SqliteQuery;
     std::array<TJvComboBox *, 6> JvCmbVdo{}; // indexed 1 to 5
     std::array<TJvComboBox *, 5> JvCmbAdo{}; // indexed 1 to 4
@@ -84,4 +105,5 @@ private:
     TJvCreateProcess *JvCreateProcess;
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
+    bool *StartWhenEncoderEnds;
 };

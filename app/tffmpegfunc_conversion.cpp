@@ -1,16 +1,249 @@
-// Batch conversion operations of the main window's controller.
+// Batch conversion operations of the main window's controller: the encoder's
+// command line, its progress, and the batch carried by the cursor JvEditNumb.
 
 #include "tffmpegfunc.h"
 
-QByteArray TFFmpegFunc::BuildCommandLine() { return QByteArray(); }
-QByteArray TFFmpegFunc::OutputFilePath(const QByteArray &) { return QByteArray(); }
-int TFFmpegFunc::CurrentItemSeconds() { return 0; }
-int TFFmpegFunc::ProgressSeconds(const QByteArray &) { return 0; }
-void TFFmpegFunc::HandleProgressLine(const QByteArray &) {}
-void TFFmpegFunc::StartConversion() {}
-void TFFmpegFunc::StartCurrentItem() {}
-void TFFmpegFunc::StopConversion() {}
-void TFFmpegFunc::StopOnClose() {}
-void TFFmpegFunc::DisableToolButtons() {}
-void TFFmpegFunc::EnableToolButtons() {}
-void TFFmpegFunc::PowerOffComputer() {}
+#include "commandline.h"
+#include "econverterror.h"
+#include "ffmpegprogress.h"
+#include "mediaquery.h"
+#include "outputpath.h"
+#include "poweroff.h"
+#include "tffmpegfrm.h"
+#include "tjvcombobox.h"
+#include "tjvcreateprocess.h"
+#include "tjvtimer.h"
+#include "tjvtrayicon.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int TimeColumn = 3;
+constexpr int PercentColumn = 4;
+
+constexpr int ImageFinished = 11;
+constexpr int ImageFailed = 12;
+constexpr int ImageConverting = 3;
+
+// How long closing the window waits for a stopped encoder to finish its file.
+constexpr int CloseWaitMs = 10000;
+
+} // namespace
+
+int TFFmpegFunc::BatchCursor()
+{
+    return FFmpegProgress::strToInt(JvEditNumb->text().toLatin1());
+}
+
+QTreeWidgetItem *TFFmpegFunc::CurrentItem()
+{
+    const int k = BatchCursor();
+    return k >= 0 && k < FileListView->topLevelItemCount() ? FileListView->topLevelItem(k) : nullptr;
+}
+
+void TFFmpegFunc::WriteBatchCursor(int k)
+{
+    const QString text = QString::number(k);
+    if (JvEditNumb->text() == text)
+        return;
+    // What the cursor's change handler does, called here so that an error
+    // reaches the writer instead of stopping in the handler.
+    {
+        const QSignalBlocker quiet(JvEditNumb);
+        JvEditNumb->setText(text);
+    }
+    TFFmpegFunc().StartCurrentItem();
+}
+
+QByteArray TFFmpegFunc::BuildCommandLine()
+{
+    const QByteArray encoder = (QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg")).toLocal8Bit();
+    const QByteArray source = FileListView->topLevelItem(BatchCursor())->text(0).toLocal8Bit();
+    const QByteArray output = OutputFilePath(source);
+
+    // Paths are quoted only where they need it, so each reaches ffmpeg whole.
+    QByteArray line = quoteArgument(encoder) + " -y -i " + quoteArgument(source);
+    for (int n = 1; n <= 5; ++n)
+        line += ' ' + LookupFragment(JvCmbVdo[n]).toLocal8Bit();
+    for (int n = 1; n <= 4; ++n)
+        line += ' ' + LookupFragment(JvCmbAdo[n]).toLocal8Bit();
+    return line + ' ' + quoteArgument(output);
+}
+
+QByteArray TFFmpegFunc::OutputFilePath(const QByteArray &sourcePath)
+{
+    return OutputPath::join(JvEditDir->text().toLocal8Bit(), MediaQuery::fileName(sourcePath));
+}
+
+int TFFmpegFunc::CurrentItemSeconds()
+{
+    return FFmpegProgress::clockTextSeconds(FileListView->topLevelItem(BatchCursor())->text(TimeColumn).toLatin1());
+}
+
+std::optional<int> TFFmpegFunc::ProgressSeconds(const QByteArray &line)
+{
+    return FFmpegProgress::progressSeconds(line);
+}
+
+void TFFmpegFunc::HandleProgressLine(const QByteArray &line)
+{
+    QTreeWidgetItem *item = CurrentItem();
+    if (!FFmpegProgress::isProgressLine(line)) {
+        // Kept to tell why an entry failed: ffmpeg's last words are its reason.
+        if (item && !line.trimmed().isEmpty())
+            item->setData(0, TFFmpegFrm::LastMessageRole, QString::fromLocal8Bit(line.trimmed()));
+        return;
+    }
+    if (!item) // the list changed after Stop while the encoder was still writing
+        return;
+    const int total = CurrentItemSeconds();
+    const std::optional<int> encoded = ProgressSeconds(line);
+    // No time yet, or no playing time to measure against: only the status line moves.
+    if (encoded && total > 0)
+        item->setText(PercentColumn, QString::number(FFmpegProgress::percentage(*encoded, total)) + QLatin1Char('%'));
+    JvEditCmdMsg->setText(QString::fromLocal8Bit(line));
+}
+
+void TFFmpegFunc::StartConversion()
+{
+    if (FileListView->topLevelItemCount() == 0 || !AddFileBtn->isEnabled())
+        return;
+    DisableToolButtons();
+    if (JvEditNumb->text() == QLatin1String("0"))
+        StartCurrentItem();
+    else
+        WriteBatchCursor(0);
+    // Entry 0 may already have ended the batch (an entry that is skipped).
+    if (!AddFileBtn->isEnabled())
+        JvTimer->setEnabled(true);
+}
+
+void TFFmpegFunc::StartCurrentItem()
+{
+    QTreeWidgetItem *item = CurrentItem();
+    if (!item)
+        return;
+    const QByteArray source = item->text(0).toLocal8Bit();
+    ShowMediaInfo(source);
+    FFmpegFrm->setItemImage(item, ImageConverting);
+    item->setToolTip(0, QString());
+    item->setData(0, TFFmpegFrm::LastMessageRole, QVariant());
+
+    if (JvCreateProcess->isWatching()) {
+        // A stopped encoder is still finishing its file: start when it has ended.
+        *StartWhenEncoderEnds = true;
+        return;
+    }
+    const QByteArray output = OutputFilePath(source);
+    if (OutputPath::sameFile(source, output)) {
+        // ffmpeg would overwrite the file it reads: leave the source alone.
+        MarkCurrentItem(ImageFailed, QStringLiteral("Not converted: the output file would replace the source file %1")
+                                         .arg(QString::fromLocal8Bit(source)));
+        AdvanceBatch();
+        return;
+    }
+    JvCreateProcess->CommandLine = BuildCommandLine();
+    JvCreateProcess->Run();
+}
+
+void TFFmpegFunc::MarkCurrentItem(int image, const QString &why)
+{
+    if (QTreeWidgetItem *item = CurrentItem()) {
+        FFmpegFrm->setItemImage(item, image);
+        item->setToolTip(0, why);
+        if (!why.isEmpty())
+            JvEditCmdMsg->setText(why);
+    }
+}
+
+void TFFmpegFunc::FinishCurrentItem(std::uint32_t exitCode)
+{
+    QTreeWidgetItem *item = CurrentItem();
+    if (exitCode == 0 || !item) {
+        MarkCurrentItem(ImageFinished, QString());
+    } else {
+        // A failure is not a finished file: keep the encoder's reason with the entry.
+        const QString reason = item->data(0, TFFmpegFrm::LastMessageRole).toString();
+        MarkCurrentItem(ImageFailed, reason.isEmpty() ? QStringLiteral("ffmpeg failed with exit code %1").arg(exitCode)
+                                                      : reason);
+    }
+    AdvanceBatch();
+}
+
+void TFFmpegFunc::AdvanceBatch()
+{
+    const int k = BatchCursor();
+    if (k < FileListView->topLevelItemCount() - 1) {
+        WriteBatchCursor(k + 1);
+        return;
+    }
+    TFFmpegFunc().EnableToolButtons();
+    if (JvCheckBox->isChecked())
+        TFFmpegFunc().PowerOffComputer();
+    int failed = 0;
+    for (int i = 0; i < FileListView->topLevelItemCount(); ++i)
+        failed += TFFmpegFrm::itemImage(FileListView->topLevelItem(i)) == ImageFailed;
+    if (failed == 0)
+        JvEditCmdMsg->clear();
+    else
+        JvEditCmdMsg->setText(QStringLiteral("%1 of %2 files were not converted: point at a file to see why.")
+                                  .arg(failed)
+                                  .arg(FileListView->topLevelItemCount()));
+    JvTimer->setEnabled(false);
+    JvTrayIcon->setIconIndex(15);
+}
+
+void TFFmpegFunc::StopConversion()
+{
+    if (FileListView->topLevelItemCount() == 0 || AddFileBtn->isEnabled())
+        return;
+    EnableToolButtons();
+    *StartWhenEncoderEnds = false;
+    JvCreateProcess->Write("q");
+    if (QTreeWidgetItem *item = CurrentItem())
+        FFmpegFrm->setItemImage(item, ImageFinished);
+    JvTimer->setEnabled(false);
+    JvTrayIcon->setIconIndex(15);
+}
+
+void TFFmpegFunc::StopOnClose()
+{
+    if (FileListView->topLevelItemCount() == 0 || AddFileBtn->isEnabled())
+        return;
+    EnableToolButtons();
+    *StartWhenEncoderEnds = false;
+    JvCreateProcess->Write("q");
+
+    // Let the encoder finish its file, out of sight, so that the output plays
+    // and no encoder outlives the window; its end is ignored (buttons enabled).
+    FFmpegFrm->hide();
+    const QDeadlineTimer deadline(CloseWaitMs);
+    while (JvCreateProcess->isWatching() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+void TFFmpegFunc::DisableToolButtons()
+{
+    for (QToolButton *button : {AddFileBtn, DelFileBtn, ClearFileBtn, ConvFileBtn, PlayBtn})
+        button->setEnabled(false);
+}
+
+void TFFmpegFunc::EnableToolButtons()
+{
+    for (QToolButton *button : {AddFileBtn, DelFileBtn, ClearFileBtn, ConvFileBtn, PlayBtn})
+        button->setEnabled(true);
+}
+
+void TFFmpegFunc::PowerOffComputer()
+{
+    // Any refusal ends the application, once the running handler has returned.
+    if (PowerOff::powerOff().endApplication())
+        QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+}

@@ -2,11 +2,75 @@
 
 #include "tffmpegfunc.h"
 
-void TFFmpegFunc::FillSelectors() {}
-void TFFmpegFunc::FillSelector(TJvComboBox *) {}
-int TFFmpegFunc::ReadSavedIndex(int) { return 0; }
-QString TFFmpegFunc::LookupFragment(TJvComboBox *) { return QString(); }
-void TFFmpegFunc::SaveSelection(TJvComboBox *) {}
-void TFFmpegFunc::LoadOutputDir() {}
-void TFFmpegFunc::ChooseOutputDir() {}
-void TFFmpegFunc::OpenOutputDir() {}
+#include "outputfolder.h"
+#include "selectorstatements.h"
+#include "tffmpegfrm.h"
+#include "tjvcombobox.h"
+#include "tsqlitequery.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QUrl>
+
+void TFFmpegFunc::FillSelectors()
+{
+    for (int n = 1; n <= 5; ++n)
+        FillSelector(JvCmbVdo[n]);
+    for (int n = 1; n <= 4; ++n)
+        FillSelector(JvCmbAdo[n]);
+}
+
+void TFFmpegFunc::FillSelector(TJvComboBox *selector)
+{
+    selector->clearItems();
+    SqliteQuery->run(SelectorStatements::listing(selector->Tag));
+    for (SqliteQuery->first(); !SqliteQuery->eof(); SqliteQuery->next())
+        selector->appendItem(SqliteQuery->text(1));
+    // Set from code: raises no change event, so filling stores nothing.
+    selector->setItemIndex(ReadSavedIndex(selector->Tag));
+}
+
+int TFFmpegFunc::ReadSavedIndex(int tag)
+{
+    SqliteQuery->run(SelectorStatements::savedIndex(tag));
+    SqliteQuery->first();
+    return SqliteQuery->integer(0);
+}
+
+QString TFFmpegFunc::LookupFragment(TJvComboBox *selector)
+{
+    SqliteQuery->run(SelectorStatements::lookup(selector->Tag, selector->ItemIndex()));
+    SqliteQuery->first();
+    return SqliteQuery->text(0);
+}
+
+void TFFmpegFunc::SaveSelection(TJvComboBox *selector)
+{
+    SqliteQuery->run(SelectorStatements::storeIndex(selector->Tag, selector->ItemIndex()));
+}
+
+void TFFmpegFunc::LoadOutputDir()
+{
+    SqliteQuery->run(OutputFolder::loadStatement());
+    SqliteQuery->first();
+    const QString folder = SqliteQuery->text(0);
+    JvEditDir->setText(folder.isEmpty() ? OutputFolder::defaultFolder() : folder);
+}
+
+void TFFmpegFunc::ChooseOutputDir()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(FFmpegFrm, QStringLiteral("Please select the folder"));
+    if (folder.isEmpty()) // cancelled
+        return;
+    // Shown first, so conversions use the choice even when storing it fails.
+    JvEditDir->setText(folder);
+    SqliteQuery->run(OutputFolder::storeStatement(folder));
+}
+
+void TFFmpegFunc::OpenOutputDir()
+{
+    // A folder that cannot be opened is not reported.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(JvEditDir->text()));
+}

@@ -1,19 +1,334 @@
 #include "tjvcreateprocess.h"
 
-#include <stdexcept>
+#include "commandline.h"
+#include "eoserror.h"
+#include "tjvconsolethread.h"
+#include "tjvreader.h"
+#include "uniquefd.h"
+#include "wakesignal.h"
+#include "workerthread.h"
 
-TJvCreateProcess::TJvCreateProcess(QObject *parent) : QObject(parent) {}
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QtDebug>
 
-TJvCreateProcess::~TJvCreateProcess() = default;
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// At most this many pieces (128 KiB, the largest shared buffer) are
+// assembled per wake; the rest waits for the next turn of the event loop.
+constexpr int MaxPiecesPerWake = 128;
+
+struct Pipe {
+    UniqueFd readEnd;
+    UniqueFd writeEnd;
+};
+
+// Keeps a descriptor clear of 0, 1 and 2, so that placing the child's ends
+// on its standard streams can never overwrite another of them.
+UniqueFd aboveStandardStreams(UniqueFd fd)
+{
+    if (fd.get() > 2)
+        return fd;
+    UniqueFd moved(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 3));
+    if (!moved.isOpen())
+        throw EOSError(errno);
+    return moved;
+}
+
+// Both ends close on exec: the child gets only the ends placed on its
+// standard streams, and no other child ever holds the runner's ends.
+Pipe makePipe()
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw EOSError(errno);
+    Pipe pipe{UniqueFd(fds[0]), UniqueFd(fds[1])};
+    pipe.readEnd = aboveStandardStreams(std::move(pipe.readEnd));
+    pipe.writeEnd = aboveStandardStreams(std::move(pipe.writeEnd));
+    return pipe;
+}
+
+// A write to a pipe nobody reads must fail with EPIPE instead of ending this
+// process. Children get the default disposition back (see spawn()).
+void ignoreSigpipe()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current {};
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            ::sigemptyset(&ignore.sa_mask);
+            ::sigaction(SIGPIPE, &ignore, nullptr);
+        }
+    });
+}
+
+class SpawnSettings {
+public:
+    SpawnSettings()
+    {
+        ::posix_spawn_file_actions_init(&m_actions);
+        ::posix_spawnattr_init(&m_attributes);
+        // The child starts with no signal blocked and SIGPIPE at its default,
+        // as it would from a shell.
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::posix_spawnattr_setsigmask(&m_attributes, &none);
+        sigset_t defaults;
+        ::sigemptyset(&defaults);
+        ::sigaddset(&defaults, SIGPIPE);
+        ::posix_spawnattr_setsigdefault(&m_attributes, &defaults);
+        ::posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnSettings()
+    {
+        ::posix_spawnattr_destroy(&m_attributes);
+        ::posix_spawn_file_actions_destroy(&m_actions);
+    }
+    SpawnSettings(const SpawnSettings &) = delete;
+    SpawnSettings &operator=(const SpawnSettings &) = delete;
+
+    void placeOn(int fd, int standardStream)
+    {
+        if (int error = ::posix_spawn_file_actions_adddup2(&m_actions, fd, standardStream))
+            throw EOSError(error);
+    }
+
+    // The child keeps its standard streams and nothing else: not even what
+    // this process inherited or a library opened without close-on-exec.
+    void closeTheRest()
+    {
+        if (int error = ::posix_spawn_file_actions_addclosefrom_np(&m_actions, 3))
+            throw EOSError(error);
+    }
+
+    // Starts the program named by the first argument (searched in PATH when
+    // it holds no '/') and returns its process id.
+    pid_t spawn(const QList<QByteArray> &arguments)
+    {
+        if (arguments.isEmpty())
+            throw EOSError(ENOENT);
+        std::vector<char *> argv;
+        argv.reserve(size_t(arguments.size()) + 1);
+        for (const QByteArray &argument : arguments)
+            argv.push_back(const_cast<char *>(argument.constData()));
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        if (int error = ::posix_spawnp(&pid, argv[0], &m_actions, &m_attributes, argv.data(), environ))
+            throw EOSError(error);
+        return pid;
+    }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+    posix_spawnattr_t m_attributes;
+};
+
+UniqueFd openPidFd(pid_t pid)
+{
+    // Without pidfd_open (old kernels, strict sandboxes) the wait thread
+    // falls back to checking on the child.
+    return UniqueFd(int(::syscall(SYS_pidfd_open, pid, 0)));
+}
+
+// A child nobody watches is still reaped when it ends.
+void reapInBackground(pid_t pid)
+{
+    startWorkerThread([pid] {
+        int status;
+        (void)retryOnEintr([&] { return ::waitpid(pid, &status, 0); });
+    });
+}
+
+TJvCreateProcess::HandlerErrorDisplay &handlerErrorDisplay()
+{
+    static TJvCreateProcess::HandlerErrorDisplay display;
+    return display;
+}
+
+} // namespace
+
+TJvCreateProcess::TJvCreateProcess(QObject *parent) : QObject(parent), m_reader(std::make_unique<TJvReader>(this)) {}
+
+TJvCreateProcess::~TJvCreateProcess()
+{
+    StopWatching();
+}
 
 void TJvCreateProcess::Run()
 {
-    throw std::runtime_error("Starting child processes is not available yet");
+    if (m_state == State::Watching && m_countdown > 0)
+        throw EJvProcessError("Cannot perform this operation when process is running");
+    m_state = State::Idle;
+    m_countdown = 0;
+
+    const QList<QByteArray> arguments = splitCommandLine(CommandLine);
+    if (!(ConsoleOptions & unsigned(TJvConsoleOption::coRedirect))) {
+        SpawnSettings settings;
+        reapInBackground(settings.spawn(arguments));
+        return;
+    }
+    runRedirected(arguments);
 }
 
-bool TJvCreateProcess::Write(const QByteArray &)
+void TJvCreateProcess::runRedirected(const QList<QByteArray> &arguments)
 {
-    return false;
+    ensureNotifier();
+    ignoreSigpipe();
+    Pipe output = makePipe();
+    Pipe input = makePipe();
+    SpawnSettings settings;
+    settings.placeOn(input.readEnd.get(), STDIN_FILENO);
+    settings.placeOn(output.writeEnd.get(), STDOUT_FILENO);
+    settings.placeOn(output.writeEnd.get(), STDERR_FILENO);
+    settings.closeTheRest();
+    const pid_t pid = settings.spawn(arguments);
+    // The child holds its own copies now; without closing ours the reader
+    // would never see the end of the output.
+    input.readEnd.reset();
+    output.writeEnd.reset();
+
+    ++m_run;
+    m_state = State::Watching;
+    m_countdown = 2;
+    try {
+        m_waitThread = TJvConsoleThread::start(pid, openPidFd(pid), std::move(input.writeEnd), m_wake);
+        m_reader->start(std::move(output.readEnd), m_wake);
+    } catch (...) {
+        if (!m_waitThread)
+            reapInBackground(pid);
+        StopWatching();
+        throw;
+    }
 }
 
-void TJvCreateProcess::StopWatching() {}
+void TJvCreateProcess::ensureNotifier()
+{
+    if (m_notifier)
+        return;
+    m_wake = std::make_shared<WakeSignal>();
+    m_notifier = new QSocketNotifier(m_wake->fd(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] { wakeUp(); });
+}
+
+bool TJvCreateProcess::Write(const QByteArray &S)
+{
+    if (!m_waitThread)
+        return false;
+    if (S.isEmpty())
+        return true;
+    return m_waitThread->write(S);
+}
+
+void TJvCreateProcess::StopWatching()
+{
+    if (m_state != State::Watching)
+        return;
+    if (const auto thread = std::exchange(m_waitThread, nullptr))
+        thread->stop();
+    m_reader->stop();
+    m_countdown = 0;
+    m_state = State::Idle;
+}
+
+// A worker has something for the GUI thread: output, or an end step.
+void TJvCreateProcess::wakeUp()
+{
+    m_wake->acknowledge();
+    const QPointer<TJvCreateProcess> self(this);
+    bool more = false;
+    try {
+        more = m_reader->deliverPieces(MaxPiecesPerWake);
+    } catch (...) {
+        // The waiting bytes and any end step are taken up at the next wake.
+        if (self)
+            m_wake->notify();
+        showHandlerError(std::current_exception());
+        return;
+    }
+    if (!self)
+        return;
+    if (more)
+        m_wake->notify();
+    m_reader->runEndStepIfRequested();
+    if (self)
+        runWaitEndStepIfRequested();
+}
+
+void TJvCreateProcess::runWaitEndStepIfRequested()
+{
+    const std::shared_ptr<TJvConsoleThread> thread = m_waitThread;
+    if (!thread || !thread->takeEndStepRequest())
+        return;
+    m_exitCode = thread->endStepDone();
+    m_waitThread.reset();
+    postWorkerFinished();
+}
+
+void TJvCreateProcess::postWorkerFinished()
+{
+    QMetaObject::invokeMethod(this, [this, run = m_run] { workerFinished(run); }, Qt::QueuedConnection);
+}
+
+void TJvCreateProcess::workerFinished(quint64 run)
+{
+    if (m_state != State::Watching || run != m_run)
+        return;
+    if (--m_countdown > 0)
+        return;
+    m_state = State::Idle;
+    m_countdown = 0;
+    if (!OnTerminate)
+        return;
+    const TerminateEvent handler = OnTerminate;
+    try {
+        handler(this, m_exitCode);
+    } catch (...) {
+        showHandlerError(std::current_exception());
+    }
+}
+
+void TJvCreateProcess::raiseRead(const QByteArray &line, bool startsOnNewLine)
+{
+    if (!OnRead)
+        return;
+    const ReadEvent handler = OnRead;
+    // S is the handler's own: it stays as reported whatever the runner does next.
+    const QByteArray S = line;
+    handler(this, S, startsOnNewLine);
+}
+
+TJvCreateProcess::HandlerErrorDisplay TJvCreateProcess::setHandlerErrorDisplay(HandlerErrorDisplay display)
+{
+    return std::exchange(handlerErrorDisplay(), std::move(display));
+}
+
+void TJvCreateProcess::showHandlerError(std::exception_ptr error)
+{
+    const HandlerErrorDisplay display = handlerErrorDisplay();
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        if (display)
+            display(e);
+        else
+            qWarning("%s", e.what());
+    } catch (...) {
+        const std::runtime_error unknown("Unknown error");
+        if (display)
+            display(unknown);
+        else
+            qWarning("%s", unknown.what());
+    }
+}

@@ -4,7 +4,15 @@
 #include <QObject>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <memory>
+#include <stdexcept>
+
+class QSocketNotifier;
+class TJvConsoleThread;
+class TJvReader;
+class WakeSignal;
 
 // Window settings of the child's console window. Linux gives a console child
 // no window, so these are kept for their owners and have no further effect.
@@ -20,15 +28,39 @@ struct TJvCPSStartupInfo {
 
 enum class TJvConsoleOption : unsigned { coOwnerData = 1, coRedirect = 2 };
 
+// A runner operation refused in the runner's present state.
+class EJvProcessError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Starts one console program with piped standard streams and reports its
 // output as line events and its end, on the GUI thread.
+//
+// CommandLine is split into the program and its arguments (see
+// commandline.h); the first names the program, searched in PATH when it has
+// no '/'. No shell is involved. The child inherits the working directory and
+// the environment. With coRedirect its standard input is a pipe fed by
+// Write, and its standard output and error share one pipe whose bytes arrive
+// as OnRead line reports (see LineAssembler); OnTerminate follows once per
+// run, after the child has ended and all its output has been reported.
+// Without coRedirect the child shares this process's standard streams and
+// is not watched: no event follows.
+//
+// Lives on the GUI thread, which must run an event loop; every function and
+// every event runs there. Per watched child there are two worker threads (a
+// reading thread and a wait thread) that never touch the runner itself.
+// An error that an OnRead or OnTerminate handler raises goes to the handler
+// error display; the run goes on and still ends with OnTerminate.
 class TJvCreateProcess : public QObject {
     Q_OBJECT
 public:
     using ReadEvent = std::function<void(TJvCreateProcess *Sender, const QByteArray &S, bool StartsOnNewLine)>;
     using TerminateEvent = std::function<void(TJvCreateProcess *Sender, std::uint32_t ExitCode)>;
+    using HandlerErrorDisplay = std::function<void(const std::exception &error)>;
 
     explicit TJvCreateProcess(QObject *parent = nullptr);
+    // Stops watching: no event follows and the child is not ended.
     ~TJvCreateProcess() override;
 
     QByteArray CommandLine;
@@ -37,7 +69,48 @@ public:
     ReadEvent OnRead;
     TerminateEvent OnTerminate;
 
+    // Starts the child. Throws EJvProcessError ("Cannot perform this
+    // operation when process is running") while a child is watched, and
+    // EOSError when the pipes or the process cannot be made (code 2 for a
+    // program that does not exist); nothing is left behind and no event
+    // follows then.
     void Run();
+    // Queues the bytes, exactly as they are, for the child's input and
+    // returns true; false when no child is watched, its input is closed, or
+    // more than 1024 bytes would be waiting. Never waits for the child.
     bool Write(const QByteArray &S);
+    // Stops watching the child without ending it: no further event, the
+    // queued input is dropped, the pipes are closed on this side (the child's
+    // later output fails with a broken pipe). The child is still reaped when
+    // it ends.
     void StopWatching();
+    // Whether a started child is being watched (its end not yet reported).
+    bool isWatching() const noexcept { return m_state == State::Watching; }
+
+    // Where errors raised by OnRead and OnTerminate handlers of every runner
+    // go; an empty function restores the default (a warning on the log).
+    // Returns the previous display.
+    static HandlerErrorDisplay setHandlerErrorDisplay(HandlerErrorDisplay display);
+
+private:
+    friend class TJvReader;
+    enum class State { Idle, Watching };
+
+    void runRedirected(const QList<QByteArray> &arguments);
+    void ensureNotifier();
+    void wakeUp();
+    void runWaitEndStepIfRequested();
+    void postWorkerFinished();
+    void workerFinished(quint64 run);
+    void raiseRead(const QByteArray &line, bool startsOnNewLine);
+    static void showHandlerError(std::exception_ptr error);
+
+    State m_state = State::Idle;
+    int m_countdown = 0;
+    quint64 m_run = 0; // numbers the watched runs, so a stale notification is never counted
+    std::uint32_t m_exitCode = 0;
+    std::shared_ptr<TJvConsoleThread> m_waitThread;
+    std::unique_ptr<TJvReader> m_reader;
+    std::shared_ptr<WakeSignal> m_wake;
+    QSocketNotifier *m_notifier = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryFile>
@@ -68,6 +69,47 @@ bool makeH264Clip(const QString &path, int seconds)
                            QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-pix_fmt"),
                            QStringLiteral("yuv420p"), QStringLiteral("-c:a"), QStringLiteral("aac"),
                            QStringLiteral("-shortest")});
+}
+
+QString systemLibraryPath(const QString &soname)
+{
+    QByteArray cache;
+    const QString ldconfig = QFile::exists(QStringLiteral("/sbin/ldconfig")) ? QStringLiteral("/sbin/ldconfig")
+                                                                              : QStringLiteral("ldconfig");
+    if (runProgram(ldconfig, {QStringLiteral("-p")}, QString(), &cache) != 0)
+        return QString();
+    // Lines read "\tlibname.so.0 (libc6,x86-64) => /lib/x86_64-linux-gnu/libname.so.0".
+    for (const QByteArray &line : cache.split('\n')) {
+        const QByteArray entry = line.trimmed();
+        const qsizetype arrow = entry.indexOf(" => ");
+        if (entry.startsWith(soname.toUtf8() + " (") && arrow > 0)
+            return QFile::decodeName(entry.mid(arrow + 4));
+    }
+    return QString();
+}
+
+int runTestFunctionInChild(const QString &testFunction, const QStringList &environment, QByteArray *output)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HALVORA_TEST_CHILD"), QStringLiteral("1"));
+    for (const QString &entry : environment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {testFunction});
+    if (!child.waitForStarted() || !child.waitForFinished(120000)) {
+        child.kill();
+        child.waitForFinished();
+        return -1;
+    }
+    *output = child.readAll();
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+}
+
+bool isTestChild()
+{
+    return qEnvironmentVariableIsSet("HALVORA_TEST_CHILD");
 }
 
 ImmutableFile::ImmutableFile(const QString &path)

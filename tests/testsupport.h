@@ -24,6 +24,18 @@ bool makeClip(const QString &path, const QStringList &inputArgs);
 // A small H.264/AAC clip of the given length in seconds.
 bool makeH264Clip(const QString &path, int seconds = 1);
 
+// The file the dynamic linker's cache resolves a library name to, such as
+// "libmediainfo.so.0"; empty when the cache does not list it.
+QString systemLibraryPath(const QString &soname);
+
+// Runs this test program again with only `testFunction`, with `environment`
+// ("NAME=value" entries) added to this process's environment. Returns its
+// exit code, -1 when it did not end normally; its output goes to *output.
+int runTestFunctionInChild(const QString &testFunction, const QStringList &environment, QByteArray *output);
+
+// True in a program started by runTestFunctionInChild.
+bool isTestChild();
+
 // Makes a file immutable (even for root) for its lifetime; unsupported()
 // tells when the file system or the privileges do not allow it.
 class ImmutableFile {

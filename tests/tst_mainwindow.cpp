@@ -4,6 +4,7 @@
 #include "testsupport.h"
 #include "tffmpegfrm.h"
 #include "tjvcombobox.h"
+#include "tjvcreateprocess.h"
 #include "tjvtrayicon.h"
 #include "tsqldatmod.h"
 
@@ -53,6 +54,7 @@ private slots:
     void quitButtonAndMenuCloseTheWindow();
     void httpButtonOpensHomePage();
     void everyEventIsWired();
+    void runnerHandlerErrorReachesErrorBox();
 
 private:
     QTemporaryDir m_dir;
@@ -297,6 +299,16 @@ void MainWindowTest::everyEventIsWired()
     QVERIFY(QObject::disconnect(w->FileListView, &QTreeWidget::itemClicked, w, nullptr));
     QVERIFY(QObject::disconnect(w->OpenHalvora1, &QAction::triggered, w, nullptr));
     QVERIFY(QObject::disconnect(w->Quit1, &QAction::triggered, w, nullptr));
+}
+
+void MainWindowTest::runnerHandlerErrorReachesErrorBox()
+{
+    TJvCreateProcess *runner = m_window->JvCreateProcess;
+    runner->OnTerminate = [](TJvCreateProcess *, std::uint32_t) { throw std::runtime_error("terminate failed"); };
+    runner->CommandLine = "/bin/true";
+    runner->Run();
+    QTRY_COMPARE(m_boxes, QStringList{"terminate failed."});
+    m_boxes.clear();
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+// The rules for reading ffmpeg's progress lines and the clock texts they are
+// measured against. Plain functions; they throw EConvertError for a text that
+// should hold a decimal integer but does not.
+namespace FFmpegProgress {
+
+// A decimal integer with an optional sign, nothing else (no blanks).
+int strToInt(const QByteArray &text);
+
+// Seconds of a clock text "HH:MM:SS", read by character position without
+// trimming (characters 1-2, 4-5, 7-8).
+int clockTextSeconds(const QByteArray &clock);
+
+// Whether the line is a progress line: it starts with "frame=" exactly.
+bool isProgressLine(const QByteArray &line);
+
+// The encoded time of a progress line in whole seconds, from the first
+// "time=" field (hours, minutes and seconds by position; hundredths ignored).
+// Empty where ffmpeg reports no usable time: "time=N/A" or a negative time.
+std::optional<int> progressSeconds(const QByteArray &line);
+
+// encoded / total * 100 in extended precision, truncated toward zero and not
+// limited to 100. total must not be 0.
+int percentage(int encoded, int total);
+
+} // namespace FFmpegProgress

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+
+// Where a converted file goes, and whether writing it would touch its source.
+namespace OutputPath {
+
+// The folder as it stands, one '/', the name and ".mp4".
+QByteArray join(const QByteArray &folder, const QByteArray &name);
+
+// Whether both paths name one existing file, however spelt (links included).
+bool sameFile(const QByteArray &a, const QByteArray &b);
+
+} // namespace OutputPath

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Switches the computer off through systemd-logind on the system bus.
+namespace PowerOff {
+
+struct Outcome {
+    bool permitted = false; // CanPowerOff answered "yes" or "challenge"
+    bool requested = false; // PowerOff(false) was accepted
+    QString error;          // the first failure, for diagnostics
+    // The application should end: some step failed.
+    bool endApplication() const { return !permitted || !requested; }
+};
+
+// Asks logind whether powering off is allowed, then asks it to power off
+// (without interactive authorisation), going on after a refused check.
+Outcome powerOff();
+
+} // namespace PowerOff

@@ -1,0 +1,180 @@
+#include "tjvconsolethread.h"
+
+#include "eoserror.h"
+#include "wakesignal.h"
+#include "workerthread.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+std::shared_ptr<TJvConsoleThread> TJvConsoleThread::start(int pid, UniqueFd pidFd, UniqueFd writeEnd,
+                                                          std::shared_ptr<WakeSignal> wake)
+{
+    const int flags = ::fcntl(writeEnd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(writeEnd.get(), F_SETFL, flags | O_NONBLOCK) < 0)
+        throw EOSError(errno);
+    std::shared_ptr<TJvConsoleThread> thread(
+        new TJvConsoleThread(pid, std::move(pidFd), std::move(writeEnd), std::move(wake)));
+    startWorkerThread([thread] { thread->run(); });
+    return thread;
+}
+
+TJvConsoleThread::TJvConsoleThread(int pid, UniqueFd pidFd, UniqueFd writeEnd, std::shared_ptr<WakeSignal> wake)
+    : m_pid(pid), m_pidFd(std::move(pidFd)), m_writeEnd(std::move(writeEnd)), m_wake(std::move(wake))
+{
+}
+
+TJvConsoleThread::~TJvConsoleThread() = default;
+
+// Runs on the wait thread. Only this thread and the end step (while this
+// thread waits for it) close the write end, so reading its number without
+// the lock is safe here.
+void TJvConsoleThread::run()
+{
+    const bool hasPidFd = m_pidFd.isOpen();
+    bool writeOpen = true;
+    bool waitingForRoom = false;
+    for (;;) {
+        const int inputFd = !writeOpen ? -1 : waitingForRoom ? m_writeEnd.get() : m_inputPending.fd();
+        pollfd fds[3] = {
+            {m_stop.fd(), POLLIN, 0},
+            {m_pidFd.get(), POLLIN, 0},
+            {inputFd, short(waitingForRoom ? POLLOUT : POLLIN), 0},
+        };
+        const int ready = retryOnEintr([&] { return ::poll(fds, 3, hasPidFd ? -1 : 20); });
+        if (ready < 0)
+            break; // the wait itself failed: no exit code
+        if (m_stopRequested.load() || fds[0].revents)
+            break;
+        if (hasPidFd ? fds[1].revents != 0 : reapIfEnded()) {
+            reap();
+            break;
+        }
+        if (fds[2].revents) {
+            const WriteState state = writeStep();
+            writeOpen = state != WriteState::Closed;
+            waitingForRoom = state == WriteState::Full;
+        }
+    }
+
+    {
+        std::unique_lock lock(m_lock);
+        if (!m_detached) {
+            m_endStepRequested = true;
+            m_wake->notify();
+            m_released.wait(lock, [this] { return m_endStepDone || m_detached; });
+        }
+        // The child (or whoever inherited its input) sees the end of its input.
+        closeUnderLock();
+    }
+    reap();
+}
+
+TJvConsoleThread::WriteState TJvConsoleThread::writeStep()
+{
+    std::lock_guard lock(m_lock);
+    if (!m_writeEnd.isOpen())
+        return WriteState::Closed;
+    bool full = false;
+    if (m_queued > 0) {
+        const ssize_t written = retryOnEintr([&] { return ::write(m_writeEnd.get(), m_queue, size_t(m_queued)); });
+        if (written > 0) {
+            m_queued -= written;
+            std::memmove(m_queue, m_queue + written, size_t(m_queued));
+        } else if (written < 0 && errno == EAGAIN) {
+            full = true;
+        } else if (written < 0) {
+            // EPIPE: nobody reads the child's input any more. Other failures
+            // would only repeat; the queued bytes are never sent.
+            m_writeEnd.reset();
+        }
+    }
+    if (m_queued == 0)
+        m_inputPending.reset();
+    if (!m_writeEnd.isOpen())
+        return WriteState::Closed;
+    return full ? WriteState::Full : WriteState::Open;
+}
+
+bool TJvConsoleThread::reapIfEnded()
+{
+    int status = 0;
+    if (retryOnEintr([&] { return ::waitpid(m_pid, &status, WNOHANG); }) != m_pid)
+        return false;
+    m_reaped = true;
+    recordStatus(status);
+    return true;
+}
+
+// Waits for this child only (never for any child), so no other child is reaped.
+void TJvConsoleThread::reap()
+{
+    if (m_reaped)
+        return;
+    int status = 0;
+    if (retryOnEintr([&] { return ::waitpid(m_pid, &status, 0); }) == m_pid)
+        recordStatus(status);
+    m_reaped = true;
+}
+
+void TJvConsoleThread::recordStatus(int status)
+{
+    std::uint32_t code = 0;
+    if (WIFEXITED(status))
+        code = std::uint32_t(WEXITSTATUS(status));
+    else if (WIFSIGNALED(status))
+        code = 128 + std::uint32_t(WTERMSIG(status));
+    std::lock_guard lock(m_lock);
+    m_exitCode = code;
+}
+
+bool TJvConsoleThread::write(const QByteArray &bytes)
+{
+    std::lock_guard lock(m_lock);
+    if (!m_writeEnd.isOpen() || m_detached || m_queued + bytes.size() > QueueSize)
+        return false;
+    std::memcpy(m_queue + m_queued, bytes.constData(), size_t(bytes.size()));
+    m_queued += bytes.size();
+    m_inputPending.set();
+    return true;
+}
+
+bool TJvConsoleThread::takeEndStepRequest()
+{
+    std::lock_guard lock(m_lock);
+    if (!m_endStepRequested || m_endStepTaken || m_detached)
+        return false;
+    m_endStepTaken = true;
+    return true;
+}
+
+void TJvConsoleThread::closeUnderLock()
+{
+    m_writeEnd.reset();
+    m_inputPending.close();
+    m_stop.close();
+    m_pidFd.reset();
+}
+
+std::uint32_t TJvConsoleThread::endStepDone()
+{
+    std::lock_guard lock(m_lock);
+    closeUnderLock();
+    m_endStepDone = true;
+    m_released.notify_all();
+    return m_exitCode;
+}
+
+void TJvConsoleThread::stop()
+{
+    std::lock_guard lock(m_lock);
+    m_detached = true;
+    m_stopRequested.store(true);
+    m_queued = 0;
+    m_stop.set();
+    m_released.notify_all();
+}

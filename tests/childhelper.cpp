@@ -1,0 +1,163 @@
+// A child process for the runner tests: runs the commands given as its
+// arguments, in order, and exits with 0 unless told otherwise.
+//
+//   out TEXT          writes TEXT to standard output (escapes \n \r \t \b \a \0 \\ \xHH)
+//   err TEXT          the same to standard error
+//   argv              writes every argument it got, argv[0] first, one per
+//                     line, and exits: the arguments after it are data
+//   readin            one read of standard input: "in:<hex>\n", or "in:eof\n"
+//   fds               its open descriptors: "fds:0,1,2\n"
+//   pid               its process id: "pid:<n>\n"
+//   lines N           N lines "line <6 digits>\n"
+//   grandchild MS T   leaves a process behind that holds the output open,
+//                     writes T after MS milliseconds and exits
+//   sleep MS          sleeps
+//   hang              sleeps until killed
+//   signal N          dies by signal N
+//   exit N            exits with code N
+
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace {
+
+void writeAll(int fd, const std::string &bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0)
+            std::_Exit(100);
+        done += size_t(n);
+    }
+}
+
+std::string unescape(const char *text)
+{
+    std::string bytes;
+    for (const char *p = text; *p; ++p) {
+        if (*p != '\\' || !p[1]) {
+            bytes += *p;
+            continue;
+        }
+        switch (*++p) {
+        case 'n': bytes += '\n'; break;
+        case 'r': bytes += '\r'; break;
+        case 't': bytes += '\t'; break;
+        case 'b': bytes += '\b'; break;
+        case 'a': bytes += '\a'; break;
+        case '0': bytes += '\0'; break;
+        case 'x':
+            if (p[1] && p[2]) {
+                const char hex[3] = {p[1], p[2], 0};
+                bytes += char(std::strtol(hex, nullptr, 16));
+                p += 2;
+            }
+            break;
+        default: bytes += *p; break;
+        }
+    }
+    return bytes;
+}
+
+void sleepMs(long ms)
+{
+    ::usleep(useconds_t(ms * 1000));
+}
+
+std::string openDescriptors()
+{
+    std::string list;
+    DIR *dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return "?";
+    const int own = ::dirfd(dir);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == own)
+            continue;
+        list += (list.empty() ? "" : ",") + std::string(entry->d_name);
+    }
+    ::closedir(dir);
+    return list;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string command = argv[i];
+        const char *arg = i + 1 < argc ? argv[i + 1] : "";
+        if (command == "out") {
+            writeAll(1, unescape(arg));
+            ++i;
+        } else if (command == "err") {
+            writeAll(2, unescape(arg));
+            ++i;
+        } else if (command == "argv") {
+            for (int k = 0; k < argc; ++k)
+                writeAll(1, std::string(argv[k]) + "\n");
+            return 0;
+        } else if (command == "readin") {
+            char buffer[4096];
+            const ssize_t n = ::read(0, buffer, sizeof buffer);
+            std::string line = "in:";
+            if (n <= 0)
+                line += "eof";
+            for (ssize_t k = 0; k < n; ++k) {
+                char hex[3];
+                std::snprintf(hex, sizeof hex, "%02x", unsigned(static_cast<unsigned char>(buffer[k])));
+                line += hex;
+            }
+            writeAll(1, line + "\n");
+        } else if (command == "fds") {
+            writeAll(1, "fds:" + openDescriptors() + "\n");
+        } else if (command == "pid") {
+            writeAll(1, "pid:" + std::to_string(::getpid()) + "\n");
+        } else if (command == "lines") {
+            const long count = std::atol(arg);
+            std::string block;
+            for (long k = 1; k <= count; ++k) {
+                char line[32];
+                std::snprintf(line, sizeof line, "line %06ld\n", k);
+                block += line;
+                if (block.size() > 60000 || k == count)
+                    writeAll(1, std::exchange(block, std::string()));
+            }
+            ++i;
+        } else if (command == "grandchild") {
+            const long ms = std::atol(arg);
+            const std::string text = unescape(i + 2 < argc ? argv[i + 2] : "");
+            if (::fork() == 0) {
+                sleepMs(ms);
+                writeAll(1, text);
+                std::_Exit(0);
+            }
+            i += 2;
+        } else if (command == "sleep") {
+            sleepMs(std::atol(arg));
+            ++i;
+        } else if (command == "hang") {
+            for (;;)
+                ::pause();
+        } else if (command == "signal") {
+            const int signal = std::atoi(arg);
+            ::signal(signal, SIG_DFL);
+            ::raise(signal);
+            ++i;
+        } else if (command == "exit") {
+            std::_Exit(std::atoi(arg));
+        } else {
+            writeAll(2, "childhelper: unknown command " + command + "\n");
+            return 99;
+        }
+    }
+    return 0;
+}

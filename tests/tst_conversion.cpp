@@ -1,0 +1,393 @@
+// Batch conversion through the real main window (offscreen) with the real
+// ffmpeg, on clips generated here.
+
+#include "errordisplay.h"
+#include "mediaquery.h"
+#include "testsupport.h"
+#include "tffmpegfrm.h"
+#include "tffmpegfunc.h"
+#include "tjvcombobox.h"
+#include "tjvcreateprocess.h"
+#include "tjvtimer.h"
+#include "tjvtrayicon.h"
+#include "tsqldatmod.h"
+
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QRegularExpression>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int BatchTimeoutMs = 120000;
+
+QByteArray digest(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
+}
+
+// Seconds of the clip as the media library reads it; -1 when it cannot.
+int playingSeconds(const QString &path)
+{
+    const std::optional<QByteArray> clock = MediaQuery::duration(path.toLocal8Bit());
+    if (!clock || *clock == MediaQuery::ListDefaultTime)
+        return -1;
+    return clock->mid(0, 2).toInt() * 3600 + clock->mid(3, 2).toInt() * 60 + clock->mid(6, 2).toInt();
+}
+
+// Counts the quit requests posted to the application (and keeps them from
+// ending the test).
+class QuitWatch : public QObject {
+public:
+    int seen = 0;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == qApp && event->type() == QEvent::Quit) {
+            ++seen;
+            return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class ConversionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void batchConvertsEveryEntryWithOddPaths();
+    void convertAgainStartsFromFirstEntry();
+    void stopLeavesPlayablePartialOutputAndStartsNothingMore();
+    void convertRightAfterStopRestartsFirstEntry();
+    void missingOutputFolderMarksEntriesFailed();
+    void sourceInsideOutputFolderIsLeftAlone();
+    void closingDuringBatchFinishesTheOutput();
+    void progressOfZeroLengthEntryOnlyMovesStatusLine();
+    void powerOffAfterLastEntryOnlyWhenTicked_data();
+    void powerOffAfterLastEntryOnlyWhenTicked();
+
+private:
+    void add(const QString &path);
+    void convertAndWait();
+    int image(int row) const { return TFFmpegFrm::itemImage(m_window->FileListView->topLevelItem(row)); }
+    QString percent(int row) const { return m_window->FileListView->topLevelItem(row)->text(4); }
+
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+    QString m_clip;     // 2 s, H.264/AAC
+    QString m_longClip; // long enough to stop in the middle
+    QProcess m_bus;
+    std::unique_ptr<TSqlDatMod> m_module;
+    std::unique_ptr<TFFmpegFrm> m_window;
+    QStringList m_boxes;
+    // (row, picture) in the order the pictures were set.
+    QList<QPair<int, int>> m_pictures;
+};
+
+void ConversionTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // Power-off requests go to a private bus: never to the machine's logind.
+    m_bus.start(QStringLiteral("dbus-daemon"),
+                {"--session", "--nofork", "--print-address=1", "--address=unix:path=" + m_dir.filePath("bus")});
+    QVERIFY(m_bus.waitForStarted());
+    QVERIFY(m_bus.waitForReadyRead(10000));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.readLine().trimmed());
+
+    m_oldDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
+    m_module = std::make_unique<TSqlDatMod>();
+    ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
+        m_boxes << text;
+    });
+
+    m_clip = m_dir.filePath("clip.mp4");
+    QVERIFY(TestSupport::makeH264Clip(m_clip, 2));
+    m_longClip = m_dir.filePath("long.mp4");
+    QVERIFY(TestSupport::makeClip(m_longClip, {"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30:duration=120",
+                                               "-f", "lavfi", "-i", "sine=duration=120", "-c:v", "libx264",
+                                               "-preset", "ultrafast", "-c:a", "aac", "-shortest"}));
+}
+
+void ConversionTest::init()
+{
+    m_boxes.clear();
+    m_pictures.clear();
+    m_window = std::make_unique<TFFmpegFrm>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTreeWidget *list = m_window->FileListView;
+    connect(list->model(), &QAbstractItemModel::dataChanged, this,
+            [this, list](const QModelIndex &from, const QModelIndex &) {
+                if (from.column() == 0 && TFFmpegFrm::itemImage(list->topLevelItem(from.row())) >= 0) {
+                    const QPair<int, int> picture(from.row(), TFFmpegFrm::itemImage(list->topLevelItem(from.row())));
+                    if (m_pictures.isEmpty() || m_pictures.last() != picture)
+                        m_pictures << picture;
+                }
+            });
+    const QString out = m_dir.filePath(QString::fromUtf8("out put 'q' \"d\" $HOME \u00e9t\u00e9"));
+    QVERIFY(QDir().mkpath(out));
+    m_window->JvEditDir->setText(out);
+}
+
+void ConversionTest::cleanup()
+{
+    if (m_window && m_window->JvCreateProcess->isWatching()) {
+        // Whatever a failed test left running is ended the proper way.
+        m_window->JvCreateProcess->Write("q");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 20000);
+    }
+    m_window.reset();
+    QCOMPARE(m_boxes, QStringList());
+}
+
+void ConversionTest::cleanupTestCase()
+{
+    ErrorDisplay::setBoxFunction({});
+    m_module.reset();
+    QDir::setCurrent(m_oldDir);
+    m_bus.terminate();
+    m_bus.waitForFinished();
+}
+
+void ConversionTest::add(const QString &path)
+{
+    const auto previous = TFFmpegFunc::setOpenDialogFunction([path](QFileDialog *) { return path; });
+    QTest::mouseClick(m_window->AddFileBtn, Qt::LeftButton);
+    TFFmpegFunc::setOpenDialogFunction(previous);
+}
+
+void ConversionTest::convertAndWait()
+{
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QVERIFY(m_window->JvTimer->Enabled() || m_window->AddFileBtn->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), BatchTimeoutMs);
+    QTRY_VERIFY(!m_window->JvCreateProcess->isWatching());
+}
+
+void ConversionTest::batchConvertsEveryEntryWithOddPaths()
+{
+    const QString odd = m_dir.filePath(QString::fromUtf8("in put 'x' \"y\" $PATH \u00fc"));
+    QVERIFY(QDir().mkpath(odd));
+    QVERIFY(QFile::copy(m_clip, odd + "/first clip.mp4"));
+    QVERIFY(QDir().mkpath(m_dir.filePath("other")));
+    QVERIFY(TestSupport::makeH264Clip(m_dir.filePath("other/same.mp4"), 3));
+    QVERIFY(TestSupport::makeH264Clip(m_dir.filePath("same.avi"), 1));
+    add(odd + "/first clip.mp4");
+    add(m_dir.filePath("other/same.mp4"));
+    add(m_dir.filePath("same.avi"));
+    QCOMPARE(m_window->FileListView->topLevelItemCount(), 3);
+
+    QStringList percents;
+    connect(m_window->FileListView->model(), &QAbstractItemModel::dataChanged, this,
+            [this, &percents](const QModelIndex &from) {
+                if (from.column() == 4)
+                    percents << QString::number(from.row()) + ":" + percent(from.row());
+            });
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QVERIFY(!m_window->AddFileBtn->isEnabled());
+    QVERIFY(!m_window->PlayBtn->isEnabled());
+    QVERIFY(m_window->StopConvBtn->isEnabled());
+    QVERIFY(m_window->JvTimer->Enabled());
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), BatchTimeoutMs);
+
+    const QList<QPair<int, int>> expected{{0, 3}, {0, 11}, {1, 3}, {1, 11}, {2, 3}, {2, 11}};
+    QCOMPARE(m_pictures, expected);
+    QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("2"));
+    QCOMPARE(m_window->JvEditCmdMsg->text(), QString());
+    QVERIFY(!m_window->JvTimer->Enabled());
+    QCOMPARE(m_window->JvTrayIcon->IconIndex(), 15);
+    // Each entry's percentage rises and ends at about 100.
+    for (int row = 0; row < 3; ++row) {
+        int last = -1;
+        for (const QString &p : percents.filter(QRegularExpression("^" + QString::number(row) + ":"))) {
+            const int value = p.section(':', 1).chopped(1).toInt();
+            QVERIFY2(value >= last, qPrintable(percents.join(' ')));
+            last = value;
+        }
+        QVERIFY2(last >= 90, qPrintable(percents.join(' ')));
+    }
+
+    const QString out = m_window->JvEditDir->text();
+    QCOMPARE(playingSeconds(out + "/first clip.mp4"), 2);
+    // Two sources with one name: the later one's output stays.
+    QCOMPARE(playingSeconds(out + "/same.mp4"), 1);
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+}
+
+void ConversionTest::convertAgainStartsFromFirstEntry()
+{
+    add(m_clip);
+    add(m_clip);
+    convertAndWait();
+    QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("1"));
+    m_pictures.clear();
+    convertAndWait();
+    const QList<QPair<int, int>> expected{{0, 3}, {0, 11}, {1, 3}, {1, 11}};
+    QCOMPARE(m_pictures, expected);
+}
+
+void ConversionTest::stopLeavesPlayablePartialOutputAndStartsNothingMore()
+{
+    add(m_longClip);
+    add(m_clip);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(percent(0) != "0%" && percent(0).chopped(1).toInt() >= 2, 60000);
+    QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    QVERIFY(m_window->AddFileBtn->isEnabled());
+    QCOMPARE(image(0), 11);
+    QVERIFY(!m_window->JvTimer->Enabled());
+    QVERIFY(!m_window->JvEditCmdMsg->text().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
+    QTest::qWait(300);
+    QCOMPARE(image(1), 15);
+    QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("0"));
+
+    const int seconds = playingSeconds(m_window->JvEditDir->text() + "/long.mp4");
+    QVERIFY2(seconds >= 1 && seconds < 120, qPrintable(QString::number(seconds)));
+}
+
+void ConversionTest::convertRightAfterStopRestartsFirstEntry()
+{
+    add(m_longClip);
+    add(m_clip);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 1, 60000);
+    QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    QVERIFY(m_window->JvCreateProcess->isWatching()); // the stopped encoder is still ending
+    m_pictures.clear();
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QVERIFY(!m_window->AddFileBtn->isEnabled());
+
+    // The old encoder's end starts entry 0 again instead of finishing it.
+    QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 1 && m_window->JvCreateProcess->isWatching()
+                                 && image(0) == 3 && image(1) == 15, 60000);
+    QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
+    QCOMPARE(image(1), 15);
+    QCOMPARE(m_pictures.first(), qMakePair(0, 3));
+    QVERIFY(!m_pictures.contains(qMakePair(1, 3)));
+}
+
+void ConversionTest::missingOutputFolderMarksEntriesFailed()
+{
+    add(m_clip);
+    add(m_clip);
+    m_window->JvEditDir->setText(m_dir.filePath("no such folder"));
+    convertAndWait();
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(image(row), 12);
+        QVERIFY2(m_window->FileListView->topLevelItem(row)->toolTip(0).contains("No such file or directory"),
+                 qPrintable(m_window->FileListView->topLevelItem(row)->toolTip(0)));
+    }
+    QVERIFY(m_window->JvEditCmdMsg->text().startsWith("2 of 2 files were not converted"));
+    QVERIFY(!m_window->JvTimer->Enabled());
+}
+
+void ConversionTest::sourceInsideOutputFolderIsLeftAlone()
+{
+    const QString out = m_window->JvEditDir->text();
+    const QString source = out + "/inside.mp4";
+    QVERIFY(QFile::copy(m_clip, source));
+    QVERIFY(QFile::link(source, m_dir.filePath("link to inside.mp4")));
+    const QByteArray before = digest(source);
+    add(source);
+    add(m_dir.filePath("link to inside.mp4"));
+    add(m_clip);
+    convertAndWait();
+    QCOMPARE(digest(source), before);
+    QCOMPARE(image(0), 12);
+    QVERIFY(m_window->FileListView->topLevelItem(0)->toolTip(0).contains("would replace the source file"));
+    QCOMPARE(image(2), 11);
+    QCOMPARE(playingSeconds(out + "/clip.mp4"), 2);
+}
+
+void ConversionTest::closingDuringBatchFinishesTheOutput()
+{
+    add(m_longClip);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 2, 60000);
+    m_window->close();
+    // Closing returns once the encoder has ended and its file is complete.
+    QVERIFY(!m_window->JvCreateProcess->isWatching());
+    QVERIFY(!m_window->isVisible());
+    const int seconds = playingSeconds(m_window->JvEditDir->text() + "/long.mp4");
+    QVERIFY2(seconds >= 2 && seconds < 120, qPrintable(QString::number(seconds)));
+}
+
+void ConversionTest::progressOfZeroLengthEntryOnlyMovesStatusLine()
+{
+    QVERIFY(TestSupport::makeH264Clip(m_dir.filePath("short.mp4"), 1));
+    add(m_dir.filePath("short.mp4"));
+    QTreeWidgetItem *item = m_window->FileListView->topLevelItem(0);
+    item->setText(3, QStringLiteral("00:00:00"));
+    m_window->JvEditNumb->blockSignals(true);
+    m_window->JvEditNumb->setText(QStringLiteral("0"));
+    m_window->JvEditNumb->blockSignals(false);
+    TFFmpegFunc().HandleProgressLine("frame=   10 fps=0.0 q=28.0 size=0kB time=00:00:00.40 bitrate=N/A");
+    QCOMPARE(item->text(4), QStringLiteral("0%"));
+    QVERIFY(m_window->JvEditCmdMsg->text().startsWith("frame=   10"));
+}
+
+void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("calls");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("not ticked") << false << "yes" << true << 0 << false;
+    QTest::newRow("ticked and allowed") << true << "yes" << true << 1 << false;
+    QTest::newRow("ticked, permission refused") << true << "no" << false << 1 << true;
+}
+
+void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
+{
+    QFETCH(bool, ticked);
+    QFETCH(QString, answer);
+    QFETCH(bool, accept);
+    QFETCH(int, calls);
+    QFETCH(bool, ends);
+
+    const QString record = m_dir.filePath(QStringLiteral("poweroff-%1").arg(QTest::currentDataTag()));
+    QProcess logind;
+    logind.start(QStringLiteral(HALVORA_TEST_BIN_DIR "/fakelogind"), {answer, accept ? "accept" : "refuse", record});
+    QVERIFY(logind.waitForStarted());
+    QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1"));
+
+    // The application is asked to end by a quit event posted to it.
+    QuitWatch quits;
+    qApp->installEventFilter(&quits);
+    add(m_clip);
+    m_window->JvCheckBox->setChecked(ticked);
+    convertAndWait();
+    QTest::qWait(200);
+    qApp->removeEventFilter(&quits);
+    QCOMPARE(quits.seen, ends ? 1 : 0);
+
+    QFile file(record);
+    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), QByteArray("PowerOff false\n").repeated(calls));
+    logind.terminate();
+    logind.waitForFinished();
+}
+
+QTEST_MAIN(ConversionTest)
+#include "tst_conversion.moc"

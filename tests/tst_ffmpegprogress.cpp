@@ -1,0 +1,109 @@
+// The rules that turn ffmpeg's progress lines into a percentage.
+
+#include "econverterror.h"
+#include "ffmpegprogress.h"
+
+#include <QTest>
+
+class FFmpegProgressTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void progressLines_data();
+    void progressLines();
+    void percentage_data();
+    void percentage();
+    void clockText_data();
+    void clockText();
+};
+
+void FFmpegProgressTest::progressLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("isProgress");
+    QTest::addColumn<int>("seconds"); // -1: no usable time
+    QTest::addColumn<QString>("error");
+
+    const QByteArray typical = "frame=  250 fps=0.0 q=28.0 size=     256kB time=00:00:10.00 bitrate= 209.7kbits/s speed=20x";
+    QTest::newRow("typical") << typical << true << 10 << "";
+    QTest::newRow("hours and minutes") << QByteArray("frame=1 time=01:02:03.40 bitrate=1") << true << 3723 << "";
+    QTest::newRow("hundredths ignored") << QByteArray("frame=1 time=00:00:09.99") << true << 9 << "";
+    QTest::newRow("first time= counts") << QByteArray("frame=1 time=00:00:05.00 x time=00:00:07.00") << true << 5 << "";
+    QTest::newRow("leading blank") << " " + typical << false << 10 << "";
+    QTest::newRow("capital F") << "F" + typical.mid(1) << false << 10 << "";
+    QTest::newRow("frame= later in the line") << "x " + typical << false << 10 << "";
+    QTest::newRow("not available") << QByteArray("frame=    0 fps=0.0 q=0.0 size=N/A time=N/A bitrate=N/A") << true << -1 << "";
+    QTest::newRow("negative") << QByteArray("frame=    0 fps=0.0 q=0.0 size=0kB time=-00:00:00.02 bitrate=N/A") << true << -1 << "";
+    QTest::newRow("no time=") << QByteArray("frame=  12 fps=0.0") << true << 0 << "'e=' is not a valid integer value";
+    QTest::newRow("malformed pair") << QByteArray("frame=1 time=0x:00:01.00") << true << 0 << "'0x' is not a valid integer value";
+    QTest::newRow("cut short") << QByteArray("frame=1 time=00:0") << true << 0 << "'' is not a valid integer value";
+}
+
+void FFmpegProgressTest::progressLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, isProgress);
+    QFETCH(int, seconds);
+    QFETCH(QString, error);
+
+    QCOMPARE(FFmpegProgress::isProgressLine(line), isProgress);
+    if (!isProgress)
+        return;
+    try {
+        const std::optional<int> result = FFmpegProgress::progressSeconds(line);
+        QVERIFY2(error.isEmpty(), "no error raised");
+        QCOMPARE(result.value_or(-1), seconds);
+    } catch (const EConvertError &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), error);
+    }
+}
+
+void FFmpegProgressTest::percentage_data()
+{
+    QTest::addColumn<int>("encoded");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("half") << 90 << 180 << 50;
+    QTest::newRow("two thirds truncated") << 2 << 3 << 66;
+    QTest::newRow("beyond the end") << 185 << 180 << 102;
+    QTest::newRow("a quarter") << 10 << 40 << 25;
+    QTest::newRow("unreadable file's default length") << 5100 << 10200 << 50;
+    QTest::newRow("exact hundred") << 7 << 7 << 100;
+    QTest::newRow("one third of a percent") << 1 << 300 << 0;
+}
+
+void FFmpegProgressTest::percentage()
+{
+    QFETCH(int, encoded);
+    QFETCH(int, total);
+    QFETCH(int, percent);
+    QCOMPARE(FFmpegProgress::percentage(encoded, total), percent);
+}
+
+void FFmpegProgressTest::clockText_data()
+{
+    QTest::addColumn<QByteArray>("clock");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("list default") << QByteArray("02:50:00") << 10200 << "";
+    QTest::newRow("zero") << QByteArray("00:00:00") << 0 << "";
+    QTest::newRow("separators not looked at") << QByteArray("01x02y03") << 3723 << "";
+    QTest::newRow("not trimmed") << QByteArray(" 1:00:00") << 0 << "' 1' is not a valid integer value";
+    QTest::newRow("empty") << QByteArray() << 0 << "'' is not a valid integer value";
+}
+
+void FFmpegProgressTest::clockText()
+{
+    QFETCH(QByteArray, clock);
+    QFETCH(int, seconds);
+    QFETCH(QString, error);
+    try {
+        QCOMPARE(FFmpegProgress::clockTextSeconds(clock), seconds);
+        QVERIFY(error.isEmpty());
+    } catch (const EConvertError &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), error);
+    }
+}
+
+QTEST_APPLESS_MAIN(FFmpegProgressTest)
+#include "tst_ffmpegprogress.moc"

@@ -1,0 +1,627 @@
+// The nine output-parameter selectors and the output folder, driven through
+// the main window against real settings database files.
+
+#include "errordisplay.h"
+#include "outputfolder.h"
+#include "selectorstatements.h"
+#include "testsupport.h"
+#include "tffmpegfrm.h"
+#include "tffmpegfunc.h"
+#include "tjvcombobox.h"
+#include "tsqldatmod.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+const char *const SelectorNames[] = {"JvCmbVdo1", "JvCmbVdo2", "JvCmbVdo3", "JvCmbVdo4", "JvCmbVdo5",
+                                     "JvCmbAdo1", "JvCmbAdo2", "JvCmbAdo3", "JvCmbAdo4"};
+
+struct Entry {
+    QString name;
+    QString fragment;
+};
+
+} // namespace
+
+// Receives the URLs the window asks the desktop to open.
+class UrlSink : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+class OutputOptionsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void statementsNameEachTagsTable_data();
+    void statementsNameEachTagsTable();
+    void folderStatementsQuoteThePath();
+
+    void firstShowFillsSelectorsWithSavedChoices();
+    void showAgainReloadsNothing();
+    void pickingStoresOnlyThatSelector_data();
+    void pickingStoresOnlyThatSelector();
+    void choicesSurviveARestart();
+    void typingStoresExactMatchOrMinusOne();
+    void unusualCatalogues_data();
+    void unusualCatalogues();
+    void choiceWithoutSavedRowIsLostAtRestart();
+    void savedMinusOneKeepsEarlierText();
+    void failingStatementStopsFillAndFolderLoad();
+
+    void loadShowsStoredFolderOrDefault_data();
+    void loadShowsStoredFolderOrDefault();
+    void chosenFolderIsShownAndStored_data();
+    void chosenFolderIsShownAndStored();
+    void cancellingTheBrowserChangesNothing();
+    void openButtonOpensTheShownFolder();
+
+    void readOnlyDatabaseKeepsChoicesOnScreen();
+
+private:
+    QString dbPath() const { return m_dir->filePath(QStringLiteral("LibFFmpeg.Dat")); }
+    void prepare(const QStringList &statements);
+    void create();
+    void start();
+    void restart();
+    TJvComboBox *selector(int tag) const;
+    QList<Entry> entries(int tag);
+    QList<int> storedIndexes();
+    QStringList storedFolders();
+    void pick(TJvComboBox *selector, int row);
+    void chooseInBrowser(const QString &folder);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldDir;
+    std::unique_ptr<TSqlDatMod> m_module;
+    std::unique_ptr<TFFmpegFrm> m_window;
+    QStringList m_boxes;
+};
+
+void OutputOptionsTest::initTestCase()
+{
+    m_oldDir = QDir::currentPath();
+    ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
+        m_boxes << text;
+    });
+}
+
+void OutputOptionsTest::init()
+{
+    m_boxes.clear();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", dbPath()));
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+}
+
+void OutputOptionsTest::cleanup()
+{
+    m_window.reset();
+    m_module.reset();
+    QDir::setCurrent(m_oldDir);
+    m_dir.reset();
+    // A test that expects error boxes takes them out of the list.
+    QCOMPARE(m_boxes, QStringList());
+}
+
+void OutputOptionsTest::cleanupTestCase()
+{
+    ErrorDisplay::setBoxFunction({});
+}
+
+// Runs statements on the database file through a connection of its own.
+void OutputOptionsTest::prepare(const QStringList &statements)
+{
+    TSqliteConnection connection(dbPath());
+    TSqliteQuery query(connection);
+    for (const QString &statement : statements)
+        query.run(statement);
+}
+
+void OutputOptionsTest::create()
+{
+    m_module = std::make_unique<TSqlDatMod>();
+    m_window = std::make_unique<TFFmpegFrm>();
+}
+
+void OutputOptionsTest::start()
+{
+    create();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+// Ends the session and starts a new one on the same file.
+void OutputOptionsTest::restart()
+{
+    m_window.reset();
+    m_module.reset();
+    start();
+}
+
+TJvComboBox *OutputOptionsTest::selector(int tag) const
+{
+    return m_window->findChild<TJvComboBox *>(QLatin1String(SelectorNames[tag - 1]));
+}
+
+QList<Entry> OutputOptionsTest::entries(int tag)
+{
+    TSqliteConnection connection(dbPath());
+    TSqliteQuery query(connection);
+    query.run(QStringLiteral("select cmbex_name, cmbex_cmd from %1 order by cmbex_index")
+                  .arg(SelectorStatements::optionTable(tag)));
+    QList<Entry> result;
+    for (query.first(); !query.eof(); query.next())
+        result.append({query.text(0), query.text(1)});
+    return result;
+}
+
+// The stored position of each Tag 1 to 9; a missing row reads as -99.
+QList<int> OutputOptionsTest::storedIndexes()
+{
+    TSqliteConnection connection(dbPath());
+    TSqliteQuery query(connection);
+    QList<int> result;
+    for (int tag = 1; tag <= 9; ++tag) {
+        query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+        result << (query.recordCount() ? query.integer(0) : -99);
+    }
+    return result;
+}
+
+// Every row of the folder table, as "key=folder".
+QStringList OutputOptionsTest::storedFolders()
+{
+    TSqliteConnection connection(dbPath());
+    TSqliteQuery query(connection);
+    query.run(QStringLiteral("select dir_numb, dir_name from savedir_videofile order by dir_numb"));
+    QStringList result;
+    for (query.first(); !query.eof(); query.next())
+        result << query.text(0) + QLatin1Char('=') + query.text(1);
+    return result;
+}
+
+// Picks an entry the way the user does: open the list, move to it, press Return.
+void OutputOptionsTest::pick(TJvComboBox *selector, int row)
+{
+    selector->showPopup();
+    QAbstractItemView *view = selector->view();
+    QTRY_VERIFY(view->isVisible());
+    view->setCurrentIndex(view->model()->index(row, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    QTRY_VERIFY(!view->isVisible());
+}
+
+// Clicks the choose button and answers the folder browser: with the folder,
+// or cancels when it is empty. Checks the browser on the way.
+void OutputOptionsTest::chooseInBrowser(const QString &folder)
+{
+    bool seen = false;
+    QTimer timer;
+    timer.setInterval(20);
+    connect(&timer, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer.stop();
+        seen = true;
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Please select the folder"));
+        QCOMPARE(dialog->parentWidget(), m_window.get());
+        QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+        if (folder.isEmpty()) {
+            dialog->reject();
+        } else {
+            // As when the user opens the folder and presses the accept button.
+            dialog->setDirectory(folder);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    timer.start();
+    // Should the browser not be answered, close whatever modal window is up.
+    QTimer deadline;
+    connect(&deadline, &QTimer::timeout, this, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    deadline.start(10000);
+    QTest::mouseClick(m_window->JvBtnSltDir, Qt::LeftButton);
+    QVERIFY2(seen, "the folder browser did not open");
+}
+
+void OutputOptionsTest::statementsNameEachTagsTable_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<QString>("table");
+    const char *const tables[] = {"cmbex_vdocodec", "cmbex_vdobitrate",  "cmbex_vdosize",
+                                  "cmbex_vdofps",   "cmbex_vdoaspect",   "cmbex_adocodec",
+                                  "cmbex_adobitrate", "cmbex_adochannels", "cmbex_adofreq"};
+    for (int tag = 1; tag <= 9; ++tag)
+        QTest::newRow(SelectorNames[tag - 1]) << tag << QString::fromLatin1(tables[tag - 1]);
+}
+
+void OutputOptionsTest::statementsNameEachTagsTable()
+{
+    QFETCH(int, tag);
+    QFETCH(QString, table);
+    QCOMPARE(SelectorStatements::listing(tag),
+             QStringLiteral("select cmbex_index,cmbex_name from %1 order by cmbex_index").arg(table));
+    QCOMPARE(SelectorStatements::lookup(tag, -1),
+             QStringLiteral("select cmbex_cmd from %1 where cmbex_index = -1").arg(table));
+    QCOMPARE(SelectorStatements::lookup(tag, 12),
+             QStringLiteral("select cmbex_cmd from %1 where cmbex_index = 12").arg(table));
+    QCOMPARE(SelectorStatements::savedIndex(tag),
+             QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+    QCOMPARE(SelectorStatements::storeIndex(tag, -1),
+             QStringLiteral("update cmbex_itemindex set cmbex_index = -1 where cmbex_tag = %1").arg(tag));
+}
+
+void OutputOptionsTest::folderStatementsQuoteThePath()
+{
+    QCOMPARE(OutputFolder::loadStatement(),
+             QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
+    QCOMPARE(OutputFolder::storeStatement(QStringLiteral("/v/Bob's 'x'")),
+             QStringLiteral("update savedir_videofile set dir_name = '/v/Bob''s ''x''' where dir_numb = '001'"));
+    QCOMPARE(OutputFolder::defaultFolder(), QCoreApplication::applicationDirPath() + QStringLiteral("/FFOutput"));
+}
+
+void OutputOptionsTest::firstShowFillsSelectorsWithSavedChoices()
+{
+    const QList<int> saved = storedIndexes();
+    start();
+    QCOMPARE(m_boxes, QStringList());
+    for (int tag = 1; tag <= 9; ++tag) {
+        TJvComboBox *s = selector(tag);
+        const QList<Entry> list = entries(tag);
+        QStringList names;
+        for (const Entry &e : list)
+            names << e.name;
+        QStringList items;
+        for (int i = 0; i < s->count(); ++i)
+            items << s->itemText(i);
+        QCOMPARE(items, names);
+        QCOMPARE(s->ItemIndex(), saved[tag - 1]);
+        QCOMPARE(s->currentText(), names[saved[tag - 1]]);
+        QCOMPARE(TFFmpegFunc().LookupFragment(s), list[saved[tag - 1]].fragment);
+    }
+    QCOMPARE(m_window->JvEditDir->text(), OutputFolder::defaultFolder());
+    // Filling stores nothing.
+    QCOMPARE(storedIndexes(), saved);
+    QCOMPARE(storedFolders(), QStringList{"001="});
+}
+
+void OutputOptionsTest::showAgainReloadsNothing()
+{
+    start();
+    const int codec = selector(1)->ItemIndex();
+    prepare({QStringLiteral("update cmbex_itemindex set cmbex_index = 3 where cmbex_tag = 1"),
+             QStringLiteral("update savedir_videofile set dir_name = '/elsewhere' where dir_numb = '001'")});
+    m_window->showMinimized();
+    m_window->hide();
+    m_window->showNormal();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCOMPARE(selector(1)->ItemIndex(), codec);
+    QCOMPARE(m_window->JvEditDir->text(), OutputFolder::defaultFolder());
+}
+
+void OutputOptionsTest::pickingStoresOnlyThatSelector_data()
+{
+    QTest::addColumn<int>("tag");
+    for (int tag = 1; tag <= 9; ++tag)
+        QTest::newRow(SelectorNames[tag - 1]) << tag;
+}
+
+void OutputOptionsTest::pickingStoresOnlyThatSelector()
+{
+    QFETCH(int, tag);
+    start();
+    QList<int> expected = storedIndexes();
+    const QList<Entry> list = entries(tag);
+    const int row = (expected[tag - 1] + 1) % int(list.size());
+
+    pick(selector(tag), row);
+    expected[tag - 1] = row;
+    QCOMPARE(storedIndexes(), expected);
+    QCOMPARE(selector(tag)->currentText(), list[row].name);
+    QCOMPARE(TFFmpegFunc().LookupFragment(selector(tag)), list[row].fragment);
+}
+
+void OutputOptionsTest::choicesSurviveARestart()
+{
+    start();
+    pick(selector(3), 2);
+    // Typed text that equals an entry chooses it; other text chooses none.
+    QTest::keyClick(selector(7)->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(selector(7)->lineEdit(), entries(7)[4].name);
+    QTest::keyClick(selector(2)->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(selector(2)->lineEdit(), QStringLiteral("900 kbit/s"));
+
+    restart();
+    QCOMPARE(selector(3)->ItemIndex(), 2);
+    QCOMPARE(selector(3)->currentText(), entries(3)[2].name);
+    QCOMPARE(selector(7)->ItemIndex(), 4);
+    QCOMPARE(selector(7)->currentText(), entries(7)[4].name);
+    QCOMPARE(selector(2)->ItemIndex(), -1);
+    QCOMPARE(selector(2)->currentText(), QString());
+    QCOMPARE(TFFmpegFunc().LookupFragment(selector(2)), QString());
+}
+
+void OutputOptionsTest::typingStoresExactMatchOrMinusOne()
+{
+    prepare({QStringLiteral("delete from cmbex_vdofps"),
+             QStringLiteral("insert into cmbex_vdofps values (0, 'Keep', ''), (1, '24', '-r 24'), (2, '240', '-r 240')"),
+             QStringLiteral("update cmbex_itemindex set cmbex_index = 0 where cmbex_tag = 4")});
+    start();
+    TJvComboBox *fps = selector(4);
+    QLineEdit *edit = fps->lineEdit();
+    QCOMPARE(fps->currentText(), QStringLiteral("Keep"));
+
+    struct Step {
+        QString keys; // a leading '<' is one backspace
+        QString text;
+        int index;
+        QString fragment;
+    };
+    const Step steps[] = {
+        {"2", "2", -1, ""},       {"4", "24", 1, "-r 24"}, {"0", "240", 2, "-r 240"},
+        {"0", "2400", -1, ""},    {"<", "240", 2, "-r 240"}, {"<", "24", 1, "-r 24"},
+        {"<", "2", -1, ""},       {"<", "", -1, ""},        {"keep", "keep", -1, ""},
+    };
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    for (const Step &step : steps) {
+        if (step.keys == QLatin1String("<"))
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, step.keys);
+        QCOMPARE(edit->text(), step.text);
+        QCOMPARE(edit->cursorPosition(), int(step.text.size()));
+        QCOMPARE(fps->ItemIndex(), step.index);
+        QCOMPARE(storedIndexes()[3], step.index);
+        QCOMPARE(TFFmpegFunc().LookupFragment(fps), step.fragment);
+    }
+    // Return and leaving the field neither add the text to the list nor choose an entry.
+    QTest::keyClick(edit, Qt::Key_Return);
+    m_window->JvEditDir->setFocus();
+    QCOMPARE(fps->count(), 3);
+    QCOMPARE(edit->text(), QStringLiteral("keep"));
+    QCOMPARE(fps->ItemIndex(), -1);
+    QCOMPARE(storedIndexes()[3], -1);
+    // The combo box still holds "24" as current; picking it chooses it again.
+    QCOMPARE(fps->currentIndex(), 1);
+    pick(fps, 1);
+    QCOMPARE(edit->text(), QStringLiteral("24"));
+    QCOMPARE(fps->ItemIndex(), 1);
+    QCOMPARE(storedIndexes()[3], 1);
+}
+
+void OutputOptionsTest::unusualCatalogues_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fragment");
+
+    QTest::newRow("empty option table") << QStringList{"delete from cmbex_vdosize"} << 3 << 0 << -1 << "" << "";
+    QTest::newRow("no saved row selects the first")
+        << QStringList{"delete from cmbex_itemindex where cmbex_tag = 2"} << 2 << 7 << 0 << "Automatic" << "";
+    QTest::newRow("saved position is the count")
+        << QStringList{"update cmbex_itemindex set cmbex_index = 5 where cmbex_tag = 5"} << 5 << 5 << -1 << "" << "";
+    QTest::newRow("saved position far beyond")
+        << QStringList{"update cmbex_itemindex set cmbex_index = 1000 where cmbex_tag = 9"} << 9 << 5 << -1 << ""
+        << "";
+    // The position is the only link: the fragment is the row whose index
+    // equals the position, whatever text stands there.
+    const QStringList gapped{"delete from cmbex_vdocodec",
+                             "insert into cmbex_vdocodec values (0, 'A', '-a'), (2, 'C', '-c'), (5, 'F', '-f')"};
+    QTest::newRow("gapped indexes, no row at position")
+        << (gapped + QStringList{"update cmbex_itemindex set cmbex_index = 1 where cmbex_tag = 1"}) << 1 << 3 << 1
+        << "C" << "";
+    QTest::newRow("gapped indexes, another row at position")
+        << (gapped + QStringList{"update cmbex_itemindex set cmbex_index = 2 where cmbex_tag = 1"}) << 1 << 3 << 2
+        << "F" << "-c";
+}
+
+void OutputOptionsTest::unusualCatalogues()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(int, tag);
+    QFETCH(int, count);
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    QFETCH(QString, fragment);
+    prepare(statements);
+    start();
+    QCOMPARE(selector(tag)->count(), count);
+    QCOMPARE(selector(tag)->ItemIndex(), index);
+    QCOMPARE(selector(tag)->currentText(), text);
+    QCOMPARE(TFFmpegFunc().LookupFragment(selector(tag)), fragment);
+}
+
+void OutputOptionsTest::choiceWithoutSavedRowIsLostAtRestart()
+{
+    prepare({QStringLiteral("delete from cmbex_itemindex where cmbex_tag = 2")});
+    start();
+    pick(selector(2), 3);
+    QCOMPARE(selector(2)->ItemIndex(), 3);
+    QCOMPARE(TFFmpegFunc().LookupFragment(selector(2)), entries(2)[3].fragment);
+    QCOMPARE(storedIndexes()[1], -99);
+    restart();
+    QCOMPARE(selector(2)->ItemIndex(), 0);
+}
+
+void OutputOptionsTest::savedMinusOneKeepsEarlierText()
+{
+    start();
+    TJvComboBox *channels = selector(8);
+    channels->lineEdit()->setText(QStringLiteral("shown before"));
+    prepare({QStringLiteral("update cmbex_itemindex set cmbex_index = -1 where cmbex_tag = 8")});
+    TFFmpegFunc().FillSelector(channels);
+    QCOMPARE(channels->count(), int(entries(8).size()));
+    QCOMPARE(channels->ItemIndex(), -1);
+    QCOMPARE(channels->currentText(), QStringLiteral("shown before"));
+    QCOMPARE(TFFmpegFunc().LookupFragment(channels), QString());
+    QCOMPARE(storedIndexes()[7], -1);
+}
+
+void OutputOptionsTest::failingStatementStopsFillAndFolderLoad()
+{
+    const QList<int> saved = storedIndexes();
+    prepare({QStringLiteral("drop table cmbex_vdofps")});
+    create();
+    for (int tag = 4; tag <= 9; ++tag)
+        selector(tag)->addItem(QStringLiteral("before"));
+
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCOMPARE(m_boxes, QStringList{"no such table: cmbex_vdofps."});
+    m_boxes.clear();
+    for (int tag = 1; tag <= 3; ++tag) {
+        QCOMPARE(selector(tag)->count(), int(entries(tag).size()));
+        QCOMPARE(selector(tag)->ItemIndex(), saved[tag - 1]);
+    }
+    QCOMPARE(selector(4)->count(), 0);
+    for (int tag = 5; tag <= 9; ++tag) {
+        QCOMPARE(selector(tag)->count(), 1);
+        QCOMPARE(selector(tag)->itemText(0), QStringLiteral("before"));
+    }
+    QCOMPARE(m_window->JvEditDir->text(), QString());
+    QCOMPARE(storedIndexes(), saved);
+}
+
+void OutputOptionsTest::loadShowsStoredFolderOrDefault_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<QString>("shown"); // empty: the default folder
+
+    QTest::newRow("stored folder")
+        << QStringList{"update savedir_videofile set dir_name = '/srv/vid\u00e9os/Bob''s $x' where dir_numb = '001'"}
+        << QStringLiteral("/srv/vid\u00e9os/Bob's $x");
+    QTest::newRow("empty stored folder") << QStringList{} << QString();
+    QTest::newRow("no row 001") << QStringList{"delete from savedir_videofile"} << QString();
+    QTest::newRow("only another row")
+        << QStringList{"delete from savedir_videofile", "insert into savedir_videofile values ('002', '/other')"}
+        << QString();
+}
+
+void OutputOptionsTest::loadShowsStoredFolderOrDefault()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(QString, shown);
+    prepare(statements);
+    const QStringList before = storedFolders();
+    start();
+    QCOMPARE(m_window->JvEditDir->text(), shown.isEmpty() ? OutputFolder::defaultFolder() : shown);
+    QCOMPARE(storedFolders(), before);
+}
+
+void OutputOptionsTest::chosenFolderIsShownAndStored_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("rowExists");
+    QTest::newRow("plain") << "out" << true;
+    QTest::newRow("single quote") << "Bob's clips" << true;
+    QTest::newRow("quotes, dollar, non-ASCII") << "a \"b\" $HOME 'c' \u00e9t\u00e9 \u6620\u50cf" << true;
+    QTest::newRow("no row 001") << "out" << false;
+}
+
+void OutputOptionsTest::chosenFolderIsShownAndStored()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, rowExists);
+    if (!rowExists)
+        prepare({QStringLiteral("delete from savedir_videofile")});
+    const QString folder = m_dir->filePath(name);
+    QVERIFY(QDir().mkpath(folder));
+    start();
+
+    chooseInBrowser(folder);
+    QCOMPARE(m_window->JvEditDir->text(), folder);
+    QCOMPARE(storedFolders(), rowExists ? QStringList{"001=" + folder} : QStringList());
+
+    restart();
+    QCOMPARE(m_window->JvEditDir->text(), rowExists ? folder : OutputFolder::defaultFolder());
+}
+
+void OutputOptionsTest::cancellingTheBrowserChangesNothing()
+{
+    prepare({QStringLiteral("update savedir_videofile set dir_name = '/stored' where dir_numb = '001'")});
+    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("unused"))));
+    start();
+    chooseInBrowser(QString());
+    QCOMPARE(m_window->JvEditDir->text(), QStringLiteral("/stored"));
+    QCOMPARE(storedFolders(), QStringList{"001=/stored"});
+}
+
+void OutputOptionsTest::openButtonOpensTheShownFolder()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("a \"b\" $HOME 'c' #1 %20 \u00e9t\u00e9"));
+    QVERIFY(QDir().mkpath(folder));
+    prepare({OutputFolder::storeStatement(folder)});
+    start();
+    UrlSink sink;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "open");
+    QTest::mouseClick(m_window->JvBtnOpenDir, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(sink.urls.size(), 1);
+    QCOMPARE(sink.urls[0].toLocalFile(), folder);
+}
+
+void OutputOptionsTest::readOnlyDatabaseKeepsChoicesOnScreen()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("chosen"));
+    QVERIFY(QDir().mkpath(folder));
+    const QList<int> saved = storedIndexes();
+    TestSupport::ImmutableFile immutable(dbPath());
+    if (immutable.unsupported())
+        QSKIP("cannot make a file read-only for this user here");
+
+    start();
+    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(selector(1)->ItemIndex(), saved[0]);
+
+    const QString readOnly = QStringLiteral("attempt to write a readonly database.");
+    pick(selector(3), 4);
+    QCOMPARE(m_boxes, QStringList{readOnly});
+    QCOMPARE(selector(3)->ItemIndex(), 4);
+    QCOMPARE(selector(3)->currentText(), entries(3)[4].name);
+
+    QTest::keyClicks(selector(6)->lineEdit(), QStringLiteral("x"));
+    QCOMPARE(m_boxes, (QStringList{readOnly, readOnly}));
+    QVERIFY(selector(6)->currentText().endsWith(QLatin1Char('x')));
+    QCOMPARE(selector(6)->ItemIndex(), -1);
+
+    chooseInBrowser(folder);
+    QCOMPARE(m_boxes, (QStringList{readOnly, readOnly, readOnly}));
+    QCOMPARE(m_window->JvEditDir->text(), folder);
+    m_boxes.clear();
+
+    QCOMPARE(storedIndexes(), saved);
+    QCOMPARE(storedFolders(), QStringList{"001="});
+}
+
+QTEST_MAIN(OutputOptionsTest)
+#include "tst_outputoptions.moc"

@@ -1,0 +1,416 @@
+// The console process runner with real child processes: our helper program
+// (childhelper.cpp), /bin/sh and cat.
+
+#include "commandline.h"
+#include "eoserror.h"
+#include "tjvcreateprocess.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+constexpr int Timeout = 20000; // generous: the sanitizer builds run this too
+
+QByteArray helperCommand(const QList<QByteArray> &commands)
+{
+    return joinCommandLine(QList<QByteArray>{HALVORA_CHILDHELPER} + commands);
+}
+
+QSet<QString> openDescriptors()
+{
+    QSet<QString> fds;
+    const QStringList entries = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System);
+    for (const QString &entry : entries)
+        fds.insert(entry + QLatin1String(" -> ") + QFile::symLinkTarget(QStringLiteral("/proc/self/fd/") + entry));
+    return fds;
+}
+
+// "Z" for a zombie, an empty string when the process is gone.
+QByteArray processState(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray stat = status.readAll();
+    return stat.mid(stat.lastIndexOf(')') + 2, 1);
+}
+
+// A runner set up as Halvora's windows set theirs up, recording its events.
+struct Recorder {
+    std::unique_ptr<TJvCreateProcess> runner = std::make_unique<TJvCreateProcess>();
+    QByteArrayList log;   // "R <S> new|same" and "T <code>", in order
+    QByteArrayList lines; // what a consumer keeping a list of lines holds
+    QList<std::uint32_t> exitCodes;
+    std::function<void(const QByteArray &S)> onRead;
+    std::function<void()> onTerminate;
+
+    Recorder()
+    {
+        runner->StartupInfo.DefaultSize = false;
+        runner->StartupInfo.ShowWindow = TJvCPSShowWindow::swHide;
+        runner->StartupInfo.DefaultWindowState = false;
+        runner->ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
+        runner->OnRead = [this](TJvCreateProcess *sender, const QByteArray &S, bool startsOnNewLine) {
+            QCOMPARE(sender, runner.get());
+            log << "R " + S + (startsOnNewLine ? " new" : " same");
+            if (startsOnNewLine || lines.isEmpty())
+                lines << S;
+            else
+                lines.last() = S;
+            if (onRead)
+                onRead(S);
+        };
+        runner->OnTerminate = [this](TJvCreateProcess *sender, std::uint32_t exitCode) {
+            QCOMPARE(sender, runner.get());
+            log << "T " + QByteArray::number(exitCode);
+            exitCodes << exitCode;
+            if (onTerminate)
+                onTerminate();
+        };
+    }
+
+    void run(const QByteArray &commandLine)
+    {
+        runner->CommandLine = commandLine;
+        runner->Run();
+    }
+
+    bool waitForTerminates(int count)
+    {
+        return QTest::qWaitFor([&] { return exitCodes.size() >= count; }, Timeout);
+    }
+
+    // The first line reporting a value "<key>:<value>".
+    QByteArray value(const QByteArray &key) const
+    {
+        for (const QByteArray &line : lines) {
+            if (line.startsWith(key + ':'))
+                return line.mid(key.size() + 1);
+        }
+        return {};
+    }
+};
+
+} // namespace
+
+class ProcessRunnerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void silentChildGivesOnlyTerminate();
+    void allOutputArrivesBeforeTerminate();
+    void exitCode_data();
+    void exitCode();
+    void writeQueuesExactBytes();
+    void runWhileWatchingFailsAndChildRunsOn();
+    void runFromTerminateStartsNextChild();
+    void cannotStart_data();
+    void cannotStart();
+    void grandchildHoldingOutputDelaysTerminate();
+    void stopLeavesChildRunning_data();
+    void stopLeavesChildRunning();
+    void oddPathAndArgumentsReachChildWhole();
+    void noDescriptorLeakNoZombie();
+    void handlerErrorsGoToDisplayAndRunEnds();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void ProcessRunnerTest::silentChildGivesOnlyTerminate()
+{
+    Recorder r;
+    r.run(helperCommand({}));
+    QVERIFY(r.waitForTerminates(1));
+    QTest::qWait(100);
+    QCOMPARE(r.log, QByteArrayList{"T 0"});
+}
+
+void ProcessRunnerTest::allOutputArrivesBeforeTerminate()
+{
+    // Standard output and standard error share the pipe; the output ends
+    // without a line feed, so its last line is reported once more.
+    Recorder r;
+    r.run(helperCommand({"lines", "5000", "err", "tail"}));
+    QVERIFY(r.waitForTerminates(1));
+    QByteArrayList expected;
+    for (int k = 1; k <= 5000; ++k)
+        expected << QByteArray("line ") + QByteArray::number(k).rightJustified(6, '0');
+    expected << "tail";
+    QCOMPARE(r.lines, expected);
+    QCOMPARE(r.log.mid(r.log.size() - 2), (QByteArrayList{"R tail same", "T 0"}));
+}
+
+void ProcessRunnerTest::exitCode_data()
+{
+    QTest::addColumn<QList<QByteArray>>("commands");
+    QTest::addColumn<std::uint32_t>("code");
+    QTest::newRow("0") << QList<QByteArray>{"exit", "0"} << 0u;
+    QTest::newRow("3") << QList<QByteArray>{"exit", "3"} << 3u;
+    QTest::newRow("-1 is 255") << QList<QByteArray>{"exit", "-1"} << 255u;
+    QTest::newRow("killed by SIGKILL") << QList<QByteArray>{"signal", "9"} << 137u;
+    QTest::newRow("killed by SIGTERM") << QList<QByteArray>{"signal", "15"} << 143u;
+}
+
+void ProcessRunnerTest::exitCode()
+{
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(std::uint32_t, code);
+    Recorder r;
+    r.run(helperCommand(commands));
+    QVERIFY(r.waitForTerminates(1));
+    QCOMPARE(r.exitCodes, QList<std::uint32_t>{code});
+}
+
+void ProcessRunnerTest::writeQueuesExactBytes()
+{
+    Recorder r;
+    QVERIFY(!r.runner->Write("q"));
+    QVERIFY(!r.runner->Write(""));
+    r.run(helperCommand({"readin"}));
+    QVERIFY(!r.runner->Write(QByteArray(1025, 'x')));
+    QVERIFY(r.runner->Write(""));
+    QVERIFY(r.runner->Write("q"));
+    QVERIFY(r.waitForTerminates(1));
+    // One read of the child's input found the single byte q: nothing of the
+    // refused 1025 bytes and no line end.
+    QCOMPARE(r.value("in"), QByteArray("71"));
+    QVERIFY(!r.runner->Write("q"));
+
+    // More than a full pipe: while the child does not read, the pipe fills
+    // and Write refuses what does not fit into the queue, without waiting;
+    // every byte still reaches the child, in order.
+    r.lines.clear();
+    r.run(joinCommandLine({"/bin/sh", "-c", "sleep 0.3; head -c 102400 | md5sum"}));
+    QByteArray sent;
+    for (int block = 0; block < 100; ++block) {
+        const QByteArray bytes = QByteArray::number(block).repeated(1024).left(1024);
+        QVERIFY(QTest::qWaitFor([&] { return r.runner->Write(bytes); }, Timeout));
+        sent += bytes;
+    }
+    QVERIFY(r.waitForTerminates(2));
+    QCOMPARE(r.lines.first().left(32), QCryptographicHash::hash(sent, QCryptographicHash::Md5).toHex());
+}
+
+void ProcessRunnerTest::runWhileWatchingFailsAndChildRunsOn()
+{
+    Recorder r;
+    r.run(helperCommand({"readin"}));
+    try {
+        r.runner->Run();
+        QFAIL("Run while watching did not fail");
+    } catch (const EJvProcessError &error) {
+        QCOMPARE(QByteArray(error.what()), QByteArray("Cannot perform this operation when process is running"));
+    }
+    QVERIFY(r.runner->Write("z"));
+    QVERIFY(r.waitForTerminates(1));
+    QTest::qWait(100);
+    QCOMPARE(r.value("in"), QByteArray("7a"));
+    QCOMPARE(r.exitCodes, QList<std::uint32_t>{0});
+}
+
+void ProcessRunnerTest::runFromTerminateStartsNextChild()
+{
+    Recorder r;
+    r.onTerminate = [&r] {
+        if (r.exitCodes.size() == 1)
+            r.run(helperCommand({"out", "second\\n", "exit", "4"}));
+    };
+    r.run(helperCommand({"out", "first\\n"}));
+    QVERIFY(r.waitForTerminates(2));
+    QCOMPARE(r.exitCodes, (QList<std::uint32_t>{0, 4}));
+    // The second run's first line starts a new line again.
+    QCOMPARE(r.lines, (QByteArrayList{"first", "", "second", ""}));
+}
+
+void ProcessRunnerTest::cannotStart_data()
+{
+    QTest::addColumn<QByteArray>("commandLine");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("message");
+    const QByteArray noFile("System Error.  Code: 2.\r\nNo such file or directory");
+    const QByteArray denied("System Error.  Code: 13.\r\nPermission denied");
+    QFile plain(m_dir.filePath(QStringLiteral("not executable")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.write("#!/bin/sh\necho hi\n");
+    plain.close();
+
+    QTest::newRow("missing path") << QByteArray("/nonexistent/halvora-child -x") << 2 << noFile;
+    QTest::newRow("missing in PATH") << QByteArray("halvora-no-such-program -x") << 2 << noFile;
+    QTest::newRow("empty command line") << QByteArray("  ") << 2 << noFile;
+    QTest::newRow("not executable") << quoteArgument(QFile::encodeName(plain.fileName())) << 13 << denied;
+    QTest::newRow("directory") << QByteArray("/tmp") << 13 << denied;
+}
+
+void ProcessRunnerTest::cannotStart()
+{
+    QFETCH(QByteArray, commandLine);
+    QFETCH(int, code);
+    QFETCH(QByteArray, message);
+    Recorder r;
+    const QSet<QString> fdsBefore = openDescriptors();
+    try {
+        r.run(commandLine);
+        QFAIL("Run did not fail");
+    } catch (const EOSError &error) {
+        QCOMPARE(error.errorCode(), code);
+        QCOMPARE(QByteArray(error.what()), message);
+    }
+    QTest::qWait(100);
+    QVERIFY(r.log.isEmpty());
+    // Only the runner's own wake descriptor is left; the runner is idle.
+    QCOMPARE(openDescriptors().size(), fdsBefore.size() + 1);
+    r.run(helperCommand({}));
+    QVERIFY(r.waitForTerminates(1));
+}
+
+void ProcessRunnerTest::grandchildHoldingOutputDelaysTerminate()
+{
+    Recorder r;
+    r.run(helperCommand({"grandchild", "400", "late\\n", "out", "early\\n", "exit", "6"}));
+    QVERIFY(r.waitForTerminates(1));
+    QCOMPARE(r.lines, (QByteArrayList{"early", "late", ""}));
+    QCOMPARE(r.log.last(), QByteArray("T 6"));
+}
+
+void ProcessRunnerTest::stopLeavesChildRunning_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("StopWatching") << QStringLiteral("stop");
+    QTest::newRow("StopWatching from OnRead") << QStringLiteral("stop in handler");
+    QTest::newRow("runner destroyed") << QStringLiteral("destroy");
+    QTest::newRow("runner destroyed from OnRead") << QStringLiteral("destroy in handler");
+}
+
+void ProcessRunnerTest::stopLeavesChildRunning()
+{
+    QFETCH(QString, how);
+    Recorder r;
+    const bool inHandler = how.endsWith(QLatin1String("in handler"));
+    const bool destroy = how.startsWith(QLatin1String("destroy"));
+    bool stopped = false;
+    auto stop = [&] {
+        stopped = true;
+        if (destroy)
+            r.runner.reset();
+        else
+            r.runner->StopWatching();
+    };
+    if (inHandler)
+        r.onRead = [&](const QByteArray &S) {
+            if (S.startsWith("pid:"))
+                stop();
+        };
+    // Nothing after the stop is reported, whatever output follows.
+    r.run(helperCommand({"pid", "out", "more\\nand more\\n", "hang"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!r.value("pid").isEmpty(), Timeout);
+    const qint64 pid = r.value("pid").toLongLong();
+    if (!inHandler)
+        stop();
+    QVERIFY(stopped);
+    const QByteArrayList logAtStop = r.log;
+    QTest::qWait(200);
+    QCOMPARE(r.log, logAtStop);
+    QCOMPARE(processState(pid), QByteArray("S"));
+
+    ::kill(pid, SIGKILL);
+    // Still reaped once it ends: no zombie is left behind.
+    QTRY_COMPARE_WITH_TIMEOUT(processState(pid), QByteArray(), Timeout);
+    QCOMPARE(r.log, logAtStop);
+
+    if (!destroy) {
+        r.run(helperCommand({"exit", "1"}));
+        QVERIFY(r.waitForTerminates(1));
+    }
+}
+
+void ProcessRunnerTest::oddPathAndArgumentsReachChildWhole()
+{
+    const QString dir = m_dir.filePath(QString::fromUtf8("dir with blanks 'q' \"dq\" $HOME \\x \u00fc"));
+    QVERIFY(QDir().mkpath(dir));
+    const QString program = dir + QString::fromUtf8("/child helper \u20ac");
+    QVERIFY(QFile::copy(QStringLiteral(HALVORA_CHILDHELPER), program));
+    const QList<QByteArray> arguments{QFile::encodeName(program), "argv", "arg with blanks", "",
+                                      "back\\slash\\", "semi;colon|pipe&", "$x \"q\" 'a'", "\xc3\xa9\\\""};
+    Recorder r;
+    r.run(joinCommandLine(arguments));
+    QVERIFY(r.waitForTerminates(1));
+    QCOMPARE(r.lines, arguments + QByteArrayList{""});
+
+    // A bare name is looked up in PATH.
+    Recorder sh;
+    sh.run("sh -c \"echo $0 \\\"a b\\\"\" x");
+    QVERIFY(sh.waitForTerminates(1));
+    QCOMPARE(sh.lines, (QByteArrayList{"x a b", ""}));
+}
+
+void ProcessRunnerTest::noDescriptorLeakNoZombie()
+{
+    {
+        // Any descriptor Qt opens lazily on a first run is opened here.
+        Recorder warmUp;
+        warmUp.run(helperCommand({}));
+        QVERIFY(warmUp.waitForTerminates(1));
+    }
+    const QSet<QString> before = openDescriptors();
+    Recorder r;
+    QSet<QString> afterFirst;
+    for (int run = 1; run <= 2; ++run) {
+        r.run(helperCommand({"fds", "pid", "readin"}));
+        QVERIFY(r.runner->Write("x"));
+        QVERIFY(r.waitForTerminates(run));
+        // The child holds its standard streams and nothing else of ours.
+        QCOMPARE(r.value("fds"), QByteArray("0,1,2"));
+        QCOMPARE(processState(r.value("pid").toLongLong()), QByteArray());
+        const QSet<QString> after = openDescriptors();
+        if (run == 1) {
+            QCOMPARE(after.size(), before.size() + 1); // the runner's wake descriptor
+            afterFirst = after;
+        } else {
+            QCOMPARE(after, afterFirst);
+        }
+        r.lines.clear();
+    }
+    r.runner.reset();
+    QCOMPARE(openDescriptors(), before);
+}
+
+void ProcessRunnerTest::handlerErrorsGoToDisplayAndRunEnds()
+{
+    QStringList shown;
+    const auto previous = TJvCreateProcess::setHandlerErrorDisplay(
+        [&shown](const std::exception &error) { shown << QString::fromLocal8Bit(error.what()); });
+    Recorder r;
+    r.onRead = [](const QByteArray &S) {
+        if (S == "bad")
+            throw std::runtime_error("read handler failed");
+    };
+    r.onTerminate = [] { throw std::runtime_error("terminate handler failed"); };
+    // "bad" comes in a piece of its own: the lines after it still arrive.
+    r.run(helperCommand({"out", "bad\\n", "sleep", "300", "out", "good\\n"}));
+    QVERIFY(r.waitForTerminates(1));
+    QCOMPARE(shown, (QStringList{"read handler failed", "terminate handler failed"}));
+    // The line stays as it was at the failed report, so "good" is written
+    // after "bad".
+    QVERIFY(r.log.contains("R badgood new"));
+
+    // The runner is idle after the failed OnTerminate and runs the next child.
+    r.onTerminate = nullptr;
+    r.run(helperCommand({"exit", "2"}));
+    QVERIFY(r.waitForTerminates(2));
+    QCOMPARE(r.exitCodes.last(), 2u);
+    TJvCreateProcess::setHandlerErrorDisplay(previous);
+}
+
+QTEST_GUILESS_MAIN(ProcessRunnerTest)
+#include "tst_processrunner.moc"
