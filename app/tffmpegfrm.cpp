@@ -489,7 +489,7 @@ void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t Exit
 
 void TFFmpegFrm::JvTimerTimer()
 {
-    TFFmpegFunc().BlinkTrayIcon();
+    ErrorDisplay::runHandler([] { TFFmpegFunc().BlinkTrayIcon(); });
 }
 
 void TFFmpegFrm::JvTrayIconClick(Qt::MouseButton Button)

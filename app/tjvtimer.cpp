@@ -1,25 +1,144 @@
 #include "tjvtimer.h"
 
-#include <QTimer>
+#include "errordisplay.h"
 
-TJvTimer::TJvTimer(QObject *parent) : QObject(parent), m_timer(new QTimer(this))
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+// State shared by the GUI thread and one worker. The worker hands a tick
+// over by raising `pending` with a new serial and waits until the GUI thread
+// has run it (or cancelled it) and lowered `pending`.
+struct TJvTimer::Shared {
+    std::mutex lock;
+    std::condition_variable handedBack;
+    bool stop = false;
+    bool paused = false;
+    bool enabled = false;
+    bool restartWait = false;
+    int interval = 1000;
+    bool pending = false;
+    std::uint64_t serial = 0;
+};
+
+class TJvTimer::Worker {
+public:
+    Worker(TJvTimer *timer, std::shared_ptr<Shared> shared)
+        : m_shared(std::move(shared)), m_thread([this, timer] { run(timer); })
+    {
+    }
+
+    ~Worker()
+    {
+        {
+            std::lock_guard guard(m_shared->lock);
+            m_shared->stop = true;
+            m_shared->pending = false; // a tick already handed over is cancelled
+        }
+        m_shared->handedBack.notify_all();
+        m_thread.join();
+    }
+
+    const std::shared_ptr<Shared> &shared() const { return m_shared; }
+
+private:
+    void run(TJvTimer *timer)
+    {
+        using namespace std::chrono_literals;
+        std::unique_lock guard(m_shared->lock);
+        while (!m_shared->stop) {
+            if (m_shared->paused) {
+                guard.unlock();
+                std::this_thread::sleep_for(10ms);
+                guard.lock();
+                continue;
+            }
+            if (m_shared->enabled) {
+                m_shared->pending = true;
+                const std::uint64_t serial = ++m_shared->serial;
+                // The timer is the context object: the call is dropped if it is gone.
+                QMetaObject::invokeMethod(
+                    timer, [timer, shared = m_shared, serial] { timer->runTick(shared, serial); },
+                    Qt::QueuedConnection);
+                m_shared->handedBack.wait(guard, [this] { return !m_shared->pending || m_shared->stop; });
+            }
+            m_shared->restartWait = false;
+            for (int elapsed = 0; !m_shared->stop && elapsed < m_shared->interval; elapsed += 10) {
+                if (std::exchange(m_shared->restartWait, false))
+                    elapsed = 0;
+                guard.unlock();
+                std::this_thread::sleep_for(10ms);
+                guard.lock();
+            }
+        }
+    }
+
+    std::shared_ptr<Shared> m_shared;
+    std::thread m_thread;
+};
+
+TJvTimer::TJvTimer(QObject *parent) : QObject(parent) {}
+
+TJvTimer::~TJvTimer()
 {
-    connect(m_timer, &QTimer::timeout, this, [this] {
-        if (m_enabled && OnTimer)
-            OnTimer(this);
-    });
+    m_enabled = false;
+    stopWorker();
 }
 
 void TJvTimer::setEnabled(bool enabled)
 {
+    if (enabled == m_enabled)
+        return;
     m_enabled = enabled;
     if (enabled) {
-        m_timer->start(Interval);
-        QTimer::singleShot(0, this, [this] {
-            if (m_enabled && OnTimer)
-                OnTimer(this);
-        });
+        if (!OnTimer || Interval <= 0)
+            return;
+        if (!m_worker) {
+            auto shared = std::make_shared<Shared>();
+            shared->interval = Interval;
+            shared->enabled = true;
+            m_worker = std::make_unique<Worker>(this, std::move(shared));
+            ++m_workersStarted;
+            return;
+        }
+        // A worker paused from inside a tick goes on with the new settings.
+        Shared &shared = *m_worker->shared();
+        std::lock_guard guard(shared.lock);
+        shared.interval = Interval;
+        shared.restartWait = true;
+        shared.enabled = true;
+        shared.paused = false;
+    } else if (m_inTick) {
+        // Inside a tick the worker waits for this very call: pause it only.
+        Shared &shared = *m_worker->shared();
+        std::lock_guard guard(shared.lock);
+        shared.enabled = false;
+        shared.paused = true;
     } else {
-        m_timer->stop();
+        stopWorker();
     }
+}
+
+void TJvTimer::stopWorker()
+{
+    // The worker never waits on the GUI thread once told to stop, so joining is safe.
+    m_worker.reset();
+}
+
+void TJvTimer::runTick(const std::shared_ptr<Shared> &shared, std::uint64_t serial)
+{
+    {
+        std::lock_guard guard(shared->lock);
+        // A tick of a stopped worker, or one that was cancelled, does nothing.
+        if (!m_worker || m_worker->shared() != shared || !shared->pending || shared->serial != serial)
+            return;
+    }
+    if (m_enabled && OnTimer) {
+        m_inTick = true;
+        ErrorDisplay::runHandler([this] { OnTimer(this); });
+        m_inTick = false;
+    }
+    std::lock_guard guard(shared->lock);
+    shared->pending = false;
+    shared->handedBack.notify_all();
 }

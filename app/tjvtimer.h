@@ -2,16 +2,22 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <thread>
 
-class QTimer;
-
-// The blink timer of the main window: while enabled, OnTimer runs on the GUI
-// thread once at once and then every Interval milliseconds.
+// A timer whose ticks are counted by a worker thread of its own: the worker
+// hands each tick to the GUI thread and waits until it has run, then sleeps
+// Interval milliseconds in 10 ms steps. The first tick comes as soon as the
+// GUI thread is idle after enabling. Disabling from outside a tick stops and
+// joins the worker (which never blocks on the GUI thread while told to stop);
+// disabling from inside a tick only pauses it. Use on the GUI thread only.
 class TJvTimer : public QObject {
     Q_OBJECT
 public:
     explicit TJvTimer(QObject *parent = nullptr);
+    ~TJvTimer() override;
 
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool enabled);
@@ -19,7 +25,19 @@ public:
     int Interval = 1000;
     std::function<void(TJvTimer *Sender)> OnTimer;
 
+    // Whether a worker thread exists, and how many have been started so far.
+    bool hasWorker() const { return m_worker != nullptr; }
+    int workersStarted() const { return m_workersStarted; }
+
 private:
-    QTimer *m_timer;
+    struct Shared;
+    class Worker;
+
+    void runTick(const std::shared_ptr<Shared> &shared, std::uint64_t serial);
+    void stopWorker();
+
     bool m_enabled = false;
+    bool m_inTick = false;
+    int m_workersStarted = 0;
+    std::unique_ptr<Worker> m_worker;
 };

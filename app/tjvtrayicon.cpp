@@ -1,27 +1,55 @@
 #include "tjvtrayicon.h"
 
+#include "errordisplay.h"
 #include "timagelist.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 
 TJvTrayIcon::TJvTrayIcon(QWidget *window, const TImageList &icons)
     : QObject(window), m_window(window), m_icons(icons), m_tray(new QSystemTrayIcon(this))
 {
+    m_window->installEventFilter(this);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger && OnClick)
-            OnClick(this, Qt::LeftButton);
+        switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            reportClick(Qt::LeftButton);
+            break;
+        case QSystemTrayIcon::MiddleClick:
+            reportClick(Qt::MiddleButton);
+            break;
+        case QSystemTrayIcon::Context:
+            // The platform opens PopupMenu at the pointer; the click itself is reported too.
+            reportClick(Qt::RightButton);
+            break;
+        case QSystemTrayIcon::DoubleClick:
+        case QSystemTrayIcon::Unknown:
+            // A double click arrives after its first click, which was reported already.
+            break;
+        }
     });
 }
 
-TJvTrayIcon::~TJvTrayIcon() = default;
+TJvTrayIcon::~TJvTrayIcon()
+{
+    m_tray->hide();
+}
+
+QIcon TJvTrayIcon::currentIcon() const
+{
+    const QIcon icon = m_icons.icon(m_iconIndex);
+    return icon.isNull() ? m_window->windowIcon() : icon;
+}
 
 void TJvTrayIcon::setActive(bool active)
 {
     m_active = active;
     if (active) {
-        m_tray->setIcon(m_icons.icon(m_iconIndex));
+        m_tray->setIcon(currentIcon());
         m_tray->setToolTip(Hint.section(QLatin1Char('|'), 0, 0).left(127));
         m_tray->setContextMenu(PopupMenu);
     }
@@ -34,16 +62,42 @@ void TJvTrayIcon::setIconIndex(int index)
         return;
     m_iconIndex = index;
     if (m_active)
-        m_tray->setIcon(m_icons.icon(index));
+        m_tray->setIcon(currentIcon());
+}
+
+void TJvTrayIcon::reportClick(Qt::MouseButton button)
+{
+    if (OnClick)
+        ErrorDisplay::runHandler([this, button] { OnClick(this, button); });
 }
 
 void TJvTrayIcon::HideToTray()
 {
+    if (!m_window->isMinimized())
+        m_window->showMinimized();
     m_window->hide();
+    Visibility &= ~TTrayVisibility(tvVisibleTaskBar);
 }
 
 void TJvTrayIcon::RestoreFromTray()
 {
-    m_window->showNormal();
+    Visibility |= tvVisibleTaskBar;
+    if (!m_window->isVisible() || m_window->isMinimized())
+        m_window->showNormal();
+    m_window->raise();
     m_window->activateWindow();
+}
+
+bool TJvTrayIcon::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::WindowStateChange && m_window->isMinimized()
+        && m_active && (Visibility & tvAutoHide) && QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Hide once the minimise has taken its course; without a tray host the
+        // window stays minimised in the task bar, where the user can find it.
+        QTimer::singleShot(0, this, [this] {
+            if (m_window->isMinimized())
+                HideToTray();
+        });
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFlags>
 #include <QObject>
 #include <QString>
 
@@ -10,7 +11,21 @@ class QSystemTrayIcon;
 class QWidget;
 class TImageList;
 
-// The notification-area icon of the main window.
+// How the application shows itself beside its tray icon.
+enum TTrayVisibilityFlag {
+    tvVisibleTaskBar = 0x1,  // the window has its task-bar entry
+    tvVisibleTaskList = 0x2, // kept for completeness; no effect here
+    tvAutoHide = 0x4,        // minimising the window hides it to the tray
+};
+Q_DECLARE_FLAGS(TTrayVisibility, TTrayVisibilityFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TTrayVisibility)
+
+// The notification-area icon of a window, over QSystemTrayIcon. While Active
+// the icon is up, shows picture IconIndex of Icons with the tip Hint, opens
+// PopupMenu on a context request and reports clicks through OnClick; with
+// tvAutoHide, minimising the window hides it to the tray, where a tray host
+// exists (without one the window minimises normally and stays reachable).
+// GUI thread only.
 class TJvTrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -19,20 +34,31 @@ public:
     TJvTrayIcon(QWidget *window, const TImageList &icons);
     ~TJvTrayIcon() override;
 
-    void setActive(bool active);
     bool Active() const { return m_active; }
+    void setActive(bool active);
 
+    const TImageList &Icons() const { return m_icons; }
     int IconIndex() const { return m_iconIndex; }
     void setIconIndex(int index);
 
     QString Hint;
     QMenu *PopupMenu = nullptr;
     ClickEvent OnClick;
+    TTrayVisibility Visibility = tvVisibleTaskBar | tvVisibleTaskList | tvAutoHide;
 
     void HideToTray();
     void RestoreFromTray();
 
+    // The platform icon, for tests that look at what the desktop is shown.
+    const QSystemTrayIcon *platformIcon() const { return m_tray; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    QIcon currentIcon() const;
+    void reportClick(Qt::MouseButton button);
+
     QWidget *m_window;
     const TImageList &m_icons;
     QSystemTrayIcon *m_tray;

@@ -82,6 +82,7 @@ private slots:
     void sourceInsideOutputFolderIsLeftAlone();
     void closingDuringBatchFinishesTheOutput();
     void progressOfZeroLengthEntryOnlyMovesStatusLine();
+    void batchBlinksTrayIconUntilStopped();
     void powerOffAfterLastEntryOnlyWhenTicked_data();
     void powerOffAfterLastEntryOnlyWhenTicked();
 
@@ -347,6 +348,29 @@ void ConversionTest::progressOfZeroLengthEntryOnlyMovesStatusLine()
     TFFmpegFunc().HandleProgressLine("frame=   10 fps=0.0 q=28.0 size=0kB time=00:00:00.40 bitrate=N/A");
     QCOMPARE(item->text(4), QStringLiteral("0%"));
     QVERIFY(m_window->JvEditCmdMsg->text().startsWith("frame=   10"));
+}
+
+void ConversionTest::batchBlinksTrayIconUntilStopped()
+{
+    add(m_longClip);
+    TJvTrayIcon *tray = m_window->JvTrayIcon;
+    QList<int> pictures;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        if (pictures.isEmpty() || pictures.last() != tray->IconIndex())
+            pictures << tray->IconIndex();
+    });
+    sampler.start(20);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(pictures.size() >= 4, 10000);
+    QCOMPARE(pictures.mid(0, 4), (QList<int>{15, 16, 15, 16}));
+
+    QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    QCOMPARE(tray->IconIndex(), 15);
+    pictures.clear();
+    QTest::qWait(1500);
+    QCOMPARE(pictures, QList<int>{15});
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
 }
 
 void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked_data()

@@ -1,0 +1,193 @@
+// The tray icon on a real X server (Xvfb) with a real tray host (trayer),
+// clicked with real pointer events (xdotool).
+
+#include "testsupport.h"
+#include "tffmpegfrm.h"
+#include "tjvtrayicon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+class TrayIconTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void iconShowsWithTipAndRestoresOnLeftClick();
+    void rightClickOpensMenuWithoutRestoring();
+    void menuItemsRestoreAndQuit();
+    void iconComesBackWhenTrayHostRestarts();
+    void withoutTrayHostMinimisedWindowStaysReachable();
+
+private:
+    bool startTrayHost();
+    void stopTrayHost();
+    // Where the tray host shows the icon, once it has docked it.
+    QRect iconGeometry();
+    void click(const QRect &on, int button);
+
+    QProcess m_trayer;
+    std::unique_ptr<TFFmpegFrm> m_window;
+};
+
+void TrayIconTest::initTestCase()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X server (the test command starts Xvfb)");
+}
+
+bool TrayIconTest::startTrayHost()
+{
+    m_trayer.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "request",
+                                              "--height", "24", "--SetDockType", "false"});
+    if (!m_trayer.waitForStarted())
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!QSystemTrayIcon::isSystemTrayAvailable() && clock.elapsed() < 10000)
+        QTest::qWait(50);
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayIconTest::stopTrayHost()
+{
+    if (m_trayer.state() != QProcess::NotRunning) {
+        m_trayer.terminate();
+        if (!m_trayer.waitForFinished(5000)) {
+            m_trayer.kill();
+            m_trayer.waitForFinished();
+        }
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!QSystemTrayIcon::isSystemTrayAvailable(), 5000);
+}
+
+void TrayIconTest::init()
+{
+    QVERIFY(startTrayHost());
+    m_window = std::make_unique<TFFmpegFrm>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TrayIconTest::cleanup()
+{
+    m_window.reset();
+    stopTrayHost();
+}
+
+QRect TrayIconTest::iconGeometry()
+{
+    // The host docks the icon at the right end of its panel along the top
+    // edge; wait until the icon sits there and has stopped moving.
+    QRect geometry;
+    int steady = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000 && steady < 6) {
+        const QRect now = m_window->JvTrayIcon->platformIcon()->geometry();
+        const bool docked = now.width() > 1 && now.top() >= 0 && now.bottom() < 30;
+        steady = docked && now == geometry ? steady + 1 : 0;
+        geometry = now;
+        QTest::qWait(50);
+    }
+    return steady >= 6 ? geometry : QRect();
+}
+
+void TrayIconTest::click(const QRect &on, int button)
+{
+    const QPoint centre = on.center();
+    QCOMPARE(TestSupport::runProgram("xdotool", {"mousemove", "--sync", QString::number(centre.x()),
+                                                 QString::number(centre.y()), "click", QString::number(button)}),
+             0);
+}
+
+void TrayIconTest::iconShowsWithTipAndRestoresOnLeftClick()
+{
+    const QRect icon = iconGeometry();
+    QVERIFY2(icon.isValid(), "the tray host did not dock the icon");
+    QCOMPARE(m_window->JvTrayIcon->platformIcon()->toolTip(), QStringLiteral("Halvora"));
+
+    m_window->showMinimized();
+    QTRY_VERIFY(!m_window->isVisible());
+    QVERIFY(!(m_window->JvTrayIcon->Visibility & tvVisibleTaskBar));
+
+    click(icon, 1);
+    QTRY_VERIFY(m_window->isVisible());
+    QVERIFY(!m_window->isMinimized());
+    QVERIFY(m_window->JvTrayIcon->Visibility & tvVisibleTaskBar);
+}
+
+void TrayIconTest::rightClickOpensMenuWithoutRestoring()
+{
+    const QRect icon = iconGeometry();
+    QVERIFY(icon.isValid());
+    m_window->showMinimized();
+    QTRY_VERIFY(!m_window->isVisible());
+
+    click(icon, 3);
+    QTRY_COMPARE(QApplication::activePopupWidget(), m_window->JvPopupMenu);
+    const QList<QAction *> items = m_window->JvPopupMenu->actions();
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0]->text(), QStringLiteral("Open Halvora"));
+    QVERIFY(!items[0]->icon().isNull());
+    QVERIFY(items[1]->isSeparator());
+    QCOMPARE(items[2]->text(), QStringLiteral("Quit"));
+    QVERIFY(!items[2]->icon().isNull());
+    QVERIFY(!m_window->isVisible());
+
+    m_window->JvPopupMenu->close();
+    QTest::qWait(200);
+    QVERIFY(!m_window->isVisible());
+}
+
+void TrayIconTest::menuItemsRestoreAndQuit()
+{
+    m_window->showMinimized();
+    QTRY_VERIFY(!m_window->isVisible());
+    m_window->OpenHalvora1->trigger();
+    QTRY_VERIFY(m_window->isVisible());
+    QVERIFY(!m_window->isMinimized());
+
+    m_window->showMinimized();
+    QTRY_VERIFY(!m_window->isVisible());
+    m_window->Quit1->trigger();
+    QVERIFY(!m_window->isVisible());
+}
+
+void TrayIconTest::iconComesBackWhenTrayHostRestarts()
+{
+    QVERIFY(iconGeometry().isValid());
+    m_window->JvTrayIcon->setIconIndex(16);
+    stopTrayHost();
+    QVERIFY(startTrayHost());
+    const QRect icon = iconGeometry();
+    QVERIFY2(icon.isValid(), "the icon did not come back");
+    QCOMPARE(m_window->JvTrayIcon->IconIndex(), 16);
+    QCOMPARE(m_window->JvTrayIcon->platformIcon()->icon().cacheKey(), m_window->ImageList.icon(16).cacheKey());
+
+    // And it still works: a click restores the minimised window.
+    m_window->showMinimized();
+    QTRY_VERIFY(!m_window->isVisible());
+    click(icon, 1);
+    QTRY_VERIFY(m_window->isVisible());
+}
+
+void TrayIconTest::withoutTrayHostMinimisedWindowStaysReachable()
+{
+    stopTrayHost();
+    m_window->showMinimized();
+    QTRY_VERIFY(m_window->isMinimized());
+    QTest::qWait(300);
+    QVERIFY(m_window->isVisible());
+    QVERIFY(m_window->JvTrayIcon->Visibility & tvVisibleTaskBar);
+}
+
+QTEST_MAIN(TrayIconTest)
+#include "tst_trayicon.moc"
