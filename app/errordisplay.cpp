@@ -15,7 +15,8 @@ namespace {
 
 void realBox(BoxKind kind, const QString &caption, const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+    QMessageBox box(kind == BoxKind::Message ? QMessageBox::NoIcon : QMessageBox::Critical, caption, text,
+                    QMessageBox::Ok);
     if (kind == BoxKind::ApplicationError)
         box.setWindowModality(Qt::ApplicationModal);
     box.exec();
@@ -79,6 +80,11 @@ void showError(const QString &message)
 void showError(const std::exception &error)
 {
     showError(messageOf(error));
+}
+
+void showMessage(const QString &caption, const QString &text)
+{
+    showBox(BoxKind::Message, caption, text);
 }
 
 void showApplicationError(const std::exception &error)

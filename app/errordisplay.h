@@ -7,11 +7,11 @@
 
 // The two error displays of the application: the default one for an error
 // that leaves an event handler, and the last-resort box for an error that
-// ends the process at start-up. Both end in one box function, a seam whose
-// default shows the real modal QMessageBox.
+// ends the process at start-up; and the plain message box. All end in one box
+// function, a seam whose default shows the real modal QMessageBox.
 namespace ErrorDisplay {
 
-enum class BoxKind { Error, ApplicationError };
+enum class BoxKind { Error, ApplicationError, Message };
 using BoxFunction = std::function<void(BoxKind kind, const QString &caption, const QString &text)>;
 
 // Replaces the box function; an empty function restores the real box.
@@ -33,6 +33,9 @@ QString messageOf(const std::exception &error);
 // The default error display: the message (full-stop rule), caption "Halvora", stop icon.
 void showError(const QString &message);
 void showError(const std::exception &error);
+
+// A message box without an icon and with one OK button.
+void showMessage(const QString &caption, const QString &text);
 
 // The last-resort box "Application Error"; the caller then ends the process with code 1.
 void showApplicationError(const std::exception &error);

@@ -6,6 +6,7 @@
 #include "tjvcreateprocess.h"
 #include "tjvtimer.h"
 #include "tjvtrayicon.h"
+#include "tmplayerfrm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -91,6 +92,7 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
         FFmpegFrm = this;
     // Errors raised by the runners' event handlers reach the default error display.
     TJvCreateProcess::setHandlerErrorDisplay([](const std::exception &error) { ErrorDisplay::showError(error); });
+    TMplayerFrm::setHandlerErrorDisplay([](const std::exception &error) { ErrorDisplay::showError(error); });
 
     setObjectName(QStringLiteral("FFmpegFrm"));
     setWindowTitle(QStringLiteral("Halvora"));

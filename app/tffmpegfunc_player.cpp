@@ -2,4 +2,23 @@
 
 #include "tffmpegfunc.h"
 
-void TFFmpegFunc::PlayVideoFile() {}
+#include "errordisplay.h"
+#include "tmplayerfrm.h"
+
+#include <QLabel>
+#include <QTreeWidget>
+
+#include <memory>
+
+void TFFmpegFunc::PlayVideoFile()
+{
+    const QList<QTreeWidgetItem *> selected = FileListView->selectedItems();
+    if (selected.isEmpty()) {
+        ErrorDisplay::showMessage(QStringLiteral("message"), QStringLiteral("Please choose to play video file"));
+        return;
+    }
+    // The window sets MplayerFrm for its lifetime; it closes its player when it closes.
+    const auto frm = std::make_unique<TMplayerFrm>();
+    frm->JvLabFile->setText(selected.first()->text(0));
+    frm->exec();
+}

@@ -12,7 +12,15 @@ bool isBlankOrControl(char c)
     return static_cast<unsigned char>(c) <= ' ';
 }
 
-QByteArray stripped(QByteArray text)
+// The two characters at a position counted from 0; missing ones are left out.
+QByteArray pair(const QByteArray &text, qsizetype at)
+{
+    return at < text.size() ? text.mid(at, 2) : QByteArray();
+}
+
+} // namespace
+
+QByteArray stripped(const QByteArray &text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -22,14 +30,6 @@ QByteArray stripped(QByteArray text)
         --end;
     return text.mid(begin, end - begin);
 }
-
-// The two characters at a position counted from 0; missing ones are left out.
-QByteArray pair(const QByteArray &text, qsizetype at)
-{
-    return at < text.size() ? text.mid(at, 2) : QByteArray();
-}
-
-} // namespace
 
 int strToInt(const QByteArray &text)
 {

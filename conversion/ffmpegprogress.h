@@ -9,6 +9,9 @@
 // should hold a decimal integer but does not.
 namespace FFmpegProgress {
 
+// The text without the blanks and control characters at either end.
+QByteArray stripped(const QByteArray &text);
+
 // A decimal integer with an optional sign, nothing else (no blanks).
 int strToInt(const QByteArray &text);
 

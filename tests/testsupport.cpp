@@ -88,7 +88,8 @@ QString systemLibraryPath(const QString &soname)
     return QString();
 }
 
-int runTestFunctionInChild(const QString &testFunction, const QStringList &environment, QByteArray *output)
+int runTestFunctionInChild(const QString &testFunction, const QStringList &environment, QByteArray *output,
+                           const QString &program)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -97,7 +98,7 @@ int runTestFunctionInChild(const QString &testFunction, const QStringList &envir
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {testFunction});
+    child.start(program.isEmpty() ? QCoreApplication::applicationFilePath() : program, {testFunction});
     if (!child.waitForStarted() || !child.waitForFinished(120000)) {
         child.kill();
         child.waitForFinished();

@@ -31,7 +31,9 @@ QString systemLibraryPath(const QString &soname);
 // Runs this test program again with only `testFunction`, with `environment`
 // ("NAME=value" entries) added to this process's environment. Returns its
 // exit code, -1 when it did not end normally; its output goes to *output.
-int runTestFunctionInChild(const QString &testFunction, const QStringList &environment, QByteArray *output);
+// `program` runs a copy of this test program from elsewhere instead.
+int runTestFunctionInChild(const QString &testFunction, const QStringList &environment, QByteArray *output,
+                           const QString &program = QString());
 
 // True in a program started by runTestFunctionInChild.
 bool isTestChild();

@@ -2,8 +2,11 @@
 
 #include "errordisplay.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <stdexcept>
 
@@ -14,6 +17,8 @@ private slots:
     void fullStopRule_data();
     void fullStopRule();
     void handlerErrorReachesTheBoxWithCaption();
+    void realBoxesHaveTheirIconCaptionAndOneButton_data();
+    void realBoxesHaveTheirIconCaptionAndOneButton();
     void applicationErrorText_data();
     void applicationErrorText();
 };
@@ -60,6 +65,43 @@ void ErrorDisplayTest::handlerErrorReachesTheBoxWithCaption()
     QVERIFY(!after);
     QCOMPARE(boxes, (QStringList{"Halvora|Cannot perform this operation when process is running.",
                                  "Halvora|Unknown error."}));
+}
+
+void ErrorDisplayTest::realBoxesHaveTheirIconCaptionAndOneButton_data()
+{
+    QTest::addColumn<bool>("error");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("error") << true << int(QMessageBox::Critical) << "Halvora" << "Missing file.";
+    QTest::newRow("message") << false << int(QMessageBox::NoIcon) << "message" << "Please choose to play video file";
+}
+
+void ErrorDisplayTest::realBoxesHaveTheirIconCaptionAndOneButton()
+{
+    QFETCH(bool, error);
+    QFETCH(int, icon);
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+
+    // Reads the real modal box once it is up, then presses its button.
+    QStringList seen;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        seen << QString::number(box->icon()) << box->windowTitle() << box->text()
+             << QString::number(box->standardButtons()) << QString::number(box->buttons().size());
+        box->buttons().value(0)->click();
+    });
+    poll.start(10);
+    if (error)
+        ErrorDisplay::showError(QStringLiteral("Missing file"));
+    else
+        ErrorDisplay::showMessage(caption, text);
+    QCOMPARE(seen, (QStringList{QString::number(icon), caption, text, QString::number(QMessageBox::Ok), "1"}));
 }
 
 void ErrorDisplayTest::applicationErrorText_data()

@@ -1,0 +1,83 @@
+#include "tjvcolortrackbar.h"
+
+#include <QHBoxLayout>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPolygon>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+namespace {
+
+// Draws a gradient bar with a purple arrow and line at the handle's place;
+// the style still decides where the handle is, so dragging hits what is drawn.
+class GradientSlider : public QSlider {
+public:
+    using QSlider::QSlider;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+
+        QPainter painter(this);
+        const QRect bar(0, height() / 2 - 3, width(), 6);
+        QLinearGradient gradient(bar.topLeft(), bar.topRight());
+        gradient.setColorAt(0, palette().color(QPalette::Window).darker(115));
+        gradient.setColorAt(1, palette().color(QPalette::Highlight));
+        painter.fillRect(bar, gradient);
+
+        const QColor purple(0x80, 0x00, 0x80);
+        const int x = handle.center().x();
+        painter.setPen(QPen(purple, 1));
+        painter.drawLine(x, bar.top() - 2, x, bar.bottom() + 2);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(purple);
+        painter.drawPolygon(QPolygon({QPoint(x - 5, 0), QPoint(x + 5, 0), QPoint(x, bar.top() - 2)}));
+    }
+};
+
+} // namespace
+
+TJvColorTrackBar::TJvColorTrackBar(QWidget *parent) : QWidget(parent), m_slider(new GradientSlider(Qt::Horizontal))
+{
+    m_slider->setObjectName(QStringLiteral("slider"));
+    m_slider->setRange(0, 100);
+    m_slider->setValue(0);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_slider);
+}
+
+int TJvColorTrackBar::minimum() const
+{
+    return m_slider->minimum();
+}
+
+int TJvColorTrackBar::maximum() const
+{
+    return m_slider->maximum();
+}
+
+int TJvColorTrackBar::position() const
+{
+    return m_slider->value();
+}
+
+void TJvColorTrackBar::setMaximum(int maximum)
+{
+    if (maximum <= m_slider->minimum())
+        return;
+    // QSlider pulls a value above the new maximum down to it, as wanted.
+    m_slider->setMaximum(maximum);
+}
+
+void TJvColorTrackBar::setPosition(int position)
+{
+    if (position < m_slider->minimum() || position > m_slider->maximum())
+        return;
+    m_slider->setValue(position);
+}

@@ -1,0 +1,168 @@
+#include "tmplayerfrm.h"
+
+#include "tjvcolortrackbar.h"
+#include "tjvcreateprocess.h"
+#include "tmplayerfunc.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QtDebug>
+
+#include <algorithm>
+#include <utility>
+
+TMplayerFrm *MplayerFrm = nullptr;
+
+namespace {
+
+TMplayerFrm::HandlerErrorDisplay &handlerErrorDisplay()
+{
+    static TMplayerFrm::HandlerErrorDisplay display;
+    return display;
+}
+
+void showHandlerError(const std::exception &error)
+{
+    if (const auto &display = handlerErrorDisplay())
+        display(error);
+    else
+        qWarning("Mini Player: %s", error.what());
+}
+
+// Runs a handler's body; an error that leaves it goes to the handler error
+// display, so no exception crosses a Qt frame.
+template <typename Body>
+void runHandler(Body &&body) noexcept
+{
+    try {
+        body();
+    } catch (const std::exception &error) {
+        showHandlerError(error);
+    } catch (...) {
+        showHandlerError(std::runtime_error("Unknown error"));
+    }
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+TMplayerFrm::TMplayerFrm(QWidget *parent) : QDialog(parent)
+{
+    if (!MplayerFrm)
+        MplayerFrm = this;
+
+    setObjectName(QStringLiteral("MplayerFrm"));
+    setWindowTitle(QStringLiteral("Mini Player"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(372, 310);
+    QFont windowFont = QApplication::font();
+    windowFont.setPointSize(8);
+    setFont(windowFont);
+
+    // The player draws into this panel's own X window.
+    JvMplayer = new QWidget(this);
+    JvMplayer->setObjectName(QStringLiteral("JvMplayer"));
+    JvMplayer->setGeometry(0, 0, 372, 259);
+    JvMplayer->setAttribute(Qt::WA_NativeWindow);
+    QPalette panelPalette = JvMplayer->palette();
+    panelPalette.setColor(QPalette::Window, QColor::fromRgb(PanelColour));
+    JvMplayer->setPalette(panelPalette);
+    JvMplayer->setAutoFillBackground(true);
+
+    // The clock labels grow where the window's font is wider than the 46
+    // pixels they were laid out for, keeping their edges beside the "/".
+    const QString clock = QStringLiteral("00:00:00");
+    const QSize clockSize(std::max(46, fontMetrics().horizontalAdvance(clock) + 2),
+                          std::max(13, fontMetrics().height()));
+    JvLabBgTime = label(this, "JvLabBgTime", clock, QRect(QPoint(181 - clockSize.width(), 263), clockSize));
+    JvLabBgTime->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    JvLabLine = label(this, "JvLabLine", QStringLiteral("/"), QRect(186, 262, 6, clockSize.height()));
+    JvLabEdTime = label(this, "JvLabEdTime", clock, QRect(QPoint(197, 263), clockSize));
+    JvLabFile = label(this, "JvLabFile", QString(), QRect(258, 265, 92, 13));
+    JvLabFile->hide();
+
+    JvColorTrkBar = new TJvColorTrackBar(this);
+    JvColorTrkBar->setObjectName(QStringLiteral("JvColorTrkBar"));
+    JvColorTrkBar->setGeometry(5, 278, 362, 24);
+
+    JvCmdProc = new TJvCreateProcess(this);
+    JvCmdProc->setObjectName(QStringLiteral("JvCmdProc"));
+    JvCmdProc->StartupInfo.DefaultSize = false;
+    JvCmdProc->StartupInfo.ShowWindow = TJvCPSShowWindow::swHide;
+    JvCmdProc->StartupInfo.DefaultWindowState = false;
+    JvCmdProc->ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
+    JvCmdProc->OnRead = [this](TJvCreateProcess *sender, const QByteArray &s, bool startsOnNewLine) {
+        JvCmdProcRead(sender, s, startsOnNewLine);
+    };
+    JvCmdProc->OnTerminate = [this](TJvCreateProcess *sender, std::uint32_t exitCode) {
+        JvCmdProcTerminate(sender, exitCode);
+    };
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMplayerFrm::~TMplayerFrm()
+{
+    // A window destroyed without being closed still ends its player first.
+    if (JvCmdProc->isWatching())
+        FormClose();
+    if (MplayerFrm == this)
+        MplayerFrm = nullptr;
+}
+
+TMplayerFrm::HandlerErrorDisplay TMplayerFrm::setHandlerErrorDisplay(HandlerErrorDisplay display)
+{
+    return std::exchange(handlerErrorDisplay(), std::move(display));
+}
+
+void TMplayerFrm::FormShow()
+{
+    runHandler([this] { TMplayerFunc().PlayFile(JvLabFile->text().toLocal8Bit()); });
+}
+
+void TMplayerFrm::FormClose()
+{
+    runHandler([] { TMplayerFunc().StopPlayer(); });
+}
+
+void TMplayerFrm::JvCmdProcRead(TJvCreateProcess *, const QByteArray &S, bool)
+{
+    // Errors leave through the runner, which shows them.
+    const int elapsed = TMplayerFunc::ParseElapsed(S);
+    JvLabBgTime->setText(TMplayerFunc::FormatClock(elapsed));
+    JvColorTrkBar->setPosition(elapsed);
+}
+
+void TMplayerFrm::JvCmdProcTerminate(TJvCreateProcess *, std::uint32_t)
+{
+    JvLabBgTime->setText(QStringLiteral("00:00:00"));
+}
+
+void TMplayerFrm::done(int result)
+{
+    // The wait for the player handles events: a second close meanwhile is
+    // left to the first.
+    if (std::exchange(m_closing, true))
+        return;
+    FormClose();
+    m_closing = false;
+    QDialog::done(result);
+}
+
+void TMplayerFrm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!std::exchange(m_shown, true))
+        FormShow();
+}

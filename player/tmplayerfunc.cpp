@@ -1,0 +1,98 @@
+#include "tmplayerfunc.h"
+
+#include "commandline.h"
+#include "ffmpegprogress.h"
+#include "mediaquery.h"
+#include "tjvcolortrackbar.h"
+#include "tjvcreateprocess.h"
+#include "tmplayerfrm.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QTimer>
+
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+QString twoDigits(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+TMplayerFunc::TMplayerFunc()
+{
+    if (!MplayerFrm)
+        throw std::logic_error("The Mini Player window does not exist");
+    TMplayerFrm &frm = *MplayerFrm;
+    // X11 window ids are 32 bits wide.
+    PanelHandle = static_cast<std::uint32_t>(frm.JvMplayer->winId());
+    PlayerPath = QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/mplayer"));
+    ElapsedLabel = frm.JvLabBgTime;
+    TotalLabel = frm.JvLabEdTime;
+    PositionBar = frm.JvColorTrkBar;
+    PlayerRunner = frm.JvCmdProc;
+}
+
+QByteArray TMplayerFunc::BuildCommandLine(const QByteArray &path) const
+{
+    // Paths are quoted only where they need it, so each reaches mplayer whole.
+    return quoteArgument(PlayerPath) + "  -slave -identify -wid " + QByteArray::number(PanelHandle)
+         + " -colorkey 0x101010 -framedrop -autosync 100 -vf screenshot " + quoteArgument(path);
+}
+
+void TMplayerFunc::PlayFile(const QByteArray &path)
+{
+    const QByteArray commandLine = BuildCommandLine(path);
+    PositionBar->setPosition(0);
+    ShowDuration(path);
+    PlayerRunner->CommandLine = commandLine;
+    PlayerRunner->Run();
+}
+
+void TMplayerFunc::ShowDuration(const QByteArray &path)
+{
+    const std::optional<QByteArray> total = MediaQuery::duration(path);
+    if (!total)
+        return;
+    TotalLabel->setText(QString::fromLatin1(*total));
+    PositionBar->setMaximum(FFmpegProgress::clockTextSeconds(*total));
+}
+
+void TMplayerFunc::StopPlayer()
+{
+    // mplayer reads commands from its input in slave mode.
+    if (!PlayerRunner->Write("quit\n"))
+        return;
+    const QDeadlineTimer deadline(QuitWaitMs);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!PlayerRunner->isWatching() || deadline.hasExpired())
+            loop.quit();
+    });
+    poll.start(10);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+QString TMplayerFunc::FormatClock(int seconds)
+{
+    const int s = seconds < 0 ? 0 : seconds;
+    return QLatin1Char('0') + QString::number(s / 3600) + QLatin1Char(':') + twoDigits(s / 60 % 60)
+         + QLatin1Char(':') + twoDigits(s % 60);
+}
+
+int TMplayerFunc::ParseElapsed(const QByteArray &line)
+{
+    // Without sound mplayer writes "V:" where it writes "A:" with sound, the
+    // position in the same place.
+    if (!line.startsWith("A:") && !line.startsWith("V:"))
+        return 0;
+    return FFmpegProgress::strToInt(FFmpegProgress::stripped(line.mid(2, 4)));
+}

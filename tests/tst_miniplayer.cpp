@@ -1,0 +1,327 @@
+// The Mini Player with the real mplayer under the X server: the picture
+// inside the panel, the labels and the marker following the playback with
+// and without sound, closing in mid-playback, a missing player or media
+// library, and "Play" on the main window.
+
+#include "errordisplay.h"
+#include "mediainfodll.h"
+#include "testsupport.h"
+#include "tffmpegfrm.h"
+#include "tjvcolortrackbar.h"
+#include "tjvcreateprocess.h"
+#include "tmplayerfrm.h"
+#include "tmplayerfunc.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTime>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+constexpr int PlaybackTimeoutMs = 30000;
+const QColor ClipColour(0x20, 0x60, 0xe0);
+const QByteArray NullSoundDevice = "pcm.!default { type null }\n";
+
+bool near(QColor a, QColor b)
+{
+    return qAbs(a.red() - b.red()) < 48 && qAbs(a.green() - b.green()) < 48 && qAbs(a.blue() - b.blue()) < 48;
+}
+
+int seconds(const QString &clock)
+{
+    return QTime::fromString(clock, QStringLiteral("hh:mm:ss")).msecsSinceStartOfDay() / 1000;
+}
+
+// The mplayer processes whose parent is this test program.
+QList<qint64> playerChildren()
+{
+    QList<qint64> pids;
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    for (const QString &name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = name.toLongLong(&isPid);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(name));
+        if (!isPid || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+        const QByteArray text = stat.readAll();
+        const qsizetype open = text.indexOf('(');
+        const qsizetype close = text.lastIndexOf(')');
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        if (text.mid(open + 1, close - open - 1) == "mplayer" && fields.value(1) == self)
+            pids << pid;
+    }
+    return pids;
+}
+
+// What a Mini Player showed, line by line, and how its player ended.
+struct Playback {
+    int audioLines = 0;
+    int videoLines = 0;
+    int maxElapsed = 0;
+    int maxPosition = 0;
+    int positionAtEnd = -1;
+    int ends = 0;
+    std::uint32_t exitCode = 0;
+};
+
+// Records what the window shows after each line and at the player's end.
+void watch(TMplayerFrm *frm, Playback *playback)
+{
+    const TJvCreateProcess::ReadEvent read = frm->JvCmdProc->OnRead;
+    frm->JvCmdProc->OnRead = [=](TJvCreateProcess *sender, const QByteArray &s, bool startsOnNewLine) {
+        playback->audioLines += s.startsWith("A:");
+        playback->videoLines += s.startsWith("V:");
+        read(sender, s, startsOnNewLine);
+        playback->maxElapsed = qMax(playback->maxElapsed, seconds(frm->JvLabBgTime->text()));
+        playback->maxPosition = qMax(playback->maxPosition, frm->JvColorTrkBar->position());
+    };
+    const TJvCreateProcess::TerminateEvent terminate = frm->JvCmdProc->OnTerminate;
+    frm->JvCmdProc->OnTerminate = [=](TJvCreateProcess *sender, std::uint32_t exitCode) {
+        playback->positionAtEnd = frm->JvColorTrkBar->position();
+        ++playback->ends;
+        playback->exitCode = exitCode;
+        terminate(sender, exitCode);
+    };
+}
+
+} // namespace
+
+class MiniPlayerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // Runs first: nothing in the process has loaded the media library yet.
+    void missingMediaLibraryLeavesTotalAndStillPlays();
+    void drawsInPanelAndFollowsPlayback_data();
+    void drawsInPanelAndFollowsPlayback();
+    void closingInMidPlaybackEndsThePlayer();
+    void missingPlayerShowsErrorAndWindowStaysUsable();
+    void playWithoutSelectedRowShowsMessage();
+    void playOpensModalPlayerForSelectedRow();
+
+private:
+    std::unique_ptr<TMplayerFrm> openPlayer(Playback *playback);
+    void useAlsaConfig(const QByteArray &config);
+
+    QTemporaryDir m_dir;
+    QString m_clip; // 10 s, one colour, with sound, in a name that needs quoting
+    QStringList m_errors;
+    QList<QStringList> m_boxes; // kind, caption, text
+};
+
+void MiniPlayerTest::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X server (DISPLAY is not set)");
+    QVERIFY(m_dir.isValid());
+    m_clip = m_dir.filePath(QStringLiteral("clip 'ä' $1.mp4"));
+    QVERIFY(TestSupport::makeClip(m_clip, {"-f", "lavfi", "-i", "color=c=0x2060e0:size=320x240:rate=25:duration=10",
+                                           "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10",
+                                           "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"}));
+    // mplayer keeps its settings below HOME, and reaches a sound device only
+    // through ALSA here (each test gives it its ALSA configuration).
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("home")));
+    qputenv("HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("home"))));
+    qputenv("PULSE_SERVER", QFile::encodeName(m_dir.filePath(QStringLiteral("no-pulse"))));
+}
+
+void MiniPlayerTest::init()
+{
+    useAlsaConfig(NullSoundDevice);
+    m_errors.clear();
+    m_boxes.clear();
+    auto record = [this](const std::exception &error) { m_errors << QString::fromLocal8Bit(error.what()); };
+    TMplayerFrm::setHandlerErrorDisplay(record);
+    TJvCreateProcess::setHandlerErrorDisplay(record);
+    // The main window sends both to the application's boxes.
+    ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind kind, const QString &caption, const QString &text) {
+        m_boxes << QStringList{kind == ErrorDisplay::BoxKind::Message ? "message" : "error", caption, text};
+    });
+}
+
+void MiniPlayerTest::cleanup()
+{
+    ErrorDisplay::setBoxFunction({});
+    QCOMPARE(MplayerFrm, nullptr);
+    QCOMPARE(playerChildren(), QList<qint64>());
+}
+
+void MiniPlayerTest::useAlsaConfig(const QByteArray &config)
+{
+    QFile file(m_dir.filePath(QStringLiteral("asoundrc")));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(config);
+    qputenv("ALSA_CONFIG_PATH", QFile::encodeName(file.fileName()));
+}
+
+std::unique_ptr<TMplayerFrm> MiniPlayerTest::openPlayer(Playback *playback)
+{
+    auto frm = std::make_unique<TMplayerFrm>();
+    watch(frm.get(), playback);
+    frm->JvLabFile->setText(m_clip);
+    frm->show();
+    return frm;
+}
+
+void MiniPlayerTest::missingMediaLibraryLeavesTotalAndStillPlays()
+{
+    QVERIFY2(!MediaInfoDll::MediaInfoModule, "the library was loaded before this test");
+    MediaInfoDll::setLibraryName(QFile::encodeName(m_dir.filePath(QStringLiteral("libmediainfo.so.0"))).constData());
+    const auto restore = qScopeGuard([] { MediaInfoDll::setLibraryName("libmediainfo.so.0"); });
+
+    Playback playback;
+    auto frm = openPlayer(&playback);
+    QCOMPARE(frm->JvLabEdTime->text(), QStringLiteral("00:00:00"));
+    QCOMPARE(frm->JvColorTrkBar->maximum(), 100);
+    QTRY_VERIFY_WITH_TIMEOUT(playback.maxElapsed >= 2, PlaybackTimeoutMs);
+    QVERIFY(playback.maxPosition >= 2);
+    frm->close();
+    QCOMPARE(m_errors, QStringList());
+}
+
+void MiniPlayerTest::drawsInPanelAndFollowsPlayback_data()
+{
+    QTest::addColumn<QByteArray>("alsaConfig");
+    QTest::addColumn<bool>("sound");
+
+    QTest::newRow("with sound") << NullSoundDevice << true;
+    QTest::newRow("without sound") << QByteArray("# no devices\n") << false;
+}
+
+void MiniPlayerTest::drawsInPanelAndFollowsPlayback()
+{
+    QFETCH(QByteArray, alsaConfig);
+    QFETCH(bool, sound);
+    useAlsaConfig(alsaConfig);
+
+    Playback playback;
+    auto frm = openPlayer(&playback);
+    QVERIFY(QTest::qWaitForWindowExposed(frm.get()));
+    QCOMPARE(frm->JvLabEdTime->text(), QStringLiteral("00:00:10"));
+    QCOMPARE(frm->JvColorTrkBar->maximum(), 10);
+
+    QTRY_VERIFY_WITH_TIMEOUT(playback.maxElapsed >= 2, PlaybackTimeoutMs);
+    const QImage shot = frm->screen()->grabWindow(frm->winId()).toImage();
+    QVERIFY2(near(shot.pixelColor(186, 130), ClipColour), qPrintable(shot.pixelColor(186, 130).name()));
+    QVERIFY(!near(shot.pixelColor(60, 270), ClipColour)); // below the panel
+
+    QTRY_COMPARE_WITH_TIMEOUT(playback.ends, 1, PlaybackTimeoutMs);
+    QCOMPARE(playback.exitCode, 0u);
+    QVERIFY2(playback.maxElapsed >= 9, qPrintable(QString::number(playback.maxElapsed)));
+    QVERIFY(playback.maxPosition >= 9);
+    QCOMPARE(playback.audioLines > 0, sound);
+    QVERIFY(sound || playback.videoLines > 0);
+    QCOMPARE(frm->JvLabBgTime->text(), QStringLiteral("00:00:00"));
+    QCOMPARE(frm->JvColorTrkBar->position(), playback.positionAtEnd);
+    QCOMPARE(frm->JvLabEdTime->text(), QStringLiteral("00:00:10"));
+    QCOMPARE(m_errors, QStringList());
+    frm->close();
+}
+
+void MiniPlayerTest::closingInMidPlaybackEndsThePlayer()
+{
+    Playback playback;
+    auto frm = openPlayer(&playback);
+    QTRY_VERIFY_WITH_TIMEOUT(playback.maxElapsed >= 1, PlaybackTimeoutMs);
+    QCOMPARE(playerChildren().size(), 1);
+
+    frm->close();
+    QVERIFY(!frm->isVisible());
+    QVERIFY(!frm->JvCmdProc->isWatching());
+    // mplayer quit by itself, before its window went away.
+    QCOMPARE(playback.ends, 1);
+    QCOMPARE(playback.exitCode, 0u);
+    QCOMPARE(playerChildren(), QList<qint64>());
+    QCOMPARE(m_errors, QStringList());
+}
+
+void MiniPlayerTest::missingPlayerShowsErrorAndWindowStaysUsable()
+{
+    if (!TestSupport::isTestChild()) {
+        // A copy of this program in a folder without bin/mplayer.
+        QTemporaryDir elsewhere;
+        const QString copy = elsewhere.filePath(QStringLiteral("tst_miniplayer"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+        QByteArray output;
+        const int code = TestSupport::runTestFunctionInChild(
+            QStringLiteral("missingPlayerShowsErrorAndWindowStaysUsable"), {}, &output, copy);
+        QVERIFY2(code == 0, output.constData());
+        return;
+    }
+    QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/mplayer")));
+    Playback playback;
+    auto frm = openPlayer(&playback);
+    QCOMPARE(m_errors, QStringList{"System Error.  Code: 2.\r\nNo such file or directory"});
+    QVERIFY(frm->isVisible());
+    QCOMPARE(frm->JvLabEdTime->text(), QStringLiteral("00:00:10"));
+    QCOMPARE(frm->JvColorTrkBar->maximum(), 10);
+    QVERIFY(!frm->JvCmdProc->isWatching());
+    frm->close();
+    QVERIFY(!frm->isVisible());
+    QCOMPARE(playback.ends, 0);
+}
+
+void MiniPlayerTest::playWithoutSelectedRowShowsMessage()
+{
+    TFFmpegFrm window;
+    new QTreeWidgetItem(window.FileListView, {m_clip});
+    ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind kind, const QString &caption, const QString &text) {
+        m_boxes << QStringList{kind == ErrorDisplay::BoxKind::Message ? "message" : "error", caption, text};
+        QCOMPARE(MplayerFrm, nullptr);
+    });
+
+    window.PlayBtn->click();
+    QCOMPARE(m_boxes, (QList<QStringList>{{"message", "message", "Please choose to play video file"}}));
+}
+
+void MiniPlayerTest::playOpensModalPlayerForSelectedRow()
+{
+    TFFmpegFrm window;
+    new QTreeWidgetItem(window.FileListView, {m_dir.filePath(QStringLiteral("other.mp4"))});
+    auto *item = new QTreeWidgetItem(window.FileListView, {m_clip});
+    item->setSelected(true);
+
+    // While the window is open: what it shows, then close it once it plays.
+    QString title;
+    QString file;
+    bool modal = false;
+    QDeadlineTimer deadline(PlaybackTimeoutMs);
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (!MplayerFrm || !MplayerFrm->isVisible())
+            return;
+        title = MplayerFrm->windowTitle();
+        file = MplayerFrm->JvLabFile->text();
+        modal = QApplication::activeModalWidget() == MplayerFrm;
+        if (MplayerFrm->JvLabBgTime->text() >= QStringLiteral("00:00:01") || deadline.hasExpired())
+            MplayerFrm->close();
+    });
+    poll.start(20);
+    window.PlayBtn->click();
+    poll.stop();
+
+    QCOMPARE(title, QStringLiteral("Mini Player"));
+    QCOMPARE(file, m_clip);
+    QVERIFY(modal);
+    QVERIFY2(!deadline.hasExpired(), "the player did not play");
+    QCOMPARE(m_boxes, QList<QStringList>());
+}
+
+QTEST_MAIN(MiniPlayerTest)
+#include "tst_miniplayer.moc"
