@@ -4,9 +4,12 @@
 #include "testsupport.h"
 #include "tffmpegfrm.h"
 #include "tjvtrayicon.h"
+#include "tsqldatmod.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QProcess>
 #include <QSystemTrayIcon>
@@ -17,6 +20,7 @@ class TrayIconTest : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -33,6 +37,9 @@ private:
     QRect iconGeometry();
     void click(const QRect &on, int button);
 
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+    std::unique_ptr<TSqlDatMod> m_module;
     QProcess m_trayer;
     std::unique_ptr<TFFmpegFrm> m_window;
 };
@@ -41,6 +48,19 @@ void TrayIconTest::initTestCase()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs an X server (the test command starts Xvfb)");
+    // The window's first show loads the settings from the current directory.
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    m_module = std::make_unique<TSqlDatMod>();
+}
+
+void TrayIconTest::cleanupTestCase()
+{
+    m_module.reset();
+    if (!m_oldDir.isEmpty())
+        QDir::setCurrent(m_oldDir);
 }
 
 bool TrayIconTest::startTrayHost()
