@@ -48,6 +48,7 @@ void TrayIconTest::initTestCase()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs an X server (the test command starts Xvfb)");
+    QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "another tray host runs on this display");
     // The window's first show loads the settings from the current directory.
     QVERIFY(m_dir.isValid());
     QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
@@ -65,8 +66,10 @@ void TrayIconTest::cleanupTestCase()
 
 bool TrayIconTest::startTrayHost()
 {
-    m_trayer.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "request",
-                                              "--height", "24", "--SetDockType", "false"});
+    // The host ends with this test, even when the test crashes.
+    m_trayer.start(QStringLiteral("setpriv"), {"--pdeathsig", "TERM", "--", "trayer", "--edge", "top", "--align",
+                                               "right", "--widthtype", "request", "--height", "24", "--SetDockType",
+                                               "false"});
     if (!m_trayer.waitForStarted())
         return false;
     QElapsedTimer clock;
