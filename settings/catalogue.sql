@@ -4,6 +4,9 @@
 -- entry 0 has an empty fragment and keeps the source's value.
 
 BEGIN;
+-- The catalogue's version: raise it whenever an option table changes, so that
+-- the launcher upgrades users' copies of this file.
+PRAGMA user_version = 1;
 CREATE TABLE cmbex_itemindex (cmbex_tag INTEGER NOT NULL PRIMARY KEY, cmbex_index INTEGER NOT NULL);
 INSERT INTO cmbex_itemindex VALUES (1, 1);
 INSERT INTO cmbex_itemindex VALUES (2, 0);

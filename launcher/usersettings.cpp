@@ -1,0 +1,145 @@
+#include "usersettings.h"
+
+#include "tsqliteconnection.h"
+#include "tsqlitequery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace UserSettings {
+namespace {
+
+const char *const OptionTables[] = {
+    "cmbex_vdocodec", "cmbex_vdobitrate", "cmbex_vdosize", "cmbex_vdofps", "cmbex_vdoaspect",
+    "cmbex_adocodec", "cmbex_adobitrate", "cmbex_adochannels", "cmbex_adofreq",
+};
+
+[[noreturn]] void fail(const QString &message)
+{
+    throw std::runtime_error(message.toStdString());
+}
+
+int catalogueVersion(TSqliteQuery &query)
+{
+    query.run(QStringLiteral("PRAGMA user_version"));
+    return query.integer(0);
+}
+
+QStringList tableRows(TSqliteQuery &query, const char *table)
+{
+    QStringList rows;
+    try {
+        query.run(QStringLiteral("select cmbex_index,cmbex_name,cmbex_cmd from %1 order by cmbex_index")
+                      .arg(QLatin1String(table)));
+    } catch (const std::exception &) {
+        return {QStringLiteral("<missing>")};
+    }
+    for (query.first(); !query.eof(); query.next())
+        rows << QString::number(query.integer(0)) + QLatin1Char('\x1f') + query.text(1) + QLatin1Char('\x1f')
+                    + query.text(2);
+    return rows;
+}
+
+void setOutputFolder(TSqliteQuery &query, const QString &folder)
+{
+    query.run(QStringLiteral("update savedir_videofile set dir_name = ") + sqlQuoted(folder)
+              + QStringLiteral(" where dir_numb = '001'"));
+}
+
+// A copy of the shipped file beside the target, for filling before it is moved into place.
+QString freshCopy(const QString &shipped, const QString &userCopy)
+{
+    const QString partial = userCopy + QStringLiteral(".new");
+    QFile::remove(partial);
+    if (!QFile::copy(shipped, partial))
+        fail(QStringLiteral("Cannot copy %1 to %2").arg(shipped, partial));
+    QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return partial;
+}
+
+void upgrade(TSqliteQuery &from, const QString &partial)
+{
+    TSqliteConnection connection(partial);
+    TSqliteQuery to(connection);
+    from.run(QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
+    const QString folder = from.text(0);
+    if (!folder.isEmpty())
+        setOutputFolder(to, folder);
+    for (int tag = 1; tag <= 9; ++tag) {
+        const char *table = OptionTables[tag - 1];
+        if (tableRows(from, table) != tableRows(to, table))
+            continue;
+        from.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+        if (from.recordCount() == 0)
+            continue;
+        to.run(QStringLiteral("update cmbex_itemindex set cmbex_index = %1 where cmbex_tag = %2")
+                   .arg(from.integer(0))
+                   .arg(tag));
+    }
+}
+
+} // namespace
+
+QString dataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/halvora");
+}
+
+QString defaultOutputFolder()
+{
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    const QString home = QDir::homePath();
+    if (!videos.isEmpty() && videos != home && QDir().mkpath(videos) && QFileInfo(videos).isWritable())
+        return videos;
+    return home;
+}
+
+Outcome prepare(const QString &shipped, const QString &userCopy, const QString &outputFolder)
+{
+    if (!QFileInfo::exists(shipped))
+        fail(QStringLiteral("The settings file %1 is missing").arg(shipped));
+
+    if (!QFileInfo::exists(userCopy)) {
+        const QString partial = freshCopy(shipped, userCopy);
+        {
+            TSqliteConnection connection(partial);
+            TSqliteQuery query(connection);
+            setOutputFolder(query, outputFolder);
+        }
+        // rename() would replace a copy another start made meanwhile; a hard link does not.
+        if (::link(QFile::encodeName(partial).constData(), QFile::encodeName(userCopy).constData()) != 0
+            && errno != EEXIST)
+            fail(QStringLiteral("Cannot create %1: %2").arg(userCopy, QString::fromLocal8Bit(std::strerror(errno))));
+        QFile::remove(partial);
+        return Outcome::Created;
+    }
+
+    int shippedVersion;
+    {
+        TSqliteConnection connection(shipped);
+        TSqliteQuery query(connection);
+        shippedVersion = catalogueVersion(query);
+    }
+    TSqliteConnection userConnection(userCopy);
+    TSqliteQuery userQuery(userConnection);
+    if (catalogueVersion(userQuery) >= shippedVersion)
+        return Outcome::Kept;
+
+    const QString partial = freshCopy(shipped, userCopy);
+    upgrade(userQuery, partial);
+    const QString old = userCopy + QStringLiteral(".old");
+    QFile::remove(old);
+    if (!QFile::rename(userCopy, old) || !QFile::rename(partial, userCopy))
+        fail(QStringLiteral("Cannot replace %1").arg(userCopy));
+    return Outcome::Upgraded;
+}
+
+} // namespace UserSettings
