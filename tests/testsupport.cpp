@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
@@ -111,6 +112,21 @@ int runTestFunctionInChild(const QString &testFunction, const QStringList &envir
 bool isTestChild()
 {
     return qEnvironmentVariableIsSet("HALVORA_TEST_CHILD");
+}
+
+QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs)
+{
+    // Other tests may show windows with the same title on the same display.
+    const QStringList args{"search", "--all", "--pid", QString::number(pid), "--name", "^" + title + "$"};
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QByteArray ids;
+        if (runProgram(QStringLiteral("xdotool"), args, QString(), &ids) == 0 && !ids.trimmed().isEmpty())
+            return ids.trimmed().split('\n').first();
+        QTest::qWait(100);
+    } while (clock.elapsed() < timeoutMs);
+    return QByteArray();
 }
 
 ImmutableFile::ImmutableFile(const QString &path)

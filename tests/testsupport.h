@@ -38,6 +38,10 @@ int runTestFunctionInChild(const QString &testFunction, const QStringList &envir
 // True in a program started by runTestFunctionInChild.
 bool isTestChild();
 
+// The X11 id of the first window of process `pid` whose title is exactly
+// `title`, waiting up to timeoutMs for it; empty when none appears.
+QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs = 20000);
+
 // Makes a file immutable (even for root) for its lifetime; unsupported()
 // tells when the file system or the privileges do not allow it.
 class ImmutableFile {

@@ -65,7 +65,6 @@ private slots:
 private:
     // Starts the launcher as the unprivileged user; the caller stops it.
     void startAsUser(QProcess &process);
-    QByteArray waitForWindow();
 
     QTemporaryDir m_dir;
     QString m_prefix;
@@ -112,17 +111,6 @@ void InstallTest::startAsUser(QProcess &process)
     QVERIFY(process.waitForStarted());
 }
 
-QByteArray InstallTest::waitForWindow()
-{
-    QByteArray ids;
-    for (int i = 0; i < 200; ++i, QTest::qWait(100)) {
-        if (TestSupport::runProgram("xdotool", {"search", "--name", "^Halvora$"}, QString(), &ids) == 0
-            && !ids.trimmed().isEmpty())
-            return ids.trimmed().split('\n').first();
-    }
-    return QByteArray();
-}
-
 void InstallTest::userStartKeepsChoicesInOwnCopy()
 {
     const QString program = m_prefix + "/lib/halvora";
@@ -132,7 +120,7 @@ void InstallTest::userStartKeepsChoicesInOwnCopy()
     QProcess first;
     startAsUser(first);
     auto stopFirst = qScopeGuard([&first] { first.kill(); first.waitForFinished(); });
-    const QByteArray window = waitForWindow();
+    const QByteArray window = TestSupport::waitForWindow(first.processId(), QStringLiteral("Halvora"));
     QVERIFY2(!window.isEmpty(), "the main window did not appear");
 
     // The copy exists, owned by the user, with a writable output folder of theirs.
@@ -153,6 +141,8 @@ void InstallTest::userStartKeepsChoicesInOwnCopy()
         if (line.startsWith("Y="))
             y = line.mid(2).toInt();
     }
+    // No window manager runs here: give the window the keyboard focus first.
+    QCOMPARE(TestSupport::runProgram("xdotool", {"windowfocus", "--sync", window}), 0);
     // The first selector of the first page: page control at (5, 408), selector at (72, 6) below the tabs.
     QCOMPARE(TestSupport::runProgram("xdotool", {"mousemove", "--sync", QString::number(x + 5 + 72 + 40),
                                                  QString::number(y + 408 + 16 + 25), "click", "1"}),
@@ -169,7 +159,7 @@ void InstallTest::userStartKeepsChoicesInOwnCopy()
     QProcess second;
     startAsUser(second);
     auto stopSecond = qScopeGuard([&second] { second.kill(); second.waitForFinished(); });
-    QVERIFY(!waitForWindow().isEmpty());
+    QVERIFY(!TestSupport::waitForWindow(second.processId(), QStringLiteral("Halvora")).isEmpty());
     QCOMPARE(stored(userCopy).videoCodec, 2);
     QCOMPARE(stored(userCopy).folder, m_home + "/Videos");
 

@@ -7,23 +7,6 @@
 #include <QScopeGuard>
 #include <QTest>
 
-namespace {
-
-// The id of the first window whose title matches exactly, waiting for it.
-QByteArray waitForWindow(const QString &title, int timeoutMs = 20000)
-{
-    QByteArray ids;
-    for (QElapsedTimer timer; !timer.isValid() || timer.elapsed() < timeoutMs; QTest::qWait(100)) {
-        if (!timer.isValid())
-            timer.start();
-        if (TestSupport::runProgram("xdotool", {"search", "--name", "^" + title + "$"}, QString(), &ids) == 0
-            && !ids.trimmed().isEmpty())
-            return ids.trimmed().split('\n').first();
-    }
-    return QByteArray();
-}
-
-} // namespace
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -48,7 +31,7 @@ void StartupTest::failingSettingsStoreShowsApplicationErrorAndExitsWithOne()
     halvora.start(TestSupport::programDir() + "halvora", {});
     QVERIFY(halvora.waitForStarted());
     const auto stop = qScopeGuard([&halvora] { halvora.kill(); halvora.waitForFinished(); });
-    const QByteArray box = waitForWindow(QStringLiteral("Application Error"));
+    const QByteArray box = TestSupport::waitForWindow(halvora.processId(), QStringLiteral("Application Error"));
     QVERIFY2(!box.isEmpty(), "no Application Error box appeared");
     QCOMPARE(halvora.state(), QProcess::Running);
     // No window manager runs here: focus the box directly and press its default button.
@@ -66,7 +49,7 @@ void StartupTest::startsFromProgramFolderWithMainWindow()
     halvora.start(TestSupport::programDir() + "halvora", {});
     QVERIFY(halvora.waitForStarted());
     const auto stop = qScopeGuard([&halvora] { halvora.kill(); halvora.waitForFinished(); });
-    const QByteArray window = waitForWindow(QStringLiteral("Halvora"));
+    const QByteArray window = TestSupport::waitForWindow(halvora.processId(), QStringLiteral("Halvora"));
     QVERIFY2(!window.isEmpty(), "the main window did not appear");
     QByteArray geometry;
     QCOMPARE(TestSupport::runProgram("xdotool", {"getwindowgeometry", window}, QString(), &geometry), 0);
