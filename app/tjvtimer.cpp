@@ -1,13 +1,16 @@
 #include "tjvtimer.h"
 
 #include "errordisplay.h"
+#include "wakesignal.h"
+
+#include <QSocketNotifier>
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 // State shared by the GUI thread and one worker. The worker hands a tick
-// over by raising `pending` with a new serial and waits until the GUI thread
+// over by raising `pending`, wakes the GUI thread, and waits until that thread
 // has run it (or cancelled it) and lowered `pending`.
 struct TJvTimer::Shared {
     std::mutex lock;
@@ -18,13 +21,12 @@ struct TJvTimer::Shared {
     bool restartWait = false;
     int interval = 1000;
     bool pending = false;
-    std::uint64_t serial = 0;
 };
 
 class TJvTimer::Worker {
 public:
-    Worker(TJvTimer *timer, std::shared_ptr<Shared> shared)
-        : m_shared(std::move(shared)), m_thread([this, timer] { run(timer); })
+    Worker(std::shared_ptr<Shared> shared, std::shared_ptr<WakeSignal> wake)
+        : m_shared(std::move(shared)), m_wake(std::move(wake)), m_thread([this] { run(); })
     {
     }
 
@@ -42,7 +44,7 @@ public:
     const std::shared_ptr<Shared> &shared() const { return m_shared; }
 
 private:
-    void run(TJvTimer *timer)
+    void run()
     {
         using namespace std::chrono_literals;
         std::unique_lock guard(m_shared->lock);
@@ -55,11 +57,9 @@ private:
             }
             if (m_shared->enabled) {
                 m_shared->pending = true;
-                const std::uint64_t serial = ++m_shared->serial;
-                // The timer is the context object: the call is dropped if it is gone.
-                QMetaObject::invokeMethod(
-                    timer, [timer, shared = m_shared, serial] { timer->runTick(shared, serial); },
-                    Qt::QueuedConnection);
+                // Only a wake crosses to the GUI thread; what the tick is
+                // about stays here, under the lock.
+                m_wake->notify();
                 m_shared->handedBack.wait(guard, [this] { return !m_shared->pending || m_shared->stop; });
             }
             m_shared->restartWait = false;
@@ -74,15 +74,22 @@ private:
     }
 
     std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<WakeSignal> m_wake;
     std::thread m_thread;
 };
 
-TJvTimer::TJvTimer(QObject *parent) : QObject(parent) {}
+TJvTimer::TJvTimer(QObject *parent)
+    : QObject(parent), m_wake(std::make_shared<WakeSignal>()),
+      m_notifier(new QSocketNotifier(m_wake->fd(), QSocketNotifier::Read, this))
+{
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] { runTick(); });
+}
 
 TJvTimer::~TJvTimer()
 {
     m_enabled = false;
     stopWorker();
+    delete m_notifier; // before the eventfd it watches closes
 }
 
 void TJvTimer::setEnabled(bool enabled)
@@ -97,7 +104,7 @@ void TJvTimer::setEnabled(bool enabled)
             auto shared = std::make_shared<Shared>();
             shared->interval = Interval;
             shared->enabled = true;
-            m_worker = std::make_unique<Worker>(this, std::move(shared));
+            m_worker = std::make_unique<Worker>(std::move(shared), m_wake);
             ++m_workersStarted;
             return;
         }
@@ -125,12 +132,15 @@ void TJvTimer::stopWorker()
     m_worker.reset();
 }
 
-void TJvTimer::runTick(const std::shared_ptr<Shared> &shared, std::uint64_t serial)
+void TJvTimer::runTick()
 {
+    m_wake->acknowledge();
+    if (!m_worker)
+        return; // a tick of a worker stopped since: nothing to do
+    const std::shared_ptr<Shared> shared = m_worker->shared();
     {
         std::lock_guard guard(shared->lock);
-        // A tick of a stopped worker, or one that was cancelled, does nothing.
-        if (!m_worker || m_worker->shared() != shared || !shared->pending || shared->serial != serial)
+        if (!shared->pending)
             return;
     }
     if (m_enabled && OnTimer) {

@@ -7,8 +7,12 @@
 #include <memory>
 #include <thread>
 
+class QSocketNotifier;
+class WakeSignal;
+
 // A timer whose ticks are counted by a worker thread of its own: the worker
-// hands each tick to the GUI thread and waits until it has run, then sleeps
+// hands each tick to the GUI thread (waking it through an eventfd; the tick
+// itself is shared under a lock) and waits until it has run, then sleeps
 // Interval milliseconds in 10 ms steps. The first tick comes as soon as the
 // GUI thread is idle after enabling. Disabling from outside a tick stops and
 // joins the worker (which never blocks on the GUI thread while told to stop);
@@ -33,11 +37,13 @@ private:
     struct Shared;
     class Worker;
 
-    void runTick(const std::shared_ptr<Shared> &shared, std::uint64_t serial);
+    void runTick();
     void stopWorker();
 
     bool m_enabled = false;
     bool m_inTick = false;
     int m_workersStarted = 0;
+    std::shared_ptr<WakeSignal> m_wake;
+    QSocketNotifier *m_notifier;
     std::unique_ptr<Worker> m_worker;
 };
