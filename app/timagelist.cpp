@@ -1,5 +1,6 @@
 #include "timagelist.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -29,10 +30,12 @@ QIcon TImageList::icon(int index) const
 
 QPixmap TImageList::render(const QString &resource, const QSize &size)
 {
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
+    // Painted in the pixmap's own format, so no conversion follows.
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
     QSvgRenderer renderer(resource);
-    QPainter painter(&pixmap);
+    QPainter painter(&image);
     renderer.render(&painter);
-    return pixmap;
+    painter.end();
+    return QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
 }
