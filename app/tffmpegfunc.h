@@ -86,6 +86,9 @@ private:
     void WriteBatchCursor(int k);
     void MarkCurrentItem(int image, const QString &why);
     void AdvanceBatch();
+    // Stop and closing alike: with a batch running, free the buttons and
+    // write "q" to the encoder. False when no batch runs.
+    bool QuitEncoder();
 
     TSqliteQuery *SqliteQuery;
     std::array<TJvComboBox *, 6> JvCmbVdo{}; // indexed 1 to 5

@@ -203,13 +203,20 @@ void TFFmpegFunc::AdvanceBatch()
     JvTrayIcon->setIconIndex(15);
 }
 
-void TFFmpegFunc::StopConversion()
+bool TFFmpegFunc::QuitEncoder()
 {
     if (FileListView->topLevelItemCount() == 0 || AddFileBtn->isEnabled())
-        return;
+        return false;
     EnableToolButtons();
     *StartWhenEncoderEnds = false;
     JvCreateProcess->Write("q");
+    return true;
+}
+
+void TFFmpegFunc::StopConversion()
+{
+    if (!QuitEncoder())
+        return;
     if (QTreeWidgetItem *item = CurrentItem())
         FFmpegFrm->setItemImage(item, ImageFinished);
     JvTimer->setEnabled(false);
@@ -218,11 +225,8 @@ void TFFmpegFunc::StopConversion()
 
 void TFFmpegFunc::StopOnClose()
 {
-    if (FileListView->topLevelItemCount() == 0 || AddFileBtn->isEnabled())
+    if (!QuitEncoder())
         return;
-    EnableToolButtons();
-    *StartWhenEncoderEnds = false;
-    JvCreateProcess->Write("q");
 
     // Let the encoder finish its file, out of sight, so that the output plays
     // and no encoder outlives the window; its end is ignored (buttons enabled).
