@@ -92,6 +92,11 @@ void InstallTest::initTestCase()
     QByteArray log;
     QCOMPARE(TestSupport::runProgram("cmake", {"--install", HALVORA_BINARY_DIR, "--prefix", m_prefix}, QString(), &log),
              0);
+    const QString entry = m_prefix + "/share/applications/halvora.desktop";
+    QByteArray complaints;
+    QCOMPARE(TestSupport::runProgram("desktop-file-validate", {entry}, QString(), &complaints), 0);
+    QCOMPARE(complaints, QByteArray());
+    QVERIFY(QFileInfo::exists(m_prefix + "/share/icons/hicolor/scalable/apps/halvora.svg"));
     QVERIFY(QDir().mkpath(m_home + "/runtime"));
     QCOMPARE(::chown(QFile::encodeName(m_home).constData(), m_uid, m_gid), 0);
     QCOMPARE(::chown(QFile::encodeName(m_home + "/runtime").constData(), m_uid, m_gid), 0);
