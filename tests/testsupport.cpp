@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "tsqldatmod.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -127,6 +129,25 @@ QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs)
         QTest::qWait(100);
     } while (clock.elapsed() < timeoutMs);
     return QByteArray();
+}
+
+ShippedSettings::ShippedSettings() : m_oldDir(QDir::currentPath())
+{
+    if (!m_dir.isValid()
+        || !QFile::copy(programDir() + QStringLiteral("LibFFmpeg.Dat"), m_dir.filePath(QStringLiteral("LibFFmpeg.Dat")))
+        || !QDir::setCurrent(m_dir.path()))
+        return;
+    try {
+        m_module = std::make_unique<TSqlDatMod>();
+    } catch (const std::exception &error) {
+        qWarning("cannot open the settings copy: %s", error.what());
+    }
+}
+
+ShippedSettings::~ShippedSettings()
+{
+    m_module.reset();
+    QDir::setCurrent(m_oldDir);
 }
 
 ImmutableFile::ImmutableFile(const QString &path)

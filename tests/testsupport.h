@@ -3,6 +3,11 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class TSqlDatMod;
 
 namespace TestSupport {
 
@@ -41,6 +46,22 @@ bool isTestChild();
 // The X11 id of the first window of process `pid` whose title is exactly
 // `title`, waiting up to timeoutMs for it; empty when none appears.
 QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs = 20000);
+
+// The settings store opened on a copy of the shipped settings file, in a
+// temporary folder made the current directory for the fixture's lifetime:
+// what the main window's first show needs. ok() tells whether it opened.
+class ShippedSettings {
+public:
+    ShippedSettings();
+    ~ShippedSettings();
+    bool ok() const { return m_module != nullptr; }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+    std::unique_ptr<TSqlDatMod> m_module;
+};
 
 // Makes a file immutable (even for root) for its lifetime; unsupported()
 // tells when the file system or the privileges do not allow it.

@@ -93,11 +93,10 @@ private:
     QString percent(int row) const { return m_window->FileListView->topLevelItem(row)->text(4); }
 
     QTemporaryDir m_dir;
-    QString m_oldDir;
     QString m_clip;     // 2 s, H.264/AAC
     QString m_longClip; // long enough to stop in the middle
     QProcess m_bus;
-    std::unique_ptr<TSqlDatMod> m_module;
+    std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
     QStringList m_boxes;
     // (row, picture) in the order the pictures were set.
@@ -114,10 +113,8 @@ void ConversionTest::initTestCase()
     QVERIFY(m_bus.waitForReadyRead(10000));
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.readLine().trimmed());
 
-    m_oldDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir.path()));
-    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
-    m_module = std::make_unique<TSqlDatMod>();
+    m_settings = std::make_unique<TestSupport::ShippedSettings>();
+    QVERIFY(m_settings->ok());
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
         m_boxes << text;
     });
@@ -165,8 +162,7 @@ void ConversionTest::cleanup()
 void ConversionTest::cleanupTestCase()
 {
     ErrorDisplay::setBoxFunction({});
-    m_module.reset();
-    QDir::setCurrent(m_oldDir);
+    m_settings.reset();
     m_bus.terminate();
     m_bus.waitForFinished();
 }

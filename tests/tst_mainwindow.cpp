@@ -57,20 +57,15 @@ private slots:
     void runnerHandlerErrorReachesErrorBox();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldDir;
-    std::unique_ptr<TSqlDatMod> m_module;
+    std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
     QStringList m_boxes;
 };
 
 void MainWindowTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-    m_module = std::make_unique<TSqlDatMod>();
+    m_settings = std::make_unique<TestSupport::ShippedSettings>();
+    QVERIFY(m_settings->ok());
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
         m_boxes << text;
     });
@@ -93,8 +88,7 @@ void MainWindowTest::cleanup()
 void MainWindowTest::cleanupTestCase()
 {
     ErrorDisplay::setBoxFunction({});
-    m_module.reset();
-    QDir::setCurrent(m_oldDir);
+    m_settings.reset();
 }
 
 void MainWindowTest::windowIsFixedSizeWithTitle()

@@ -37,9 +37,7 @@ private:
     QRect iconGeometry();
     void click(const QRect &on, int button);
 
-    QTemporaryDir m_dir;
-    QString m_oldDir;
-    std::unique_ptr<TSqlDatMod> m_module;
+    std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     QProcess m_trayer;
     std::unique_ptr<TFFmpegFrm> m_window;
 };
@@ -50,18 +48,13 @@ void TrayIconTest::initTestCase()
         QSKIP("needs an X server (the test command starts Xvfb)");
     QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "another tray host runs on this display");
     // The window's first show loads the settings from the current directory.
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-    m_module = std::make_unique<TSqlDatMod>();
+    m_settings = std::make_unique<TestSupport::ShippedSettings>();
+    QVERIFY(m_settings->ok());
 }
 
 void TrayIconTest::cleanupTestCase()
 {
-    m_module.reset();
-    if (!m_oldDir.isEmpty())
-        QDir::setCurrent(m_oldDir);
+    m_settings.reset();
 }
 
 bool TrayIconTest::startTrayHost()
