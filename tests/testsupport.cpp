@@ -3,6 +3,10 @@
 #include "tsqldatmod.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -148,6 +152,59 @@ ShippedSettings::~ShippedSettings()
 {
     m_module.reset();
     QDir::setCurrent(m_oldDir);
+}
+
+namespace {
+
+bool logindRegistered()
+{
+    return QDBusConnection::systemBus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.login1"));
+}
+
+} // namespace
+
+bool PrivateSystemBus::start(const QString &folder)
+{
+    m_daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1",
+                                                   "--address=unix:path=" + folder + "/bus"});
+    if (!m_daemon.waitForStarted() || !m_daemon.waitForReadyRead(10000))
+        return false;
+    const QByteArray address = m_daemon.readLine().trimmed();
+    if (!address.startsWith("unix:path=" + QFile::encodeName(folder)))
+        return false;
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+    return QDBusConnection::systemBus().isConnected();
+}
+
+PrivateSystemBus::~PrivateSystemBus()
+{
+    m_daemon.terminate();
+    m_daemon.waitForFinished();
+}
+
+FakeLogind::FakeLogind(const QString &answer, bool accept, const QString &record)
+{
+    m_process.start(QStringLiteral(HALVORA_TEST_BIN_DIR "/fakelogind"),
+                    {answer, accept ? "accept" : "refuse", record});
+    if (!m_process.waitForStarted())
+        return;
+    QDBusInterface probe(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                         QStringLiteral("org.freedesktop.login1.Manager"), QDBusConnection::systemBus());
+    QElapsedTimer clock;
+    clock.start();
+    while (!(m_ready = QDBusReply<QString>(probe.call(QStringLiteral("CanPowerOff"))).value() == answer)
+           && clock.elapsed() < 20000)
+        QTest::qWait(50);
+}
+
+FakeLogind::~FakeLogind()
+{
+    m_process.terminate();
+    m_process.waitForFinished();
+    QElapsedTimer clock;
+    clock.start();
+    while (logindRegistered() && clock.elapsed() < 10000)
+        QTest::qWait(50);
 }
 
 ImmutableFile::ImmutableFile(const QString &path)

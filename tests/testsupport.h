@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -61,6 +62,34 @@ private:
     QTemporaryDir m_dir;
     QString m_oldDir;
     std::unique_ptr<TSqlDatMod> m_module;
+};
+
+// A private dbus-daemon standing in for the system bus, so that no test ever
+// reaches the machine's logind. start() points DBUS_SYSTEM_BUS_ADDRESS at it;
+// call it before anything connects to the system bus.
+class PrivateSystemBus {
+public:
+    bool start(const QString &folder);
+    ~PrivateSystemBus();
+
+private:
+    QProcess m_daemon;
+};
+
+// The stand-in logind on that bus for its lifetime: answers CanPowerOff with
+// `answer`, accepts or refuses PowerOff, and appends "PowerOff <interactive>"
+// to `record` for each call. ready() tells whether this very stand-in answers
+// (not one that is still going away).
+class FakeLogind {
+public:
+    FakeLogind(const QString &answer, bool accept, const QString &record);
+    // Ends it and waits until its name has left the bus.
+    ~FakeLogind();
+    bool ready() const { return m_ready; }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
 };
 
 // Makes a file immutable (even for root) for its lifetime; unsupported()

@@ -95,7 +95,7 @@ private:
     QTemporaryDir m_dir;
     QString m_clip;     // 2 s, H.264/AAC
     QString m_longClip; // long enough to stop in the middle
-    QProcess m_bus;
+    TestSupport::PrivateSystemBus m_bus;
     std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
     QStringList m_boxes;
@@ -107,11 +107,7 @@ void ConversionTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     // Power-off requests go to a private bus: never to the machine's logind.
-    m_bus.start(QStringLiteral("dbus-daemon"),
-                {"--session", "--nofork", "--print-address=1", "--address=unix:path=" + m_dir.filePath("bus")});
-    QVERIFY(m_bus.waitForStarted());
-    QVERIFY(m_bus.waitForReadyRead(10000));
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.readLine().trimmed());
+    QVERIFY(m_bus.start(m_dir.path()));
 
     m_settings = std::make_unique<TestSupport::ShippedSettings>();
     QVERIFY(m_settings->ok());
@@ -163,8 +159,6 @@ void ConversionTest::cleanupTestCase()
 {
     ErrorDisplay::setBoxFunction({});
     m_settings.reset();
-    m_bus.terminate();
-    m_bus.waitForFinished();
 }
 
 void ConversionTest::add(const QString &path)
@@ -390,12 +384,8 @@ void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
     QFETCH(bool, ends);
 
     const QString record = m_dir.filePath(QStringLiteral("poweroff-%1").arg(QTest::currentDataTag()));
-    QProcess logind;
-    logind.start(QStringLiteral(HALVORA_TEST_BIN_DIR "/fakelogind"), {answer, accept ? "accept" : "refuse", record});
-    QVERIFY(logind.waitForStarted());
-    QDBusInterface probe("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                         QDBusConnection::systemBus());
-    QTRY_COMPARE_WITH_TIMEOUT(QDBusReply<QString>(probe.call("CanPowerOff")).value(), answer, 20000);
+    const TestSupport::FakeLogind logind(answer, accept, record);
+    QVERIFY(logind.ready());
 
     // The application is asked to end by a quit event posted to it.
     QuitWatch quits;
@@ -409,9 +399,6 @@ void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
 
     QFile file(record);
     QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), QByteArray("PowerOff false\n").repeated(calls));
-    logind.terminate();
-    logind.waitForFinished();
-    QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1"));
 }
 
 QTEST_MAIN(ConversionTest)

@@ -4,47 +4,29 @@
 #include "poweroff.h"
 #include "testsupport.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
-#include <QDBusReply>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 class PowerOffTest : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void outcomeFollowsLogindAnswers_data();
     void outcomeFollowsLogindAnswers();
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_bus;
+    TestSupport::PrivateSystemBus m_bus;
 };
 
 void PowerOffTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    // A private bus stands in for the system bus before anything connects to it.
-    m_bus.start(QStringLiteral("dbus-daemon"),
-                {"--session", "--nofork", "--print-address=1", "--address=unix:path=" + m_dir.filePath("bus")});
-    QVERIFY(m_bus.waitForStarted());
-    QVERIFY(m_bus.waitForReadyRead(10000));
-    const QByteArray address = m_bus.readLine().trimmed();
-    QVERIFY(address.startsWith("unix:path=" + QFile::encodeName(m_dir.path())));
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
-    QVERIFY(QDBusConnection::systemBus().isConnected());
-}
-
-void PowerOffTest::cleanupTestCase()
-{
-    m_bus.terminate();
-    m_bus.waitForFinished();
+    QVERIFY(m_bus.start(m_dir.path()));
 }
 
 void PowerOffTest::outcomeFollowsLogindAnswers_data()
@@ -71,15 +53,10 @@ void PowerOffTest::outcomeFollowsLogindAnswers()
     QFETCH(int, calls);
 
     const QString record = m_dir.filePath(QStringLiteral("record-%1").arg(QTest::currentDataTag()));
-    QProcess logind;
+    std::optional<TestSupport::FakeLogind> logind;
     if (!answer.isEmpty()) {
-        logind.start(QStringLiteral(HALVORA_TEST_BIN_DIR "/fakelogind"),
-                     {answer, accept ? "accept" : "refuse", record});
-        QVERIFY(logind.waitForStarted());
-        // Ready once this very stand-in answers (not one that is still going away).
-        QDBusInterface probe("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                             QDBusConnection::systemBus());
-        QTRY_COMPARE_WITH_TIMEOUT(QDBusReply<QString>(probe.call("CanPowerOff")).value(), answer, 20000);
+        logind.emplace(answer, accept, record);
+        QVERIFY(logind->ready());
     }
 
     const PowerOff::Outcome outcome = PowerOff::powerOff();
@@ -90,12 +67,6 @@ void PowerOffTest::outcomeFollowsLogindAnswers()
     QFile file(record);
     const QByteArray made = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     QCOMPARE(made, QByteArray("PowerOff false\n").repeated(calls));
-
-    if (!answer.isEmpty()) {
-        logind.terminate();
-        QVERIFY(logind.waitForFinished());
-        QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1"));
-    }
 }
 
 QTEST_GUILESS_MAIN(PowerOffTest)
