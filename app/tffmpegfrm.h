@@ -91,6 +91,8 @@ public:
 
     // Picture, tip text and last encoder message of a file list entry.
     static constexpr int LastMessageRole = Qt::UserRole + 2;
+    // The streams of the entry's source that its output leaves out, in words.
+    static constexpr int StreamNoteRole = Qt::UserRole + 3;
 
 public slots:
     void AddFileBtnClick();

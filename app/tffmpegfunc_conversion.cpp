@@ -3,12 +3,13 @@
 
 #include "tffmpegfunc.h"
 
-#include "commandline.h"
 #include "econverterror.h"
+#include "ffmpegcommand.h"
 #include "ffmpegprogress.h"
 #include "mediaquery.h"
 #include "outputpath.h"
 #include "poweroff.h"
+#include "streammap.h"
 #include "tffmpegfrm.h"
 #include "tjvcombobox.h"
 #include "tjvcreateprocess.h"
@@ -65,16 +66,23 @@ void TFFmpegFunc::WriteBatchCursor(int k)
 QByteArray TFFmpegFunc::BuildCommandLine()
 {
     const QByteArray encoder = (QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg")).toLocal8Bit();
-    const QByteArray source = FileListView->topLevelItem(BatchCursor())->text(0).toLocal8Bit();
+    QTreeWidgetItem *item = FileListView->topLevelItem(BatchCursor());
+    const QByteArray source = item->text(0).toLocal8Bit();
     const QByteArray output = OutputFilePath(source);
 
-    // Paths are quoted only where they need it, so each reaches ffmpeg whole.
-    QByteArray line = quoteArgument(encoder) + " -y -i " + quoteArgument(source);
+    // What the output keeps is decided before the start; what it leaves out
+    // stays with the entry.
+    const StreamMap::Decision streams =
+        StreamMap::decide(MediaStreams::streams(FFmpegCommand::probeProgram(encoder), source));
+    item->setData(0, TFFmpegFrm::StreamNoteRole, streams.note);
+    item->setToolTip(0, streams.note);
+
+    QList<QByteArray> fragments;
     for (int n = 1; n <= 5; ++n)
-        line += ' ' + LookupFragment(JvCmbVdo[n]).toLocal8Bit();
+        fragments << LookupFragment(JvCmbVdo[n]).toLocal8Bit();
     for (int n = 1; n <= 4; ++n)
-        line += ' ' + LookupFragment(JvCmbAdo[n]).toLocal8Bit();
-    return line + ' ' + quoteArgument(output);
+        fragments << LookupFragment(JvCmbAdo[n]).toLocal8Bit();
+    return FFmpegCommand::commandLine(encoder, source, streams.arguments, fragments, output);
 }
 
 QByteArray TFFmpegFunc::OutputFilePath(const QByteArray &sourcePath)
@@ -138,6 +146,7 @@ void TFFmpegFunc::StartCurrentItem()
     FFmpegFrm->setItemImage(item, ImageConverting);
     item->setToolTip(0, QString());
     item->setData(0, TFFmpegFrm::LastMessageRole, QVariant());
+    item->setData(0, TFFmpegFrm::StreamNoteRole, QVariant());
 
     if (JvCreateProcess->isWatching()) {
         // A stopped encoder is still finishing its file: start when it has ended.
@@ -160,7 +169,9 @@ void TFFmpegFunc::MarkCurrentItem(int image, const QString &why)
 {
     if (QTreeWidgetItem *item = CurrentItem()) {
         FFmpegFrm->setItemImage(item, image);
-        item->setToolTip(0, why);
+        // The streams left out stay named after the outcome.
+        const QString note = item->data(0, TFFmpegFrm::StreamNoteRole).toString();
+        item->setToolTip(0, why.isEmpty() || note.isEmpty() ? why + note : why + QLatin1Char('\n') + note);
         if (!why.isEmpty())
             JvEditCmdMsg->setText(why);
     }

@@ -1,12 +1,18 @@
 // Converts twenty 2-second clips through the real main window (offscreen)
 // and runs the same twenty ffmpeg command lines one after another directly;
-// prints both wall times and their ratio.
+// prints both wall times and their ratio. Also prints what deciding an
+// entry's streams costs before its start: for a plain clip (the media
+// library's counts settle it) and for a clip with a subtitle track (the
+// probe program runs).
 //
 // Run from the build tree: QT_QPA_PLATFORM=offscreen bench/bench_conversion
 // (bin/ffmpeg must lie beside the program, as the build lays it out).
 
 #include "commandline.h"
 #include "errordisplay.h"
+#include "ffmpegcommand.h"
+#include "mediastreams.h"
+#include "streammap.h"
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
 #include "tsqldatmod.h"
@@ -22,6 +28,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -42,6 +49,22 @@ bool run(const QList<QByteArray> &arguments)
         process.readAll();
     process.waitForFinished(-1);
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// Median and worst milliseconds of deciding the streams of `clip`, over `rounds` runs.
+QPair<double, double> decisionCost(const QByteArray &probe, const QString &clip, int rounds)
+{
+    QList<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        const StreamMap::Decision decision = StreamMap::decide(MediaStreams::streams(probe, clip.toLocal8Bit()));
+        times << clock.nsecsElapsed() / 1e6;
+        if (decision.arguments.isEmpty())
+            std::fprintf(stderr, "no streams found in %s\n", qPrintable(clip));
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.last()};
 }
 
 } // namespace
@@ -69,6 +92,23 @@ int main(int argc, char **argv)
             return 1;
         clips << clip;
     }
+
+    // A clip with two audio tracks and a subtitle track, whose streams the probe reads.
+    const QString subtitles = dir.filePath(QStringLiteral("subtitles.srt"));
+    QFile srt(subtitles);
+    if (!srt.open(QIODevice::WriteOnly) || srt.write("1\n00:00:00,000 --> 00:00:01,000\nHello\n") < 0)
+        return 1;
+    srt.close();
+    const QString subtitled = dir.filePath(QStringLiteral("subtitled.mkv"));
+    if (!run({"ffmpeg", "-nostdin", "-y", "-i", clips[0].toLocal8Bit(), "-i", clips[1].toLocal8Bit(), "-i",
+              subtitles.toLocal8Bit(), "-map", "0", "-map", "1:a", "-map", "2", "-c", "copy", "-c:s", "srt",
+              subtitled.toLocal8Bit()}))
+        return 1;
+    const QString encoder = QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg");
+    const QByteArray probe = FFmpegCommand::probeProgram(encoder.toLocal8Bit());
+    decisionCost(probe, clips[0], 1); // loads the media library
+    const QPair<double, double> plainCost = decisionCost(probe, clips[0], 50);
+    const QPair<double, double> probedCost = decisionCost(probe, subtitled, 20);
 
     TSqlDatMod module;
     ErrorDisplay::setBoxFunction([](ErrorDisplay::BoxKind, const QString &, const QString &text) {
@@ -115,5 +155,9 @@ int main(int argc, char **argv)
     std::printf("direct, one after another: %.2f s\n", direct);
     std::printf("through the window:        %.2f s\n", throughWindow);
     std::printf("ratio window / direct:     %.3f\n", throughWindow / direct);
+    std::printf("stream decision, plain clip (media library):  median %.2f ms, worst %.2f ms\n", plainCost.first,
+                plainCost.second);
+    std::printf("stream decision, subtitled clip (probe):      median %.2f ms, worst %.2f ms\n", probedCost.first,
+                probedCost.second);
     return 0;
 }

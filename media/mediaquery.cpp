@@ -5,7 +5,6 @@
 #include <QList>
 
 #include <cmath>
-#include <initializer_list>
 
 using namespace MediaInfoDll;
 
@@ -21,7 +20,7 @@ struct Parameter {
 // One query sequence: a fresh instance, the file opened, one value per
 // parameter copied at once (a null text reads as empty), the instance closed
 // and released. No result when an entry point it calls is missing.
-std::optional<QList<QByteArray>> query(const QByteArray &path, std::initializer_list<Parameter> parameters)
+std::optional<QList<QByteArray>> query(const QByteArray &path, const QList<Parameter> &parameters)
 {
     if (!MediaInfoA_New || !MediaInfoA_Open || !MediaInfoA_Get || !MediaInfoA_Close)
         return std::nullopt;
@@ -39,7 +38,7 @@ std::optional<QList<QByteArray>> query(const QByteArray &path, std::initializer_
     return values;
 }
 
-std::optional<QList<QByteArray>> loadAndQuery(const QByteArray &path, std::initializer_list<Parameter> parameters)
+std::optional<QList<QByteArray>> loadAndQuery(const QByteArray &path, const QList<Parameter> &parameters)
 {
     if (!LoadMediaInfo(libraryName()))
         return std::nullopt;
@@ -120,6 +119,14 @@ std::optional<QByteArray> duration(const QByteArray &path)
     if (!values)
         return std::nullopt;
     return clockText(values->at(0), ListDefaultTime);
+}
+
+std::optional<QList<QByteArray>> generalValues(const QByteArray &path, const QList<QByteArray> &names)
+{
+    QList<Parameter> parameters;
+    for (const QByteArray &name : names)
+        parameters << Parameter{General, name.constData()};
+    return loadAndQuery(path, parameters);
 }
 
 QByteArray fileName(const QByteArray &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 #include <array>
 #include <optional>
@@ -38,6 +39,9 @@ std::optional<PanelValues> panel(const QByteArray &path);
 
 // The playing time as a clock text, ListDefaultTime when the file has none.
 std::optional<QByteArray> duration(const QByteArray &path);
+
+// The General-stream values of the named parameters, in their order.
+std::optional<QList<QByteArray>> generalValues(const QByteArray &path, const QList<QByteArray> &names);
 
 // The file's name without folder and extension, for naming the output file.
 // Does not load the library: it is loaded by the time a file is in the list.

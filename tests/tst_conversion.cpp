@@ -80,6 +80,7 @@ private slots:
     void convertRightAfterStopRestartsFirstEntry();
     void missingOutputFolderMarksEntriesFailed();
     void sourceInsideOutputFolderIsLeftAlone();
+    void everyAudioAndTextSubtitleTrackIsKept();
     void closingDuringBatchFinishesTheOutput();
     void progressOfZeroLengthEntryOnlyMovesStatusLine();
     void batchBlinksTrayIconUntilStopped();
@@ -311,6 +312,36 @@ void ConversionTest::sourceInsideOutputFolderIsLeftAlone()
     QVERIFY(m_window->FileListView->topLevelItem(0)->toolTip(0).contains("would replace the source file"));
     QCOMPARE(image(2), 11);
     QCOMPARE(playingSeconds(out + "/clip.mp4"), 2);
+}
+
+void ConversionTest::everyAudioAndTextSubtitleTrackIsKept()
+{
+    QFile srt(m_dir.filePath("tracks.srt"));
+    QVERIFY(srt.open(QIODevice::WriteOnly));
+    srt.write("1\n00:00:00,000 --> 00:00:01,000\nHello\n");
+    srt.close();
+    const QString source = m_dir.filePath("tracks.mkv");
+    QVERIFY(TestSupport::makeClip(
+        source, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-f", "lavfi", "-i", "sine=duration=2",
+                 "-f", "lavfi", "-i", "sine=frequency=880:duration=2", "-i", srt.fileName(), "-map", "0", "-map", "1",
+                 "-map", "2", "-map", "3", "-c:v", "libx264", "-c:a", "aac", "-c:s", "srt", "-metadata:s:a:0",
+                 "language=eng", "-metadata:s:a:1", "language=ger", "-metadata:s:s:0", "language=fre", "-attach",
+                 srt.fileName(), "-metadata:s:t", "mimetype=text/plain"}));
+    add(source);
+    convertAndWait();
+    QCOMPARE(image(0), 11);
+
+    QByteArray streams;
+    QCOMPARE(TestSupport::runProgram("ffprobe",
+                                     {"-v", "error", "-show_entries", "stream=codec_type,codec_name:stream_tags=language",
+                                      "-of", "csv=p=0", m_window->JvEditDir->text() + "/tracks.mp4"},
+                                     QString(), &streams),
+             0);
+    QCOMPARE(QString::fromUtf8(streams).split('\n', Qt::SkipEmptyParts),
+             (QStringList{"h264,video,und", "aac,audio,eng", "aac,audio,ger", "mov_text,subtitle,fre"}));
+    // What was left out is named on the finished entry.
+    QCOMPARE(m_window->FileListView->topLevelItem(0)->toolTip(0),
+             QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it"));
 }
 
 void ConversionTest::closingDuringBatchFinishesTheOutput()

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// The streams a media file holds, in the order and with the kinds the
+// encoder sees them, for deciding what the output keeps. Two sources: the
+// media information library, which answers from the file's stream counts
+// when those leave nothing open, and the encoder's probe program, which
+// answers for every file it can read. GUI thread only.
+namespace MediaStreams {
+
+enum class Kind { Video, Audio, Subtitle, Attachment, Data };
+
+struct Stream {
+    Kind kind = Kind::Data;
+    // The encoder's codec name ("h264", "subrip", "hdmv_pgs_subtitle");
+    // empty when the source does not tell it.
+    QByteArray codec;
+    // A still picture attached to the file (a cover), not a video track.
+    bool attachedPicture = false;
+
+    bool operator==(const Stream &other) const = default;
+};
+using StreamList = QList<Stream>;
+
+// What the library's stream counts say about a file, for fromCounts.
+struct Counts {
+    int video = 0;
+    int audio = 0;
+    int text = 0;
+    int other = 0;
+    int image = 0;
+    bool cover = false;
+    bool attachments = false;
+};
+
+// The file's stream counts from the media information library; no result
+// when the library is missing. Loads the library when needed.
+std::optional<Counts> counts(const QByteArray &path);
+
+// The stream list when the counts alone settle it: the file holds video and
+// audio streams only, at most one video and at least one stream. Subtitles,
+// data, attachments, pictures and several videos need the probe: the library
+// does not number them as the encoder does, nor name their codecs.
+std::optional<StreamList> fromCounts(const Counts &counts);
+
+// The stream list from the probe program's JSON output (its "streams" with
+// codec_type, codec_name, codec_tag_string and disposition.attached_pic); no
+// result when the text is not such output. The text track that carries an
+// MP4 file's chapter titles is left out: the chapters are copied by themselves.
+std::optional<StreamList> parseProbeOutput(const QByteArray &json);
+
+// Runs the probe program (given by path) on the file, waiting at most
+// timeoutMs, and parses its answer. No result when it cannot start, fails,
+// runs too long (it is then ended) or gives no stream list. No shell is
+// involved; the path reaches the probe byte for byte.
+std::optional<StreamList> probe(const QByteArray &probeProgram, const QByteArray &path, int timeoutMs = 10000);
+
+// The stream list: from the counts when they settle it, otherwise from the
+// probe. No result when neither can tell.
+std::optional<StreamList> streams(const QByteArray &probeProgram, const QByteArray &path);
+
+} // namespace MediaStreams

@@ -1,0 +1,428 @@
+// What the .mp4 output keeps of a source's streams: the decision from a
+// stream list, the stream list from the media library and the probe, the
+// encoder's command line, and real conversions of generated sources.
+
+#include "commandline.h"
+#include "ffmpegcommand.h"
+#include "mediastreams.h"
+#include "streammap.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using MediaStreams::Counts;
+using MediaStreams::Kind;
+using MediaStreams::Stream;
+using MediaStreams::StreamList;
+using Arguments = QList<QByteArray>;
+using OptionalStreams = std::optional<StreamList>;
+
+Q_DECLARE_METATYPE(Counts)
+Q_DECLARE_METATYPE(OptionalStreams)
+
+namespace {
+
+Stream video(const QByteArray &codec = "h264") { return {Kind::Video, codec, false}; }
+Stream cover() { return {Kind::Video, "mjpeg", true}; }
+Stream audio(const QByteArray &codec = "aac") { return {Kind::Audio, codec, false}; }
+Stream subtitle(const QByteArray &codec) { return {Kind::Subtitle, codec, false}; }
+Stream attachment() { return {Kind::Attachment, "ttf", false}; }
+Stream data() { return {Kind::Data, "bin_data", false}; }
+
+// The output's video, audio and subtitle streams as "type codec language"
+// (video: "video codec WIDTHxHEIGHT"), then "chapters N".
+QStringList outputStreams(const QString &path)
+{
+    QByteArray output;
+    if (TestSupport::runProgram(QStringLiteral("ffprobe"),
+                                {"-v", "error", "-show_entries",
+                                 "stream=codec_type,codec_name,width,height:stream_tags=language", "-show_chapters",
+                                 "-of", "compact=nk=1", path},
+                                QString(), &output) != 0)
+        return {QStringLiteral("ffprobe failed: ") + QString::fromUtf8(output)};
+    QStringList streams;
+    int chapters = 0;
+    for (const QByteArray &line : output.split('\n')) {
+        const QList<QByteArray> f = line.split('|');
+        if (f.value(0) == "chapter")
+            ++chapters;
+        if (f.value(0) != "stream")
+            continue;
+        // stream|codec_name|codec_type[|width|height]|language: the output always names a language.
+        const QByteArray type = f.value(2);
+        if (type == "video")
+            streams << QStringLiteral("video %1 %2x%3").arg(f.value(1), f.value(3), f.value(4));
+        else if (type == "audio" || type == "subtitle")
+            streams << QStringLiteral("%1 %2 %3").arg(type, f.value(1), f.last());
+    }
+    streams << QStringLiteral("chapters %1").arg(chapters);
+    return streams;
+}
+
+// Track titles of one kind ("Audio", "Text") as the media library's command
+// reads them from the file.
+QStringList titles(const QString &path, const QString &kind)
+{
+    QByteArray output;
+    TestSupport::runProgram(QStringLiteral("mediainfo"), {QStringLiteral("--Inform=%1;%Title%\\n").arg(kind), path},
+                            QString(), &output);
+    return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class StreamMapTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void decide_data();
+    void decide();
+    void unknownStreamsAskForEverythingOptional();
+    void countsSettleOnlyPlainFiles_data();
+    void countsSettleOnlyPlainFiles();
+    void probeOutput_data();
+    void probeOutput();
+    void commandLine_data();
+    void commandLine();
+    void probeProgramFollowsTheEncoderLink();
+    void probeReadsAPathThatIsNotText();
+
+    void conversionKeepsStreams_data();
+    void conversionKeepsStreams();
+    void tracksKeepTheirTitles();
+
+private:
+    // Makes `name` in the temporary folder with ffmpeg from `arguments`
+    // (placeholders {srt}, {chapters}, {cover}, {font} name the side files).
+    QString source(const QString &name, QStringList arguments);
+    // Converts the source as Halvora does; the output path, empty on failure.
+    QString convert(const QString &sourcePath, QString *note = nullptr);
+
+    QTemporaryDir m_dir;
+};
+
+void StreamMapTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QFile srt(m_dir.filePath("sub.srt"));
+    QVERIFY(srt.open(QIODevice::WriteOnly));
+    srt.write("1\n00:00:00,000 --> 00:00:01,000\nHello\n\n2\n00:00:01,000 --> 00:00:02,000\nWorld\n");
+    srt.close();
+    QFile chapters(m_dir.filePath("chapters.txt"));
+    QVERIFY(chapters.open(QIODevice::WriteOnly));
+    chapters.write(";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=One\n"
+                   "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Two\n");
+    chapters.close();
+    QFile font(m_dir.filePath("font.ttf"));
+    QVERIFY(font.open(QIODevice::WriteOnly));
+    font.write("not really a font");
+    font.close();
+    QVERIFY(TestSupport::makeClip(m_dir.filePath("cover.png"),
+                                  {"-f", "lavfi", "-i", "color=red:size=640x480", "-frames:v", "1"}));
+}
+
+void StreamMapTest::decide_data()
+{
+    QTest::addColumn<StreamList>("streams");
+    QTest::addColumn<Arguments>("arguments");
+    QTest::addColumn<QString>("note");
+
+    QTest::newRow("video and audio") << StreamList{video(), audio()} << Arguments{"-map", "0:V:0?", "-map", "0:a?"}
+                                     << QString();
+    QTest::newRow("video only") << StreamList{video()} << Arguments{"-map", "0:V:0?"} << QString();
+    QTest::newRow("audio only") << StreamList{audio("mp3")} << Arguments{"-map", "0:a?"} << QString();
+    QTest::newRow("two audio and text subtitles of every kind")
+        << StreamList{video(), audio(), audio("ac3"), subtitle("subrip"), subtitle("ass"), subtitle("webvtt"),
+                      subtitle("mov_text"), subtitle("ssa")}
+        << Arguments{"-map", "0:V:0?", "-map", "0:a?", "-map", "0:s:0", "-map", "0:s:1", "-map", "0:s:2",
+                     "-map", "0:s:3", "-map", "0:s:4", "-c:s", "mov_text"}
+        << QString();
+    QTest::newRow("picture subtitles keep the numbering of text ones")
+        << StreamList{video(), audio(), subtitle("hdmv_pgs_subtitle"), subtitle("subrip"), subtitle("dvd_subtitle")}
+        << Arguments{"-map", "0:V:0?", "-map", "0:a?", "-map", "0:s:1", "-c:s", "mov_text"}
+        << QStringLiteral("2 picture subtitle tracks not kept: MP4 cannot hold them");
+    QTest::newRow("only subtitle is a picture one")
+        << StreamList{video(), audio(), subtitle("dvd_subtitle")} << Arguments{"-map", "0:V:0?", "-map", "0:a?"}
+        << QStringLiteral("1 picture subtitle track not kept: MP4 cannot hold it");
+    QTest::newRow("cover before the main video")
+        << StreamList{cover(), video(), audio()} << Arguments{"-map", "0:V:0?", "-map", "0:a?"}
+        << QStringLiteral("1 cover picture not kept");
+    QTest::newRow("everything left out is named, one line each")
+        << StreamList{video(), video("mpeg4"), audio(), subtitle("dvb_teletext"), subtitle("dvb_subtitle"),
+                      attachment(), attachment(), data(), cover()}
+        << Arguments{"-map", "0:V:0?", "-map", "0:a?"}
+        << QStringLiteral("1 picture subtitle track not kept: MP4 cannot hold it\n"
+                          "1 subtitle track of another kind not kept: MP4 cannot hold it\n"
+                          "2 attachments (such as fonts) not kept: MP4 cannot hold them\n"
+                          "1 data track not kept\n"
+                          "1 further video track not kept: only the main video is converted\n"
+                          "1 cover picture not kept");
+    QTest::newRow("nothing known to keep") << StreamList{data()} << Arguments{}
+                                           << QStringLiteral("1 data track not kept");
+}
+
+void StreamMapTest::decide()
+{
+    QFETCH(StreamList, streams);
+    QFETCH(Arguments, arguments);
+    QFETCH(QString, note);
+    const StreamMap::Decision decision = StreamMap::decide(streams);
+    QCOMPARE(decision.arguments, arguments);
+    QCOMPARE(decision.note, note);
+}
+
+void StreamMapTest::unknownStreamsAskForEverythingOptional()
+{
+    const StreamMap::Decision decision = StreamMap::decide(std::nullopt);
+    QCOMPARE(decision.arguments, (Arguments{"-map", "0:V:0?", "-map", "0:a?", "-map", "0:s?", "-c:s", "mov_text"}));
+    QCOMPARE(decision.note, QString());
+}
+
+void StreamMapTest::countsSettleOnlyPlainFiles_data()
+{
+    QTest::addColumn<Counts>("counts");
+    QTest::addColumn<OptionalStreams>("streams");
+
+    QTest::newRow("video and two audio") << Counts{1, 2, 0, 0, 0, false, false}
+                                         << OptionalStreams(StreamList{video({}), audio({}), audio({})});
+    QTest::newRow("audio only") << Counts{0, 1, 0, 0, 0, false, false} << OptionalStreams(StreamList{audio({})});
+    QTest::newRow("video only") << Counts{1, 0, 0, 0, 0, false, false} << OptionalStreams(StreamList{video({})});
+    QTest::newRow("nothing found") << Counts{} << OptionalStreams();
+    QTest::newRow("subtitles") << Counts{1, 1, 1, 0, 0, false, false} << OptionalStreams();
+    QTest::newRow("data") << Counts{1, 1, 0, 1, 0, false, false} << OptionalStreams();
+    QTest::newRow("picture") << Counts{1, 1, 0, 0, 1, false, false} << OptionalStreams();
+    QTest::newRow("cover") << Counts{1, 1, 0, 0, 0, true, false} << OptionalStreams();
+    QTest::newRow("attachments") << Counts{1, 1, 0, 0, 0, false, true} << OptionalStreams();
+    QTest::newRow("two videos") << Counts{2, 1, 0, 0, 0, false, false} << OptionalStreams();
+}
+
+void StreamMapTest::countsSettleOnlyPlainFiles()
+{
+    QFETCH(Counts, counts);
+    QFETCH(OptionalStreams, streams);
+    QCOMPARE(MediaStreams::fromCounts(counts), streams);
+}
+
+void StreamMapTest::probeOutput_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<OptionalStreams>("streams");
+
+    QTest::newRow("kinds, codecs and a cover")
+        << QByteArray(R"({"programs": [], "streams": [
+               {"index": 0, "codec_name": "h264", "codec_type": "video", "disposition": {"attached_pic": 0}},
+               {"index": 1, "codec_name": "aac", "codec_type": "audio", "disposition": {"attached_pic": 0}},
+               {"index": 2, "codec_name": "subrip", "codec_type": "subtitle", "disposition": {"attached_pic": 0}},
+               {"index": 3, "codec_name": "mjpeg", "codec_type": "video", "disposition": {"attached_pic": 1}},
+               {"index": 4, "codec_type": "attachment", "disposition": {"attached_pic": 0}},
+               {"index": 5, "codec_name": "bin_data", "codec_type": "data"},
+               {"index": 6, "codec_type": "unknown"},
+               {"index": 7, "codec_name": "bin_data", "codec_type": "data", "codec_tag_string": "text"}]})")
+        << OptionalStreams(StreamList{video(), audio(), subtitle("subrip"), cover(), {Kind::Attachment, {}, false},
+                                      data(), {Kind::Data, {}, false}});
+    QTest::newRow("no streams") << QByteArray(R"({"streams": []})") << OptionalStreams(StreamList{});
+    QTest::newRow("not json") << QByteArray("Invalid data found when processing input") << OptionalStreams();
+    QTest::newRow("no stream list") << QByteArray(R"({"format": {}})") << OptionalStreams();
+    QTest::newRow("stream without a type") << QByteArray(R"({"streams": [{"codec_name": "h264"}]})")
+                                           << OptionalStreams();
+}
+
+void StreamMapTest::probeOutput()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(OptionalStreams, streams);
+    QCOMPARE(MediaStreams::parseProbeOutput(json), streams);
+}
+
+void StreamMapTest::commandLine_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<Arguments>("streamArguments");
+    QTest::addColumn<Arguments>("fragments");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("line");
+
+    const Arguments nine{"-c:v libx264 -preset medium", "-b:v 1000k", "-s 640x360", "-r 25", "-aspect 16:9",
+                         "-c:a aac",                    "-b:a 128k",  "-ac 2",      "-ar 44100"};
+    QTest::newRow("plain paths")
+        << QByteArray("/v/in.avi") << Arguments{"-map", "0:V:0?", "-map", "0:a?"} << nine << QByteArray("/o/in.mp4")
+        << QByteArray("/p/bin/ffmpeg -y -i /v/in.avi -map 0:V:0? -map 0:a? -c:v libx264 -preset medium -b:v 1000k "
+                      "-s 640x360 -r 25 -aspect 16:9 -c:a aac -b:a 128k -ac 2 -ar 44100 /o/in.mp4");
+    QTest::newRow("empty fragments leave two blanks")
+        << QByteArray("/v/in.avi") << Arguments{} << Arguments{"", "-b:v 500k", "", "", "", "", "", "", ""}
+        << QByteArray("/o/in.mp4")
+        << QByteArray("/p/bin/ffmpeg -y -i /v/in.avi  -b:v 500k        /o/in.mp4");
+    QTest::newRow("odd paths are quoted, fragments are not")
+        << QByteArray("/v/my \"best\" clip.mkv") << Arguments{"-map", "0:s:1"} << Arguments{"-c:a aac"}
+        << QByteArray("/o u t/a\\b.mp4")
+        << QByteArray("/p/bin/ffmpeg -y -i \"/v/my \\\"best\\\" clip.mkv\" -map 0:s:1 -c:a aac \"/o u t/a\\\\b.mp4\"");
+}
+
+void StreamMapTest::commandLine()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(Arguments, streamArguments);
+    QFETCH(Arguments, fragments);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, line);
+    const QByteArray built = FFmpegCommand::commandLine("/p/bin/ffmpeg", source, streamArguments, fragments, output);
+    QCOMPARE(built, line);
+    // What the encoder receives: the paths whole, wherever they sit.
+    const Arguments split = splitCommandLine(built);
+    QCOMPARE(split.at(3), source);
+    QCOMPARE(split.last(), output);
+}
+
+void StreamMapTest::probeProgramFollowsTheEncoderLink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("bin")));
+    QVERIFY(QFile::link("/usr/bin/ffmpeg", dir.filePath("bin/ffmpeg")));
+    const QByteArray encoder = QFile::encodeName(dir.filePath("bin/ffmpeg"));
+    QCOMPARE(FFmpegCommand::probeProgram(encoder), QByteArray("/usr/bin/ffprobe"));
+    // A probe program beside the encoder's link comes first.
+    QVERIFY(QFile::link("/usr/bin/ffprobe", dir.filePath("bin/ffprobe")));
+    QCOMPARE(FFmpegCommand::probeProgram(encoder), QFile::encodeName(dir.filePath("bin/ffprobe")));
+    QCOMPARE(FFmpegCommand::probeProgram(QFile::encodeName(dir.filePath("nothing/ffmpeg"))), QByteArray());
+}
+
+void StreamMapTest::probeReadsAPathThatIsNotText()
+{
+    const QString made = source("bytes.mkv", {"-f", "lavfi", "-i", "sine=duration=1", "-i", "{srt}", "-c:a", "aac",
+                                              "-c:s", "srt"});
+    QVERIFY(!made.isEmpty());
+    const QByteArray path = QFile::encodeName(m_dir.path()) + "/caf\xe9 \xff.mkv";
+    QCOMPARE(::rename(QFile::encodeName(made).constData(), path.constData()), 0);
+    const OptionalStreams streams = MediaStreams::probe("/usr/bin/ffprobe", path);
+    // The temporary folder cannot remove a name that is not text.
+    ::remove(path.constData());
+    QCOMPARE(streams, OptionalStreams(StreamList{audio(), subtitle("subrip")}));
+    QCOMPARE(MediaStreams::probe("/usr/bin/ffprobe", path + ".missing"), OptionalStreams());
+}
+
+QString StreamMapTest::source(const QString &name, QStringList arguments)
+{
+    for (QString &argument : arguments) {
+        argument.replace("{srt}", m_dir.filePath("sub.srt"));
+        argument.replace("{chapters}", m_dir.filePath("chapters.txt"));
+        argument.replace("{cover}", m_dir.filePath("cover.png"));
+        argument.replace("{font}", m_dir.filePath("font.ttf"));
+    }
+    const QString path = m_dir.filePath(name);
+    return TestSupport::makeClip(path, arguments) ? path : QString();
+}
+
+QString StreamMapTest::convert(const QString &sourcePath, QString *note)
+{
+    const QByteArray encoder = "/usr/bin/ffmpeg";
+    const QByteArray source = QFile::encodeName(sourcePath);
+    const QString output = sourcePath + QStringLiteral(".out.mp4");
+    const StreamMap::Decision streams =
+        StreamMap::decide(MediaStreams::streams(FFmpegCommand::probeProgram(encoder), source));
+    if (note)
+        *note = streams.note;
+    const Arguments fragments{"-c:v libx264 -preset ultrafast -pix_fmt yuv420p", "", "", "", "", "-c:a aac", "", "",
+                              ""};
+    const Arguments line = splitCommandLine(
+        FFmpegCommand::commandLine(encoder, source, streams.arguments, fragments, QFile::encodeName(output)));
+    QStringList arguments{"-nostdin"};
+    for (qsizetype i = 1; i < line.size(); ++i)
+        arguments << QFile::decodeName(line[i]);
+    QByteArray log;
+    if (TestSupport::runProgram(QFile::decodeName(line[0]), arguments, QString(), &log) != 0) {
+        qWarning("conversion failed: %s", log.constData());
+        return QString();
+    }
+    return output;
+}
+
+void StreamMapTest::conversionKeepsStreams_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("make");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("note");
+
+    const QStringList videoIn{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2"};
+    const QStringList audioIn{"-f", "lavfi", "-i", "sine=duration=2"};
+    const QStringList audio2In{"-f", "lavfi", "-i", "sine=frequency=880:duration=2"};
+    const QStringList encode{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac"};
+
+    QTest::newRow("two languages and a SubRip track")
+        << "languages.mkv"
+        << (videoIn + audioIn + audio2In
+            + QStringList{"-i", "{srt}", "-map", "0", "-map", "1", "-map", "2", "-map", "3"} + encode + QStringList{"-c:s", "srt", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
+                                   "language=ger", "-metadata:s:s:0", "language=fre"})
+        << QStringList{"video h264 160x120", "audio aac eng", "audio aac ger", "subtitle mov_text fre", "chapters 0"}
+        << QString();
+    QTest::newRow("chapters")
+        << "chapters.mkv"
+        << (videoIn + audioIn + QStringList{"-i", "{chapters}", "-map", "0", "-map", "1", "-map_chapters", "2"}
+            + encode)
+        << QStringList{"video h264 160x120", "audio aac und", "chapters 2"} << QString();
+    // The probe reads this one (it has a subtitle); the track that carries
+    // the chapter titles is not named as left out.
+    QTest::newRow("chapters and a subtitle in MP4")
+        << "chapters.mp4"
+        << (videoIn + audioIn + QStringList{"-i", "{srt}", "-i", "{chapters}", "-map", "0", "-map", "1", "-map", "2",
+                                            "-map_chapters", "3"}
+            + encode + QStringList{"-c:s", "mov_text"})
+        << QStringList{"video h264 160x120", "audio aac und", "subtitle mov_text und", "chapters 2"} << QString();
+    // The cover reads as a second video stream: only the main video is kept.
+    QTest::newRow("attached cover picture")
+        << "cover.mp4"
+        << (videoIn + audioIn + QStringList{"-i", "{cover}", "-map", "0", "-map", "1", "-map", "2"} + encode
+            + QStringList{"-c:v:1", "png", "-disposition:v:1", "attached_pic"})
+        << QStringList{"video h264 160x120", "audio aac und", "chapters 0"}
+        << QStringLiteral("1 cover picture not kept");
+    QTest::newRow("font attachment")
+        << "font.mkv"
+        << (videoIn + audioIn + encode
+            + QStringList{"-attach", "{font}", "-metadata:s:t", "mimetype=application/x-truetype-font"})
+        << QStringList{"video h264 160x120", "audio aac und", "chapters 0"}
+        << QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it");
+    QTest::newRow("video only") << "video.mp4" << (videoIn + QStringList{"-c:v", "libx264", "-preset", "ultrafast"})
+                                << QStringList{"video h264 160x120", "chapters 0"} << QString();
+    QTest::newRow("audio only") << "audio.m4a" << (audioIn + QStringList{"-c:a", "aac"})
+                                << QStringList{"audio aac und", "chapters 0"} << QString();
+}
+
+void StreamMapTest::conversionKeepsStreams()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, make);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, note);
+    const QString path = source(name, make);
+    QVERIFY(!path.isEmpty());
+    QString told;
+    const QString output = convert(path, &told);
+    QVERIFY(!output.isEmpty());
+    QCOMPARE(outputStreams(output), expected);
+    QCOMPARE(told, note);
+}
+
+void StreamMapTest::tracksKeepTheirTitles()
+{
+    const QString path = source("titles.mkv", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
+                                               "-f", "lavfi", "-i", "sine=duration=1", "-f", "lavfi", "-i",
+                                               "sine=frequency=880:duration=1", "-i", "{srt}", "-map", "0", "-map",
+                                               "1", "-map", "2", "-map", "3", "-c:v", "libx264", "-c:a", "aac",
+                                               "-c:s", "srt", "-metadata:s:a:0", "title=Main mix", "-metadata:s:a:1",
+                                               "title=Commentary \u00e9", "-metadata:s:s:0", "title=Signs"});
+    QVERIFY(!path.isEmpty());
+    const QString output = convert(path);
+    QVERIFY(!output.isEmpty());
+    QCOMPARE(titles(output, "Audio"), (QStringList{"Main mix", QString::fromUtf8("Commentary \u00e9")}));
+    QCOMPARE(titles(output, "Text"), QStringList{"Signs"});
+}
+
+QTEST_GUILESS_MAIN(StreamMapTest)
+#include "tst_streammap.moc"
