@@ -63,12 +63,14 @@ bool isProgressLine(const QByteArray &line)
 std::optional<int> progressSeconds(const QByteArray &line)
 {
     const qsizetype found = line.indexOf("time=");
-    // Without "time=" the pairs are read from where the field would start
-    // in a line that had it at position 0, that is after "fram".
-    const qsizetype p = found < 0 ? 4 : found + 5;
+    // A line whose time has not fully arrived is one still being written:
+    // its bytes came in more than one read. It is complete in a later event.
+    const qsizetype p = found + 5;
+    if (found < 0 || line.size() < p + 8)
+        return std::nullopt;
     // ffmpeg writes these while it has no position yet, or before the first
     // timestamp of some inputs: not an error, just nothing to measure.
-    if (found >= 0 && (line.mid(p, 3) == "N/A" || line.mid(p, 1) == "-"))
+    if (line.mid(p, 3) == "N/A" || line.mid(p, 1) == "-")
         return std::nullopt;
     return strToInt(stripped(pair(line, p))) * 3600 + strToInt(stripped(pair(line, p + 3))) * 60
          + strToInt(stripped(pair(line, p + 6)));

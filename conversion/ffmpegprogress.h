@@ -24,7 +24,9 @@ bool isProgressLine(const QByteArray &line);
 
 // The encoded time of a progress line in whole seconds, from the first
 // "time=" field (hours, minutes and seconds by position; hundredths ignored).
-// Empty where ffmpeg reports no usable time: "time=N/A" or a negative time.
+// Empty where ffmpeg reports no usable time: "time=N/A" or a negative time,
+// and where the line does not yet hold a whole "HH:MM:SS" after "time=" (a
+// line still being written).
 std::optional<int> progressSeconds(const QByteArray &line);
 
 // encoded / total * 100 in extended precision, truncated toward zero and not

@@ -34,9 +34,12 @@ void FFmpegProgressTest::progressLines_data()
     QTest::newRow("frame= later in the line") << "x " + typical << false << 10 << "";
     QTest::newRow("not available") << QByteArray("frame=    0 fps=0.0 q=0.0 size=N/A time=N/A bitrate=N/A") << true << -1 << "";
     QTest::newRow("negative") << QByteArray("frame=    0 fps=0.0 q=0.0 size=0kB time=-00:00:00.02 bitrate=N/A") << true << -1 << "";
-    QTest::newRow("no time=") << QByteArray("frame=  12 fps=0.0") << true << 0 << "'e=' is not a valid integer value";
+    // A line read before all of it was written: nothing to measure yet.
+    QTest::newRow("no time= yet") << QByteArray("frame=  12 fps=0.0 q=0.0 size=") << true << -1 << "";
+    QTest::newRow("time cut short") << QByteArray("frame=1 time=00:0") << true << -1 << "";
+    QTest::newRow("seconds without hundredths") << QByteArray("frame=1 time=00:01:02") << true << 62 << "";
     QTest::newRow("malformed pair") << QByteArray("frame=1 time=0x:00:01.00") << true << 0 << "'0x' is not a valid integer value";
-    QTest::newRow("cut short") << QByteArray("frame=1 time=00:0") << true << 0 << "'' is not a valid integer value";
+    QTest::newRow("malformed seconds") << QByteArray("frame=1 time=00:00:1x.00") << true << 0 << "'1x' is not a valid integer value";
 }
 
 void FFmpegProgressTest::progressLines()
