@@ -153,7 +153,7 @@ void ConversionTest::cleanup()
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 20000);
     }
     m_window.reset();
-    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(m_boxes.join(" / "), QString());
 }
 
 void ConversionTest::cleanupTestCase()
