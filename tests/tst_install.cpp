@@ -3,8 +3,6 @@
 // choices, the installed files stay as they were.
 
 #include "testsupport.h"
-#include "tsqliteconnection.h"
-#include "tsqlitequery.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -43,14 +41,8 @@ struct Stored {
 
 Stored stored(const QString &database)
 {
-    TSqliteConnection connection(database);
-    TSqliteQuery query(connection);
-    Stored s;
-    query.run(QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
-    s.folder = query.text(0);
-    query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = 1"));
-    s.videoCodec = query.integer(0);
-    return s;
+    return {TestSupport::sqlValue(database, QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'")),
+            TestSupport::storedIndex(database, 1).toInt()};
 }
 
 } // namespace
