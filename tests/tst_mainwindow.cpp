@@ -211,7 +211,7 @@ void MainWindowTest::startStateOfHiddenAndOptionalControls()
 
 void MainWindowTest::openDialogAddsOneVideoFile()
 {
-    QFileDialog *dialog = m_window->OpenDialog1;
+    QFileDialog *dialog = m_window->OpenDialog1();
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Add video files"));
     QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
     const QStringList filters = dialog->nameFilters();
