@@ -1,7 +1,7 @@
 // Times Halvora's start, from exec to the first paint of its main window, and
 // the same for a bare Qt window of the same size, started alternately under
 // the same X server; prints both medians, their ratio and the resident memory
-// of each at that moment.
+// of each at that moment, and the processor time each has used by then.
 //
 // The first paint is seen from outside: the X server reports the new
 // top-level window's creation and mapping, and the DAMAGE extension its first
@@ -40,6 +40,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Sample {
     double milliseconds;
+    double cpuMilliseconds;
     long residentKiB;
 };
 
@@ -59,6 +60,21 @@ long residentKiB(pid_t pid)
             return std::atol(line.c_str() + 6);
     }
     return -1;
+}
+
+// Time on a processor so far, all threads of the process together: on a busy
+// machine a steadier figure than the wall time.
+double cpuMilliseconds(pid_t pid)
+{
+    double total = 0;
+    std::error_code error;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        double nanoseconds = 0;
+        if (schedstat >> nanoseconds)
+            total += nanoseconds / 1e6;
+    }
+    return total;
 }
 
 class Display {
@@ -159,6 +175,7 @@ bool runOnce(Display &display, Program &program)
     const bool shown = display.waitForFirstPaint(20000);
     const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     const long resident = residentKiB(pid);
+    const double cpu = cpuMilliseconds(pid);
     kill(pid, SIGKILL);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -167,7 +184,7 @@ bool runOnce(Display &display, Program &program)
         std::fprintf(stderr, "%s showed no window\n", program.label);
         return false;
     }
-    program.samples.push_back({elapsed, resident});
+    program.samples.push_back({elapsed, cpu, resident});
     return true;
 }
 
@@ -227,15 +244,18 @@ int main(int argc, char **argv)
         return 1;
 
     const auto time = [](const Sample &sample) { return sample.milliseconds; };
+    const auto cpu = [](const Sample &sample) { return sample.cpuMilliseconds; };
     const auto memory = [](const Sample &sample) { return sample.residentKiB; };
     for (const Program *program : {&bare, &halvora}) {
         const auto worst = std::max_element(program->samples.begin(), program->samples.end(),
                                             [](const Sample &a, const Sample &b) { return a.milliseconds < b.milliseconds; });
-        std::printf("%-12s median %7.1f ms  worst %7.1f ms  resident %7.1f MB  (%d starts)\n", program->label,
-                    median(program->samples, time), worst->milliseconds, median(program->samples, memory) / 1024.0,
-                    runs);
+        std::printf("%-12s median %7.1f ms  worst %7.1f ms  processor %7.1f ms  resident %7.1f MB  (%d starts)\n",
+                    program->label, median(program->samples, time), worst->milliseconds, median(program->samples, cpu),
+                    median(program->samples, memory) / 1024.0, runs);
     }
-    std::printf("ratio (Halvora / bare window): %.2f\n", median(halvora.samples, time) / median(bare.samples, time));
+    std::printf("ratio (Halvora / bare window): %.2f  (processor time: %.2f)\n",
+                median(halvora.samples, time) / median(bare.samples, time),
+                median(halvora.samples, cpu) / median(bare.samples, cpu));
     std::printf("extra resident memory: %.1f MB\n",
                 (median(halvora.samples, memory) - median(bare.samples, memory)) / 1024.0);
     return 0;
