@@ -128,27 +128,6 @@ TFFmpegFrm::~TFFmpegFrm()
 
 void TFFmpegFrm::createComponents()
 {
-    OpenDialog1 = new QFileDialog(this, QStringLiteral("Add video files"));
-    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog1->setNameFilters({
-        QStringLiteral("all video files (*.mp4 *.asf *.avi *.qt *.vob *.mov *.flv *.mpq *.wmv *.3gp *.3g2 *.rm *.rmvb)"),
-        QStringLiteral("mp4 video file (*.mp4)"),
-        QStringLiteral("asf video file (*.asf)"),
-        QStringLiteral("avi video file (*.avi)"),
-        QStringLiteral("qt video file (*.qt)"),
-        QStringLiteral("vob video file (*.vob)"),
-        QStringLiteral("rm video file (*.rm)"),
-        QStringLiteral("rmvb video file (*.rmvb)"),
-        QStringLiteral("flv video file (*.flv)"),
-        QStringLiteral("mov video file (*.mov)"),
-        QStringLiteral("mpq video file (*.mpq)"),
-        QStringLiteral("wmv video file (*.wmv)"),
-        QStringLiteral("3gp video file (*.3gp)"),
-        QStringLiteral("3g2 video file (*.3g2)"),
-    });
-
     JvCreateProcess = new TJvCreateProcess(this);
     JvCreateProcess->setObjectName(QStringLiteral("JvCreateProcess"));
     JvCreateProcess->StartupInfo.DefaultSize = false;
@@ -184,6 +163,35 @@ void TFFmpegFrm::createComponents()
     JvTimer = new TJvTimer(this);
     JvTimer->setObjectName(QStringLiteral("JvTimer"));
     JvTimer->OnTimer = [this](TJvTimer *) { JvTimerTimer(); };
+}
+
+QFileDialog *TFFmpegFrm::OpenDialog1()
+{
+    // Made on first use: building the dialog lists a folder, loads file icons
+    // and the MIME database, which would only slow the window's first show.
+    if (m_openDialog)
+        return m_openDialog;
+    m_openDialog = new QFileDialog(this, QStringLiteral("Add video files"));
+    m_openDialog->setObjectName(QStringLiteral("OpenDialog1"));
+    m_openDialog->setFileMode(QFileDialog::ExistingFile);
+    m_openDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    m_openDialog->setNameFilters({
+        QStringLiteral("all video files (*.mp4 *.asf *.avi *.qt *.vob *.mov *.flv *.mpq *.wmv *.3gp *.3g2 *.rm *.rmvb)"),
+        QStringLiteral("mp4 video file (*.mp4)"),
+        QStringLiteral("asf video file (*.asf)"),
+        QStringLiteral("avi video file (*.avi)"),
+        QStringLiteral("qt video file (*.qt)"),
+        QStringLiteral("vob video file (*.vob)"),
+        QStringLiteral("rm video file (*.rm)"),
+        QStringLiteral("rmvb video file (*.rmvb)"),
+        QStringLiteral("flv video file (*.flv)"),
+        QStringLiteral("mov video file (*.mov)"),
+        QStringLiteral("mpq video file (*.mpq)"),
+        QStringLiteral("wmv video file (*.wmv)"),
+        QStringLiteral("3gp video file (*.3gp)"),
+        QStringLiteral("3g2 video file (*.3g2)"),
+    });
+    return m_openDialog;
 }
 
 QToolButton *TFFmpegFrm::addToolButton(const char *name, const QString &caption, int image, const QString &tip)

@@ -76,7 +76,8 @@ public:
     QTreeWidget *MsgListView;
     QLineEdit *JvEditCmdMsg;
 
-    QFileDialog *OpenDialog1;
+    // The Add dialog, made on first use.
+    QFileDialog *OpenDialog1();
     TJvCreateProcess *JvCreateProcess;
     QMenu *JvPopupMenu;
     QAction *OpenHalvora1;
@@ -143,6 +144,7 @@ private:
     void selectorChange(TJvComboBox *selector);
 
     bool m_shown = false;
+    QFileDialog *m_openDialog = nullptr;
 };
 
 // The process-wide main window, set while one exists.

@@ -21,7 +21,6 @@ TFFmpegFunc::TFFmpegFunc()
         JvCmbVdo[n] = frm.findChild<TJvComboBox *>(QStringLiteral("JvCmbVdo%1").arg(n));
     for (int n = 1; n <= 4; ++n)
         JvCmbAdo[n] = frm.findChild<TJvComboBox *>(QStringLiteral("JvCmbAdo%1").arg(n));
-    OpenDialog1 = frm.OpenDialog1;
     FileListView = frm.FileListView;
     MsgListView = frm.MsgListView;
     AddFileBtn = frm.AddFileBtn;

@@ -93,7 +93,6 @@ private:
     TSqliteQuery *SqliteQuery;
     std::array<TJvComboBox *, 6> JvCmbVdo{}; // indexed 1 to 5
     std::array<TJvComboBox *, 5> JvCmbAdo{}; // indexed 1 to 4
-    QFileDialog *OpenDialog1;
     QTreeWidget *FileListView;
     QTreeWidget *MsgListView;
     QToolButton *AddFileBtn;

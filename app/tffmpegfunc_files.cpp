@@ -38,7 +38,7 @@ TFFmpegFunc::OpenDialogFunction TFFmpegFunc::setOpenDialogFunction(OpenDialogFun
 
 void TFFmpegFunc::AddVideoFile()
 {
-    const QString path = openDialogFunction()(OpenDialog1);
+    const QString path = openDialogFunction()(FFmpegFrm->OpenDialog1());
     if (path.isEmpty())
         return;
     const QByteArray file = path.toLocal8Bit();

@@ -10,22 +10,22 @@ static void initImageResources()
     Q_INIT_RESOURCE(images);
 }
 
-TImageList::TImageList()
+TImageList::TImageList() : m_icons(Count)
 {
     initImageResources();
-    m_icons.reserve(Count);
-    for (int i = 0; i < Count; ++i) {
-        const QString name = QStringLiteral(":/images/img%1.svg").arg(i, 2, 10, QLatin1Char('0'));
-        QIcon icon;
-        icon.addPixmap(render(name, QSize(16, 16)));
-        icon.addPixmap(render(name, QSize(32, 32)));
-        m_icons.append(icon);
-    }
 }
 
 QIcon TImageList::icon(int index) const
 {
-    return index >= 0 && index < m_icons.size() ? m_icons[index] : QIcon();
+    if (index < 0 || index >= Count)
+        return QIcon();
+    QIcon &icon = m_icons[index];
+    if (icon.isNull()) {
+        const QString name = QStringLiteral(":/images/img%1.svg").arg(index, 2, 10, QLatin1Char('0'));
+        icon.addPixmap(render(name, QSize(16, 16)));
+        icon.addPixmap(render(name, QSize(32, 32)));
+    }
+    return icon;
 }
 
 QPixmap TImageList::render(const QString &resource, const QSize &size)

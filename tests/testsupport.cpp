@@ -1,12 +1,15 @@
 #include "testsupport.h"
 
 #include "tsqldatmod.h"
+#include "tsqliteconnection.h"
+#include "tsqlitequery.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusReply>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -31,6 +34,40 @@ void execSql(const QString &databasePath, const QStringList &statements)
     const QString tool = QStringLiteral(HALVORA_MAKEDAT);
     QFile::remove(databasePath);
     QCOMPARE(runProgram(tool, {script.fileName(), databasePath}), 0);
+}
+
+void runSql(const QString &databasePath, const QStringList &statements)
+{
+    TSqliteConnection connection(databasePath);
+    TSqliteQuery query(connection);
+    for (const QString &statement : statements)
+        query.run(statement);
+}
+
+QList<QStringList> sqlRows(const QString &databasePath, const QString &select, int columns)
+{
+    TSqliteConnection connection(databasePath);
+    TSqliteQuery query(connection);
+    query.run(select);
+    QList<QStringList> rows;
+    for (query.first(); !query.eof(); query.next()) {
+        QStringList row;
+        for (int column = 0; column < columns; ++column)
+            row << query.text(column);
+        rows << row;
+    }
+    return rows;
+}
+
+QString sqlValue(const QString &databasePath, const QString &select)
+{
+    return sqlRows(databasePath, select).value(0).value(0);
+}
+
+QString storedIndex(const QString &databasePath, int tag)
+{
+    return sqlValue(databasePath,
+                    QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
 }
 
 int runProgram(const QString &program, const QStringList &arguments, const QString &workingDir,
@@ -120,6 +157,13 @@ bool isTestChild()
     return qEnvironmentVariableIsSet("HALVORA_TEST_CHILD");
 }
 
+QString currentTestName()
+{
+    const char *row = QTest::currentDataTag();
+    const QString name = QString::fromLatin1(QTest::currentTestFunction());
+    return row ? name + QLatin1Char(':') + QString::fromUtf8(row) : name;
+}
+
 QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs)
 {
     // Other tests may show windows with the same title on the same display.
@@ -152,6 +196,16 @@ ShippedSettings::~ShippedSettings()
 {
     m_module.reset();
     QDir::setCurrent(m_oldDir);
+}
+
+UrlSink::UrlSink(const QString &scheme) : m_scheme(scheme)
+{
+    QDesktopServices::setUrlHandler(m_scheme, this, "open");
+}
+
+UrlSink::~UrlSink()
+{
+    QDesktopServices::unsetUrlHandler(m_scheme);
 }
 
 namespace {

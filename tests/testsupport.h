@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QObject>
 #include <QString>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <memory>
 
@@ -15,8 +18,21 @@ namespace TestSupport {
 // Where the build laid out the program folder, with a trailing '/'.
 QString programDir();
 
-// Runs the statements one by one into the SQLite file (created when missing).
+// Makes the SQLite file anew (replacing one that is there) from the statements.
 void execSql(const QString &databasePath, const QStringList &statements);
+
+// Runs the statements one by one on an SQLite file through a connection of
+// their own, as another program would. Throws ESQLiteError.
+void runSql(const QString &databasePath, const QStringList &statements);
+
+// The first `columns` columns of every row the query gives, as texts.
+QList<QStringList> sqlRows(const QString &databasePath, const QString &query, int columns = 1);
+
+// The first column of the query's first row; empty when it gives no row.
+QString sqlValue(const QString &databasePath, const QString &query);
+
+// The position stored for the selector with Tag `tag`; empty when no row holds one.
+QString storedIndex(const QString &databasePath, int tag);
 
 // Runs a program to its end (at most timeoutMs) and returns its exit code,
 // -1 when it could not start or did not end. Output goes to *output if given.
@@ -44,6 +60,10 @@ int runTestFunctionInChild(const QString &testFunction, const QStringList &envir
 // True in a program started by runTestFunctionInChild.
 bool isTestChild();
 
+// The running test function with its data row ("name:row"), as the command
+// line selects it.
+QString currentTestName();
+
 // The X11 id of the first window of process `pid` whose title is exactly
 // `title`, waiting up to timeoutMs for it; empty when none appears.
 QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs = 20000);
@@ -57,11 +77,29 @@ public:
     ~ShippedSettings();
     bool ok() const { return m_module != nullptr; }
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    // The opened store; only when ok().
+    TSqlDatMod &module() const { return *m_module; }
 
 private:
     QTemporaryDir m_dir;
     QString m_oldDir;
     std::unique_ptr<TSqlDatMod> m_module;
+};
+
+// Takes the URLs of one scheme that the program asks the desktop to open,
+// for its lifetime, in place of the desktop.
+class UrlSink : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlSink(const QString &scheme);
+    ~UrlSink() override;
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+
+private:
+    QString m_scheme;
 };
 
 // A private dbus-daemon standing in for the system bus, so that no test ever
@@ -106,3 +144,20 @@ private:
 };
 
 } // namespace TestSupport
+
+// For a case that needs a process of its own (nothing loaded yet, another
+// locale, a copy of the program elsewhere): outside a child, runs the current
+// test function and row again in a fresh process and passes or fails with it;
+// inside that child, does nothing, so the rest of the body runs there.
+// `environment` and `program` are as for runTestFunctionInChild.
+#define TESTSUPPORT_RUN_IN_FRESH_PROCESS(environment, program)                                                       \
+    do {                                                                                                             \
+        if (!TestSupport::isTestChild()) {                                                                           \
+            QByteArray childOutput;                                                                                  \
+            const int childCode = TestSupport::runTestFunctionInChild(TestSupport::currentTestName(), (environment), \
+                                                                      &childOutput, (program));                     \
+            QVERIFY2(childCode == 0, childOutput.constData());                                                       \
+            return;                                                                                                  \
+        }                                                                                                            \
+    } while (false)
+

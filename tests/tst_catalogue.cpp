@@ -51,27 +51,21 @@ private slots:
 private:
     QString convert(const QStringList &fragments, const QString &outputName);
 
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     QString m_clip;
-    std::unique_ptr<TSqlDatMod> m_module;
 };
 
 void CatalogueTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", m_dir.filePath("LibFFmpeg.Dat")));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-    m_module = std::make_unique<TSqlDatMod>();
-    m_clip = m_dir.filePath("source.mp4");
+    m_settings = std::make_unique<TestSupport::ShippedSettings>();
+    QVERIFY(m_settings->ok());
+    m_clip = m_settings->path("source.mp4");
     QVERIFY(TestSupport::makeH264Clip(m_clip, 1));
 }
 
 void CatalogueTest::cleanupTestCase()
 {
-    m_module.reset();
-    QDir::setCurrent(m_oldDir);
+    m_settings.reset();
 }
 
 void CatalogueTest::optionTablesListEntriesWithoutGaps_data()
@@ -84,7 +78,7 @@ void CatalogueTest::optionTablesListEntriesWithoutGaps_data()
 void CatalogueTest::optionTablesListEntriesWithoutGaps()
 {
     QFETCH(QString, table);
-    const QList<Entry> list = entries(m_module->SqliteQuery, table);
+    const QList<Entry> list = entries(m_settings->module().SqliteQuery, table);
     QVERIFY(list.size() >= 2);
     for (int k = 0; k < list.size(); ++k) {
         QCOMPARE(list[k].index, k);
@@ -92,7 +86,7 @@ void CatalogueTest::optionTablesListEntriesWithoutGaps()
     }
     QCOMPARE(list[0].fragment, QString());
     // The listing statement's order must agree with the insertion order.
-    TSqliteQuery &query = m_module->SqliteQuery;
+    TSqliteQuery &query = m_settings->module().SqliteQuery;
     query.run(QStringLiteral("select cmbex_index,cmbex_name from %1 order by cmbex_index").arg(table));
     for (int k = 0; k < list.size(); ++k, query.next())
         QCOMPARE(query.text(1), list[k].name);
@@ -100,7 +94,7 @@ void CatalogueTest::optionTablesListEntriesWithoutGaps()
 
 void CatalogueTest::everyTagHasOneSavedPositionInItsList()
 {
-    TSqliteQuery &query = m_module->SqliteQuery;
+    TSqliteQuery &query = m_settings->module().SqliteQuery;
     for (int tag = 1; tag <= 9; ++tag) {
         query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
         QCOMPARE(query.recordCount(), 1);
@@ -113,7 +107,7 @@ void CatalogueTest::everyTagHasOneSavedPositionInItsList()
 
 void CatalogueTest::outputFolderRowIsEmpty()
 {
-    TSqliteQuery &query = m_module->SqliteQuery;
+    TSqliteQuery &query = m_settings->module().SqliteQuery;
     query.run(QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
     QCOMPARE(query.recordCount(), 1);
     QCOMPARE(query.text(0), QString());
@@ -124,7 +118,7 @@ QString CatalogueTest::convert(const QStringList &fragments, const QString &outp
     QStringList args{"-nostdin", "-loglevel", "error", "-y", "-i", m_clip};
     for (const QString &fragment : fragments)
         args << fragment.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const QString output = m_dir.filePath(outputName);
+    const QString output = m_settings->path(outputName);
     args << output;
     QByteArray log;
     const int code = TestSupport::runProgram(TestSupport::programDir() + "bin/ffmpeg", args, QString(), &log);
@@ -133,7 +127,7 @@ QString CatalogueTest::convert(const QStringList &fragments, const QString &outp
 
 void CatalogueTest::defaultChoicesGiveH264AacMp4()
 {
-    TSqliteQuery &query = m_module->SqliteQuery;
+    TSqliteQuery &query = m_settings->module().SqliteQuery;
     QStringList fragments;
     for (int tag = 1; tag <= 9; ++tag) {
         query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
@@ -144,7 +138,7 @@ void CatalogueTest::defaultChoicesGiveH264AacMp4()
 
     QByteArray codecs;
     QCOMPARE(TestSupport::runProgram("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of",
-                                                 "csv=p=0", m_dir.filePath("defaults.mp4")},
+                                                 "csv=p=0", m_settings->path("defaults.mp4")},
                                      QString(), &codecs),
              0);
     QCOMPARE(codecs.split('\n').mid(0, 2), (QList<QByteArray>{"h264", "aac"}));
@@ -154,7 +148,7 @@ void CatalogueTest::ffmpegAcceptsEveryFragment_data()
 {
     QTest::addColumn<QString>("fragment");
     for (const QString &table : OptionTables) {
-        for (const Entry &entry : entries(m_module->SqliteQuery, table))
+        for (const Entry &entry : entries(m_settings->module().SqliteQuery, table))
             QTest::newRow(qPrintable(table + ": " + entry.name)) << entry.fragment;
     }
 }

@@ -140,7 +140,9 @@ void ConversionTest::init()
                         m_pictures << picture;
                 }
             });
+    // Each test starts from an empty output folder, whatever ran before it.
     const QString out = m_dir.filePath(QString::fromUtf8("out put 'q' \"d\" $HOME \u00e9t\u00e9"));
+    QVERIFY(QDir(out).removeRecursively());
     QVERIFY(QDir().mkpath(out));
     m_window->JvEditDir->setText(out);
 }

@@ -63,7 +63,6 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    // Runs first: it needs a process in which nothing has loaded the library.
     void addWithoutLibraryAddsNothingUntilItIsFound();
     void panelHasSixteenPresetRows();
     void addShowsEntryAndPanel_data();
@@ -78,14 +77,12 @@ private slots:
     void nonAsciiNameUnderCLocale();
 
 private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString path(const QString &name) const { return m_settings->path(name); }
     void add(const QString &name);
     QStringList panel() const { return panelValues(m_window->MsgListView); }
     QTreeWidget *list() const { return m_window->FileListView; }
 
-    QTemporaryDir m_dir;
-    QString m_oldDir;
-    std::unique_ptr<TSqlDatMod> m_module;
+    std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
     QStringList m_boxes;
     QString m_chosen;
@@ -94,11 +91,8 @@ private:
 
 void FileListTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", path("LibFFmpeg.Dat")));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-    m_module = std::make_unique<TSqlDatMod>();
+    m_settings = std::make_unique<TestSupport::ShippedSettings>();
+    QVERIFY(m_settings->ok());
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
         m_boxes << text;
     });
@@ -147,8 +141,7 @@ void FileListTest::cleanupTestCase()
 {
     TFFmpegFunc::setOpenDialogFunction({});
     ErrorDisplay::setBoxFunction({});
-    m_module.reset();
-    QDir::setCurrent(m_oldDir);
+    m_settings.reset();
 }
 
 void FileListTest::add(const QString &name)
@@ -159,6 +152,8 @@ void FileListTest::add(const QString &name)
 
 void FileListTest::addWithoutLibraryAddsNothingUntilItIsFound()
 {
+    // Needs a process in which nothing has loaded the library yet.
+    TESTSUPPORT_RUN_IN_FRESH_PROCESS(QStringList(), QString());
     QVERIFY2(!MediaInfoDll::MediaInfoModule, "the library was loaded before this test");
     QTemporaryDir libraryDir;
     const QString libraryPath = libraryDir.filePath(QStringLiteral("libmediainfo.so.0"));
@@ -443,13 +438,7 @@ void FileListTest::clearOnEmptyListChangesNothing()
 
 void FileListTest::nonAsciiNameUnderCLocale()
 {
-    if (!TestSupport::isTestChild()) {
-        QByteArray output;
-        const int code = TestSupport::runTestFunctionInChild(QStringLiteral("nonAsciiNameUnderCLocale"),
-                                                             {QStringLiteral("LC_ALL=C")}, &output);
-        QVERIFY2(code == 0, output.constData());
-        return;
-    }
+    TESTSUPPORT_RUN_IN_FRESH_PROCESS(QStringList{QStringLiteral("LC_ALL=C")}, QString());
     QCOMPARE(qgetenv("LC_ALL"), QByteArray("C"));
     if (!isUtf8CharacterType()) {
         // As the environment asks, the library cannot open the name.

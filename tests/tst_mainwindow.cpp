@@ -10,7 +10,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -23,15 +22,6 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
-
-// Receives the URLs the window asks the desktop to open.
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -221,7 +211,7 @@ void MainWindowTest::startStateOfHiddenAndOptionalControls()
 
 void MainWindowTest::openDialogAddsOneVideoFile()
 {
-    QFileDialog *dialog = m_window->OpenDialog1;
+    QFileDialog *dialog = m_window->OpenDialog1();
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Add video files"));
     QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
     const QStringList filters = dialog->nameFilters();
@@ -266,10 +256,8 @@ void MainWindowTest::quitButtonAndMenuCloseTheWindow()
 
 void MainWindowTest::httpButtonOpensHomePage()
 {
-    UrlSink sink;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &sink, "open");
+    TestSupport::UrlSink sink(QStringLiteral("https"));
     QTest::mouseClick(m_window->HttpBtn, Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QCOMPARE(sink.urls, (QList<QUrl>{QUrl(QString::fromLatin1(TFFmpegFrm::HomePage))}));
 }
 

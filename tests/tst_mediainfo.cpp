@@ -18,7 +18,6 @@ class MediaInfoTest : public QObject {
 
 private slots:
     void initTestCase();
-    // Runs first: it needs a process in which nothing has loaded the library.
     void missingLibraryIsLoadedByALaterQuery();
     void laterLoadsBindAgainWithoutLoading();
     void missingEntryPointsEndQueriesSilently();
@@ -44,6 +43,8 @@ void MediaInfoTest::initTestCase()
 
 void MediaInfoTest::missingLibraryIsLoadedByALaterQuery()
 {
+    // Needs a process in which nothing has loaded the library yet.
+    TESTSUPPORT_RUN_IN_FRESH_PROCESS(QStringList(), QString());
     QVERIFY2(!MediaInfoModule, "the library was loaded before this test");
     QTemporaryDir libraryDir;
     const QString libraryPath = libraryDir.filePath(QStringLiteral("libmediainfo.so.0"));
@@ -91,15 +92,8 @@ void MediaInfoTest::laterLoadsBindAgainWithoutLoading()
 
 void MediaInfoTest::missingEntryPointsEndQueriesSilently()
 {
-    if (!TestSupport::isTestChild()) {
-        // The first library this process loads stays loaded, so the case runs
-        // in a fresh process.
-        QByteArray output;
-        const int code = TestSupport::runTestFunctionInChild(QStringLiteral("missingEntryPointsEndQueriesSilently"),
-                                                             {}, &output);
-        QVERIFY2(code == 0, output.constData());
-        return;
-    }
+    // The first library this process loads stays loaded.
+    TESTSUPPORT_RUN_IN_FRESH_PROCESS(QStringList(), QString());
     // A real library that exports none of the names.
     const QString other = TestSupport::systemLibraryPath(QStringLiteral("libsqlite3.so.0"));
     QVERIFY(!other.isEmpty());

@@ -106,7 +106,6 @@ private slots:
     void init();
     void cleanup();
 
-    // Runs first: nothing in the process has loaded the media library yet.
     void missingMediaLibraryLeavesTotalAndStillPlays();
     void drawsInPanelAndFollowsPlayback_data();
     void drawsInPanelAndFollowsPlayback();
@@ -181,6 +180,8 @@ std::unique_ptr<TMplayerFrm> MiniPlayerTest::openPlayer(Playback *playback)
 
 void MiniPlayerTest::missingMediaLibraryLeavesTotalAndStillPlays()
 {
+    // Needs a process in which nothing has loaded the library yet.
+    TESTSUPPORT_RUN_IN_FRESH_PROCESS(QStringList(), QString());
     QVERIFY2(!MediaInfoDll::MediaInfoModule, "the library was loaded before this test");
     MediaInfoDll::setLibraryName(QFile::encodeName(m_dir.filePath(QStringLiteral("libmediainfo.so.0"))).constData());
     const auto restore = qScopeGuard([] { MediaInfoDll::setLibraryName("libmediainfo.so.0"); });

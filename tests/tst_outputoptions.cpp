@@ -12,7 +12,6 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -35,15 +34,6 @@ struct Entry {
 };
 
 } // namespace
-
-// Receives the URLs the window asks the desktop to open.
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class OutputOptionsTest : public QObject {
     Q_OBJECT
@@ -134,10 +124,7 @@ void OutputOptionsTest::cleanupTestCase()
 // Runs statements on the database file through a connection of its own.
 void OutputOptionsTest::prepare(const QStringList &statements)
 {
-    TSqliteConnection connection(dbPath());
-    TSqliteQuery query(connection);
-    for (const QString &statement : statements)
-        query.run(statement);
+    TestSupport::runSql(dbPath(), statements);
 }
 
 void OutputOptionsTest::create()
@@ -168,25 +155,20 @@ TJvComboBox *OutputOptionsTest::selector(int tag) const
 
 QList<Entry> OutputOptionsTest::entries(int tag)
 {
-    TSqliteConnection connection(dbPath());
-    TSqliteQuery query(connection);
-    query.run(QStringLiteral("select cmbex_name, cmbex_cmd from %1 order by cmbex_index")
-                  .arg(SelectorStatements::optionTable(tag)));
     QList<Entry> result;
-    for (query.first(); !query.eof(); query.next())
-        result.append({query.text(0), query.text(1)});
+    const QString select = QStringLiteral("select cmbex_name, cmbex_cmd from %1 order by cmbex_index");
+    for (const QStringList &row : TestSupport::sqlRows(dbPath(), select.arg(SelectorStatements::optionTable(tag)), 2))
+        result.append({row[0], row[1]});
     return result;
 }
 
 // The stored position of each Tag 1 to 9; a missing row reads as -99.
 QList<int> OutputOptionsTest::storedIndexes()
 {
-    TSqliteConnection connection(dbPath());
-    TSqliteQuery query(connection);
     QList<int> result;
     for (int tag = 1; tag <= 9; ++tag) {
-        query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
-        result << (query.recordCount() ? query.integer(0) : -99);
+        const QString index = TestSupport::storedIndex(dbPath(), tag);
+        result << (index.isEmpty() ? -99 : index.toInt());
     }
     return result;
 }
@@ -194,12 +176,10 @@ QList<int> OutputOptionsTest::storedIndexes()
 // Every row of the folder table, as "key=folder".
 QStringList OutputOptionsTest::storedFolders()
 {
-    TSqliteConnection connection(dbPath());
-    TSqliteQuery query(connection);
-    query.run(QStringLiteral("select dir_numb, dir_name from savedir_videofile order by dir_numb"));
     QStringList result;
-    for (query.first(); !query.eof(); query.next())
-        result << query.text(0) + QLatin1Char('=') + query.text(1);
+    const QString select = QStringLiteral("select dir_numb, dir_name from savedir_videofile order by dir_numb");
+    for (const QStringList &row : TestSupport::sqlRows(dbPath(), select, 2))
+        result << row.join(QLatin1Char('='));
     return result;
 }
 
@@ -582,10 +562,8 @@ void OutputOptionsTest::openButtonOpensTheShownFolder()
     QVERIFY(QDir().mkpath(folder));
     prepare({OutputFolder::storeStatement(folder)});
     start();
-    UrlSink sink;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "open");
+    TestSupport::UrlSink sink(QStringLiteral("file"));
     QTest::mouseClick(m_window->JvBtnOpenDir, Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(sink.urls.size(), 1);
     QCOMPARE(sink.urls[0].toLocalFile(), folder);
 }

@@ -2,37 +2,15 @@
 // replaced, upgraded from an older catalogue with the choices that still fit.
 
 #include "testsupport.h"
-#include "tsqliteconnection.h"
-#include "tsqlitequery.h"
 #include "usersettings.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QString value(const QString &database, const QString &sql)
-{
-    TSqliteConnection connection(database);
-    TSqliteQuery query(connection);
-    query.run(sql);
-    return query.text(0);
-}
-
-void run(const QString &database, const QString &sql)
-{
-    TSqliteConnection connection(database);
-    TSqliteQuery query(connection);
-    query.run(sql);
-}
-
-QString savedIndex(const QString &database, int tag)
-{
-    return value(database, QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
-}
-
-} // namespace
+using TestSupport::runSql;
+using TestSupport::sqlValue;
+using TestSupport::storedIndex;
 
 class UserSettingsTest : public QObject {
     Q_OBJECT
@@ -65,18 +43,18 @@ void UserSettingsTest::firstStartCopiesShippedFileWithOutputFolder()
 {
     const QString folder = m_dir.filePath("Bob's videos");
     QCOMPARE(UserSettings::prepare(m_shipped, m_user, folder), UserSettings::Outcome::Created);
-    QCOMPARE(value(m_user, "select dir_name from savedir_videofile where dir_numb = '001'"), folder);
-    QCOMPARE(value(m_shipped, "select dir_name from savedir_videofile where dir_numb = '001'"), QString());
+    QCOMPARE(sqlValue(m_user, "select dir_name from savedir_videofile where dir_numb = '001'"), folder);
+    QCOMPARE(sqlValue(m_shipped, "select dir_name from savedir_videofile where dir_numb = '001'"), QString());
     QVERIFY(!QFileInfo::exists(m_user + ".new"));
 }
 
 void UserSettingsTest::existingCopyIsKept()
 {
     QCOMPARE(UserSettings::prepare(m_shipped, m_user, "/first"), UserSettings::Outcome::Created);
-    run(m_user, "update cmbex_itemindex set cmbex_index = 3 where cmbex_tag = 1");
+    runSql(m_user, {"update cmbex_itemindex set cmbex_index = 3 where cmbex_tag = 1"});
     QCOMPARE(UserSettings::prepare(m_shipped, m_user, "/second"), UserSettings::Outcome::Kept);
-    QCOMPARE(savedIndex(m_user, 1), QStringLiteral("3"));
-    QCOMPARE(value(m_user, "select dir_name from savedir_videofile where dir_numb = '001'"), QStringLiteral("/first"));
+    QCOMPARE(storedIndex(m_user, 1), QStringLiteral("3"));
+    QCOMPARE(sqlValue(m_user, "select dir_name from savedir_videofile where dir_numb = '001'"), QStringLiteral("/first"));
 }
 
 void UserSettingsTest::olderCatalogueKeepsChoicesWhereTablesMatch()
@@ -84,20 +62,20 @@ void UserSettingsTest::olderCatalogueKeepsChoicesWhereTablesMatch()
     // The user's copy comes from version 0 of the catalogue, whose audio
     // codec table differed; the new catalogue is the shipped one.
     QVERIFY(QFile::copy(m_shipped, m_user));
-    run(m_user, "PRAGMA user_version = 0");
-    run(m_user, "update cmbex_adocodec set cmbex_name = 'Old AAC' where cmbex_index = 1");
-    run(m_user, "update cmbex_itemindex set cmbex_index = 3 where cmbex_tag = 1");
-    run(m_user, "update cmbex_itemindex set cmbex_index = 2 where cmbex_tag = 6");
-    run(m_user, "update savedir_videofile set dir_name = '/home/ann/Out' where dir_numb = '001'");
+    runSql(m_user, {"PRAGMA user_version = 0",
+                    "update cmbex_adocodec set cmbex_name = 'Old AAC' where cmbex_index = 1",
+                    "update cmbex_itemindex set cmbex_index = 3 where cmbex_tag = 1",
+                    "update cmbex_itemindex set cmbex_index = 2 where cmbex_tag = 6",
+                    "update savedir_videofile set dir_name = '/home/ann/Out' where dir_numb = '001'"});
 
     QCOMPARE(UserSettings::prepare(m_shipped, m_user, "/unused"), UserSettings::Outcome::Upgraded);
-    QCOMPARE(value(m_user, "PRAGMA user_version"), QStringLiteral("1"));
-    QCOMPARE(savedIndex(m_user, 1), QStringLiteral("3"));  // same table: choice kept
-    QCOMPARE(savedIndex(m_user, 6), savedIndex(m_shipped, 6)); // changed table: new default
-    QCOMPARE(value(m_user, "select cmbex_name from cmbex_adocodec where cmbex_index = 1"), QStringLiteral("AAC"));
-    QCOMPARE(value(m_user, "select dir_name from savedir_videofile where dir_numb = '001'"),
+    QCOMPARE(sqlValue(m_user, "PRAGMA user_version"), QStringLiteral("1"));
+    QCOMPARE(storedIndex(m_user, 1), QStringLiteral("3"));  // same table: choice kept
+    QCOMPARE(storedIndex(m_user, 6), storedIndex(m_shipped, 6)); // changed table: new default
+    QCOMPARE(sqlValue(m_user, "select cmbex_name from cmbex_adocodec where cmbex_index = 1"), QStringLiteral("AAC"));
+    QCOMPARE(sqlValue(m_user, "select dir_name from savedir_videofile where dir_numb = '001'"),
              QStringLiteral("/home/ann/Out"));
-    QCOMPARE(value(m_user + ".old", "PRAGMA user_version"), QStringLiteral("0"));
+    QCOMPARE(sqlValue(m_user + ".old", "PRAGMA user_version"), QStringLiteral("0"));
 }
 
 void UserSettingsTest::missingShippedFileIsReported()
