@@ -61,7 +61,7 @@ void TFFmpegFunc::LoadOutputDir()
 void TFFmpegFunc::ChooseOutputDir()
 {
     const QString folder =
-        QFileDialog::getExistingDirectory(FFmpegFrm, QStringLiteral("Please select the folder"));
+        QFileDialog::getExistingDirectory(FFmpegFrm, QStringLiteral("Please select the folder"), JvEditDir->text());
     if (folder.isEmpty()) // cancelled
         return;
     // Shown first, so conversions use the choice even when storing it fails.

@@ -96,6 +96,13 @@ void InstallTest::initTestCase()
     QByteArray complaints;
     QCOMPARE(TestSupport::runProgram("desktop-file-validate", {entry}, QString(), &complaints), 0);
     QCOMPARE(complaints, QByteArray());
+    // File managers offer "Open With" for the video types and hand over the files.
+    QFile desktopEntry(entry);
+    QVERIFY(desktopEntry.open(QIODevice::ReadOnly));
+    const QByteArray entryText = desktopEntry.readAll();
+    QVERIFY(entryText.contains("Exec=" + QFile::encodeName(m_prefix) + "/bin/halvora %F\n"));
+    QVERIFY(entryText.contains("MimeType=video/mp4;"));
+    QVERIFY(entryText.contains(";video/x-matroska;video/webm;"));
     QVERIFY(QFileInfo::exists(m_prefix + "/share/icons/hicolor/scalable/apps/halvora.svg"));
     QVERIFY(QDir().mkpath(m_home + "/runtime"));
     QCOMPARE(::chown(QFile::encodeName(m_home).constData(), m_uid, m_gid), 0);
