@@ -2,6 +2,7 @@
 
 #include "errordisplay.h"
 #include "fileintake.h"
+#include "mediainfodll.h"
 #include "tffmpegfunc.h"
 
 #include <QDragEnterEvent>
@@ -32,6 +33,12 @@ IntakeQueue::IntakeQueue(QWidget *window, QLineEdit *status)
     m_cancelKey->setEnabled(false);
     connect(m_cancelKey, &QShortcut::activated, this, &IntakeQueue::cancel);
     watch(window);
+}
+
+IntakeQueue::~IntakeQueue()
+{
+    if (m_mapper.joinable())
+        m_mapper.join();
 }
 
 void IntakeQueue::watch(QWidget *widget)
@@ -85,7 +92,13 @@ void IntakeQueue::enqueue(const QList<QByteArray> &paths)
         return;
     m_files << files;
     m_cancelKey->setEnabled(true);
-    m_timer.start();
+    if (!MediaInfoDll::MediaInfoModule && !m_mapper.joinable()) {
+        m_mapper = std::thread([this, name = std::string(MediaInfoDll::libraryName())] {
+            MediaInfoDll::MapLibrary(name.c_str());
+            m_mapped = true;
+        });
+    }
+    m_timer.start(0);
 }
 
 bool IntakeQueue::addNext()
@@ -111,14 +124,24 @@ void IntakeQueue::addSlice()
 {
     if (!isBusy())
         return;
+    if (m_mapper.joinable()) {
+        if (!m_mapped) {
+            m_timer.start(5);
+            return;
+        }
+        m_mapper.join();
+    }
     QElapsedTimer slice;
     slice.start();
     try {
         do
             addOne(false);
         while (isBusy() && slice.elapsed() < SliceMs);
-        // The panel shows the last file added, read once per slice.
-        TFFmpegFunc().ShowAddedFile(m_files.at(m_next - 1));
+        // The panel follows now and then, and shows the last file at the end.
+        if (!isBusy() || !m_panelShown.isValid() || m_panelShown.elapsed() >= PanelMs) {
+            TFFmpegFunc().ShowAddedFile(m_files.at(m_next - 1));
+            m_panelShown.start();
+        }
     } catch (const std::exception &error) {
         // One box, not one per file: the files after it stay out.
         const qsizetype added = m_next;
@@ -133,7 +156,7 @@ void IntakeQueue::addSlice()
     }
     m_shown = QStringLiteral("Adding %1 of %2 files…").arg(m_next).arg(m_files.size());
     m_status->setText(m_shown);
-    m_timer.start();
+    m_timer.start(0);
 }
 
 void IntakeQueue::cancel()
@@ -155,5 +178,6 @@ void IntakeQueue::finish(const QString &message)
     else if (!m_shown.isEmpty() && m_status->text() == m_shown)
         m_status->clear();
     m_shown.clear();
+    m_panelShown.invalidate();
     emit finished();
 }

@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
+#include <thread>
+
 class QLineEdit;
 class QShortcut;
 class QWidget;
@@ -32,8 +35,12 @@ public:
     // Drops the files not yet added.
     void cancel();
 
+    ~IntakeQueue() override;
+
     // How long one slice keeps adding before the window gets its events back.
-    static constexpr int SliceMs = 25;
+    static constexpr int SliceMs = 15;
+    // How often the panel follows the files being added; it always shows the last.
+    static constexpr int PanelMs = 300;
 
 signals:
     // Every queued file was added, or the rest was cancelled.
@@ -55,4 +62,8 @@ private:
     QList<QByteArray> m_files;
     qsizetype m_next = 0;
     QString m_shown;
+    QElapsedTimer m_panelShown;
+    // Reads the media library in while the first files wait.
+    std::thread m_mapper;
+    std::atomic<bool> m_mapped{false};
 };
