@@ -8,14 +8,12 @@
 #include "intakequeue.h"
 #include "testsupport.h"
 #include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
 #include "tjvcreateprocess.h"
 #include "tsqliteconnection.h"
 #include "tsqlitequery.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
@@ -153,7 +151,6 @@ private slots:
     void dropOfOtherDataIsRefused();
     void manyFilesCountOnStatusLineAndEscCancels();
     void dropDuringBatchIsConvertedInThatBatch();
-    void addDialogStartsEmptyAndLeavesNothingOnScreen();
     void startedWithFilesAddsAndConvertsThem();
     void secondStartHandsFilesToRunningWindow();
     void startAfterKilledInstanceRunsNormally();
@@ -375,40 +372,6 @@ void FileIntakeTest::dropDuringBatchIsConvertedInThatBatch()
         const QByteArray output = folder + name;
         QVERIFY2(::access(output.constData(), R_OK) == 0, output.constData());
     }
-}
-
-void FileIntakeTest::addDialogStartsEmptyAndLeavesNothingOnScreen()
-{
-    const auto previous = TFFmpegFunc::setOpenDialogFunction({}); // the real dialog
-    const auto restore = qScopeGuard([&previous] { TFFmpegFunc::setOpenDialogFunction(previous); });
-    QFileDialog *dialog = m_window->OpenDialog1;
-    dialog->setDirectory(m_dir.path());
-    // The name completion offers "two.mkv" and "tree" for "t": its list opens.
-    for (const char *typed : {"one.avi", "two.mkv", "three.mp4"}) {
-        QString nameAtStart = QStringLiteral("unset");
-        QTimer::singleShot(300, dialog, [&] {
-            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            QVERIFY(name);
-            nameAtStart = name->hasSelectedText() ? QString() : name->text();
-            QTest::keyClicks(name, QString::fromLatin1(typed));
-            // Return may first close the completion list: press until the dialog closes.
-            auto *press = new QTimer(dialog);
-            connect(press, &QTimer::timeout, press, [dialog, name, press] {
-                if (!dialog->isVisible())
-                    return press->deleteLater();
-                QWidget *popup = QApplication::activePopupWidget();
-                QTest::keyClick(popup ? popup : static_cast<QWidget *>(name), Qt::Key_Return);
-            });
-            press->start(100);
-        });
-        QTimer::singleShot(20000, dialog, &QDialog::reject);
-        m_window->AddFileBtn->click();
-        QCOMPARE(nameAtStart, QString());
-        QTest::qWait(50);
-        for (const QWidget *widget : QApplication::topLevelWidgets())
-            QVERIFY2(widget == m_window.get() || !widget->isVisible(), widget->metaObject()->className());
-    }
-    QCOMPARE(rowPaths(list()), (QList<QByteArray>{path("one.avi"), path("two.mkv"), path("three.mp4")}));
 }
 
 QProcessEnvironment FileIntakeTest::childEnvironment() const
