@@ -143,11 +143,10 @@ void IntakeQueue::addSlice()
             m_panelShown.start();
         }
     } catch (const std::exception &error) {
-        // One box, not one per file: the files after it stay out.
-        const qsizetype added = m_next;
-        const qsizetype total = m_files.size();
-        finish(QStringLiteral("Adding stopped: %1 of %2 files added.").arg(added).arg(total));
-        ErrorDisplay::showError(error);
+        stopOnError(ErrorDisplay::messageOf(error));
+        return;
+    } catch (...) {
+        stopOnError(QStringLiteral("Unknown error"));
         return;
     }
     if (!isBusy()) {
@@ -157,6 +156,15 @@ void IntakeQueue::addSlice()
     m_shown = QStringLiteral("Adding %1 of %2 files…").arg(m_next).arg(m_files.size());
     m_status->setText(m_shown);
     m_timer.start(0);
+}
+
+void IntakeQueue::stopOnError(const QString &message)
+{
+    // One box, not one per file: the files after it stay out. The failed
+    // file was counted before it failed.
+    const QString status = QStringLiteral("Adding stopped: %1 of %2 files added.").arg(m_next - 1).arg(m_files.size());
+    finish(status);
+    ErrorDisplay::showError(message);
 }
 
 void IntakeQueue::cancel()

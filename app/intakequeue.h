@@ -53,6 +53,7 @@ private:
     void addSlice();
     void addOne(bool showPanel);
     void finish(const QString &message);
+    void stopOnError(const QString &message);
     void watch(QWidget *widget);
 
     QWidget *m_window;
