@@ -37,10 +37,6 @@ int main(int argc, char **argv)
     }
     const QByteArray folder = QFile::encodeName(dataFolder);
     const QByteArray path = QFile::encodeName(program);
-    if (::chdir(folder.constData()) != 0) {
-        std::fprintf(stderr, "halvora: %s: %s\n", folder.constData(), std::strerror(errno));
-        return 1;
-    }
     // Files and folders named relative to where the user started count from there.
     QList<QByteArray> absolute;
     char here[4096];
@@ -51,6 +47,10 @@ int main(int argc, char **argv)
                 argv[i] = absolute.last().data();
             }
         }
+    }
+    if (::chdir(folder.constData()) != 0) {
+        std::fprintf(stderr, "halvora: %s: %s\n", folder.constData(), std::strerror(errno));
+        return 1;
     }
     argv[0] = const_cast<char *>(path.constData());
     ::execv(path.constData(), argv);

@@ -41,7 +41,7 @@ struct Stored {
     int videoCodec = -1;
 };
 
-Stored stored(const QString &database)
+Stored readStored(const QString &database)
 {
     TSqliteConnection connection(database);
     TSqliteQuery query(connection);
@@ -51,6 +51,20 @@ Stored stored(const QString &database)
     query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = 1"));
     s.videoCodec = query.integer(0);
     return s;
+}
+
+// The running program may be writing its choice at that moment ("database is locked"): try again.
+Stored stored(const QString &database)
+{
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return readStored(database);
+        } catch (const std::exception &) {
+            if (attempt == 50)
+                throw;
+            QTest::qWait(100);
+        }
+    }
 }
 
 } // namespace
@@ -64,7 +78,7 @@ private slots:
 
 private:
     // Starts the launcher as the unprivileged user; the caller stops it.
-    void startAsUser(QProcess &process);
+    void startAsUser(QProcess &process, const QStringList &arguments = {}, const QString &folder = QStringLiteral("/"));
 
     QTemporaryDir m_dir;
     QString m_prefix;
@@ -110,14 +124,15 @@ void InstallTest::initTestCase()
     QFile::setPermissions(m_home + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-void InstallTest::startAsUser(QProcess &process)
+void InstallTest::startAsUser(QProcess &process, const QStringList &arguments, const QString &folder)
 {
     process.setProgram(QStringLiteral("setpriv"));
-    process.setArguments({"--reuid=" + QString::number(m_uid), "--regid=" + QString::number(m_gid),
+    process.setArguments(QStringList{"--reuid=" + QString::number(m_uid), "--regid=" + QString::number(m_gid),
                           "--clear-groups", "--", "env", "-i", "HOME=" + m_home, "USER=nobody",
                           "XDG_RUNTIME_DIR=" + m_home + "/runtime", "DISPLAY=" + qEnvironmentVariable("DISPLAY"),
-                          "QT_QPA_PLATFORM=xcb", "PATH=" + m_prefix + "/bin:/usr/bin:/bin", "halvora"});
-    process.setWorkingDirectory(QStringLiteral("/"));
+                          "QT_QPA_PLATFORM=xcb", "PATH=" + m_prefix + "/bin:/usr/bin:/bin", "halvora"}
+                         + arguments);
+    process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start();
     QVERIFY(process.waitForStarted());
@@ -167,11 +182,16 @@ void InstallTest::userStartKeepsChoicesInOwnCopy()
     first.kill();
     first.waitForFinished();
 
-    // A second start keeps the user's copy and its choice.
+    // A second start keeps the user's copy and its choice. A file named
+    // relative to where the user started reaches the program as a full path,
+    // though the launcher moves to the data folder.
     QProcess second;
-    startAsUser(second);
+    startAsUser(second, {QStringLiteral("clip.mp4")}, m_home + "/Videos");
     auto stopSecond = qScopeGuard([&second] { second.kill(); second.waitForFinished(); });
     QVERIFY(!TestSupport::waitForWindow(second.processId(), QStringLiteral("Halvora")).isEmpty());
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(second.processId()));
+    QVERIFY(commandLine.open(QIODevice::ReadOnly));
+    QCOMPARE(commandLine.readAll().split('\0').value(1), QFile::encodeName(m_home + "/Videos/clip.mp4"));
     QCOMPARE(stored(userCopy).videoCodec, 2);
     QCOMPARE(stored(userCopy).folder, m_home + "/Videos");
 
