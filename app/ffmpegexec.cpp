@@ -1,10 +1,14 @@
 #include "ffmpegexec.h"
 
 #include "errordisplay.h"
+#include "fileintake.h"
+#include "singleinstance.h"
 #include "tffmpegfrm.h"
+#include "tffmpegfunc.h"
 #include "tsqldatmod.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <clocale>
 #include <cstring>
@@ -33,6 +37,13 @@ int FFmpegExec(int argc, char **argv)
     // Closing the main window ends the program, also while hidden in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Files and folders to add; with Halvora already running on the same
+    // settings file, they go to its window and this start ends.
+    const QList<QByteArray> paths = FileIntake::commandLinePaths(argc, argv);
+    SingleInstance instance(QDir::current().absoluteFilePath(QStringLiteral("LibFFmpeg.Dat")));
+    if (!instance.claim(paths))
+        return 0;
+
     std::unique_ptr<TSqlDatMod> dataModule;
     try {
         dataModule = std::make_unique<TSqlDatMod>();
@@ -42,6 +53,11 @@ int FFmpegExec(int argc, char **argv)
     }
 
     TFFmpegFrm window;
+    QObject::connect(&instance, &SingleInstance::pathsArrived, &window, [&window](const QList<QByteArray> &handed) {
+        ErrorDisplay::runHandler([&handed] { TFFmpegFunc().AddVideoFiles(handed); });
+        window.bringToFront();
+    });
     window.show();
+    ErrorDisplay::runHandler([&paths] { TFFmpegFunc().AddVideoFiles(paths); });
     return application.exec();
 }

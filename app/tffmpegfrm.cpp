@@ -1,6 +1,8 @@
 #include "tffmpegfrm.h"
 
 #include "errordisplay.h"
+#include "fileintake.h"
+#include "intakequeue.h"
 #include "tffmpegfunc.h"
 #include "tjvcombobox.h"
 #include "tjvcreateprocess.h"
@@ -12,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
@@ -32,6 +35,7 @@ TFFmpegFrm *FFmpegFrm = nullptr;
 namespace {
 
 constexpr int ImageRole = Qt::UserRole + 1;
+constexpr int PathRole = Qt::UserRole + 3;
 
 // Draws the grid lines of a report-style list.
 class GridDelegate : public QStyledItemDelegate {
@@ -112,6 +116,8 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
     createInformationPanel();
 
     JvEditCmdMsg = edit(this, "JvEditCmdMsg", QRect(0, height() - 21, width(), 21), true);
+    // Last, so that it watches every control for dropped files.
+    Intake = new IntakeQueue(this, JvEditCmdMsg);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -176,7 +182,7 @@ QFileDialog *TFFmpegFrm::OpenDialog1()
     m_openDialog->setFileMode(QFileDialog::ExistingFile);
     m_openDialog->setAcceptMode(QFileDialog::AcceptOpen);
     m_openDialog->setNameFilters({
-        QStringLiteral("all video files (*.mp4 *.asf *.avi *.qt *.vob *.mov *.flv *.mpq *.wmv *.3gp *.3g2 *.rm *.rmvb)"),
+        QStringLiteral("all video files (%1)").arg(FileIntake::videoPatterns().join(QLatin1Char(' '))),
         QStringLiteral("mp4 video file (*.mp4)"),
         QStringLiteral("asf video file (*.asf)"),
         QStringLiteral("avi video file (*.avi)"),
@@ -399,6 +405,23 @@ int TFFmpegFrm::itemImage(const QTreeWidgetItem *item)
 {
     const QVariant index = item->data(0, ImageRole);
     return index.isValid() ? index.toInt() : -1;
+}
+
+void TFFmpegFrm::setItemPath(QTreeWidgetItem *item, const QByteArray &path)
+{
+    item->setData(0, PathRole, path);
+    item->setText(0, QFile::decodeName(path));
+}
+
+QByteArray TFFmpegFrm::itemPath(const QTreeWidgetItem *item)
+{
+    const QVariant path = item->data(0, PathRole);
+    return path.isValid() ? path.toByteArray() : QFile::encodeName(item->text(0));
+}
+
+void TFFmpegFrm::bringToFront()
+{
+    JvTrayIcon->RestoreFromTray();
 }
 
 // Event handlers: each builds one controller for its operation and hands an

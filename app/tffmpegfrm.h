@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+class IntakeQueue;
 class QAction;
 class QCheckBox;
 class QFileDialog;
@@ -37,6 +38,13 @@ public:
     // The picture of a list-view row: index into ImageList, kept with the item.
     void setItemImage(QTreeWidgetItem *item, int index) const;
     static int itemImage(const QTreeWidgetItem *item);
+    // The exact path of a file list row, as bytes; the row's text shows it
+    // decoded, with replacement characters where it is not valid text.
+    static void setItemPath(QTreeWidgetItem *item, const QByteArray &path);
+    static QByteArray itemPath(const QTreeWidgetItem *item);
+
+    // Brings the window to the front, also from the notification area.
+    void bringToFront();
 
     TImageList ImageList;
 
@@ -85,6 +93,7 @@ public:
     QAction *Quit1;
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
+    IntakeQueue *Intake;
 
     // Convert was pressed while a stopped encoder was still ending: the entry
     // the batch cursor names starts when that encoder's end arrives.

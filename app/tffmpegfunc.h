@@ -43,6 +43,14 @@ public:
 
     // File list and information panel
     void AddVideoFile();
+    // Appends the row of one file, kept by its exact path; false when the
+    // media library is missing.
+    bool AddRow(const QByteArray &file);
+    // The panel shows a file just added, unless a batch runs: then it keeps
+    // showing the file being converted.
+    void ShowAddedFile(const QByteArray &file);
+    // Queues files and folders to be added, as a drop does.
+    void AddVideoFiles(const QList<QByteArray> &paths);
     void SelectVideoFile();
     void DeleteVideoFile();
     void ClearVideoFiles();

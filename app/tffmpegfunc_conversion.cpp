@@ -6,10 +6,10 @@
 #include "econverterror.h"
 #include "ffmpegcommand.h"
 #include "ffmpegprogress.h"
-#include "mediaquery.h"
 #include "outputpath.h"
 #include "poweroff.h"
 #include "streammap.h"
+#include "intakequeue.h"
 #include "tffmpegfrm.h"
 #include "tjvcombobox.h"
 #include "tjvcreateprocess.h"
@@ -67,7 +67,7 @@ QByteArray TFFmpegFunc::BuildCommandLine()
 {
     const QByteArray encoder = (QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg")).toLocal8Bit();
     QTreeWidgetItem *item = FileListView->topLevelItem(BatchCursor());
-    const QByteArray source = item->text(0).toLocal8Bit();
+    const QByteArray source = TFFmpegFrm::itemPath(item);
     const QByteArray output = OutputFilePath(source);
 
     // What the output keeps is decided before the start; what it leaves out
@@ -87,9 +87,9 @@ QByteArray TFFmpegFunc::BuildCommandLine()
 
 QByteArray TFFmpegFunc::OutputFilePath(const QByteArray &sourcePath)
 {
-    // The name query opens the file; starting an entry needs the path twice.
+    // Starting an entry needs the path twice.
     if (m_outputPath.first != sourcePath || m_outputPath.second.isEmpty())
-        m_outputPath = {sourcePath, OutputPath::join(JvEditDir->text().toLocal8Bit(), MediaQuery::fileName(sourcePath))};
+        m_outputPath = {sourcePath, OutputPath::join(JvEditDir->text().toLocal8Bit(), OutputPath::sourceName(sourcePath))};
     return m_outputPath.second;
 }
 
@@ -141,7 +141,7 @@ void TFFmpegFunc::StartCurrentItem()
     QTreeWidgetItem *item = CurrentItem();
     if (!item)
         return;
-    const QByteArray source = item->text(0).toLocal8Bit();
+    const QByteArray source = TFFmpegFrm::itemPath(item);
     ShowMediaInfo(source);
     FFmpegFrm->setItemImage(item, ImageConverting);
     item->setToolTip(0, QString());
@@ -194,6 +194,9 @@ void TFFmpegFunc::FinishCurrentItem(std::uint32_t exitCode)
 void TFFmpegFunc::AdvanceBatch()
 {
     const int k = BatchCursor();
+    // Files still being added belong to this batch.
+    if (k == FileListView->topLevelItemCount() - 1)
+        FFmpegFrm->Intake->addNext();
     if (k < FileListView->topLevelItemCount() - 1) {
         WriteBatchCursor(k + 1);
         return;

@@ -3,20 +3,40 @@
 #include "tffmpegfunc.h"
 
 #include "mediaquery.h"
+#include "intakequeue.h"
 #include "tffmpegfrm.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <utility>
 
 namespace {
 
+// Closes the name completion's list, which can outlive the dialog on screen
+// and would then swallow the next click.
+void hideCompletionPopups(QFileDialog *dialog)
+{
+    for (QCompleter *completer : dialog->findChildren<QCompleter *>()) {
+        if (completer->popup())
+            completer->popup()->hide();
+    }
+}
+
 QString runOpenDialog(QFileDialog *dialog)
 {
+    // A fresh name each use: typing must not append to the last one.
+    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->clear();
     // One file per use.
-    if (dialog->exec() != QDialog::Accepted)
+    const int result = dialog->exec();
+    hideCompletionPopups(dialog);
+    if (result != QDialog::Accepted)
         return QString();
     return dialog->selectedFiles().value(0);
 }
@@ -41,13 +61,24 @@ void TFFmpegFunc::AddVideoFile()
     const QString path = openDialogFunction()(FFmpegFrm->OpenDialog1());
     if (path.isEmpty())
         return;
-    const QByteArray file = path.toLocal8Bit();
+    const QByteArray file = QFile::encodeName(path);
+    if (AddRow(file))
+        ShowAddedFile(file);
+}
+
+void TFFmpegFunc::AddVideoFiles(const QList<QByteArray> &paths)
+{
+    FFmpegFrm->Intake->enqueue(paths);
+}
+
+bool TFFmpegFunc::AddRow(const QByteArray &file)
+{
     const std::optional<MediaQuery::FileEntry> entry = MediaQuery::fileEntry(file);
     if (!entry)
-        return;
+        return false;
 
     auto *item = new QTreeWidgetItem;
-    item->setText(0, path);
+    TFFmpegFrm::setItemPath(item, file);
     item->setText(1, QString::fromLocal8Bit(entry->type));
     item->setText(2, QString::fromLocal8Bit(entry->size));
     item->setText(3, QString::fromLocal8Bit(entry->time));
@@ -55,8 +86,13 @@ void TFFmpegFunc::AddVideoFile()
     FFmpegFrm->setItemImage(item, 15);
     // Appending leaves the selection where it was.
     FileListView->addTopLevelItem(item);
+    return true;
+}
 
-    ShowMediaInfo(file);
+void TFFmpegFunc::ShowAddedFile(const QByteArray &file)
+{
+    if (AddFileBtn->isEnabled())
+        ShowMediaInfo(file);
 }
 
 void TFFmpegFunc::ShowMediaInfo(const QByteArray &fileName)
@@ -80,7 +116,7 @@ void TFFmpegFunc::SelectVideoFile()
 {
     const QList<QTreeWidgetItem *> selected = FileListView->selectedItems();
     if (!selected.isEmpty())
-        ShowMediaInfo(selected.first()->text(0).toLocal8Bit());
+        ShowMediaInfo(TFFmpegFrm::itemPath(selected.first()));
 }
 
 void TFFmpegFunc::DeleteVideoFile()

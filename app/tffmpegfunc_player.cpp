@@ -3,6 +3,7 @@
 #include "tffmpegfunc.h"
 
 #include "errordisplay.h"
+#include "tffmpegfrm.h"
 #include "tmplayerfrm.h"
 
 #include <QLabel>
@@ -20,5 +21,6 @@ void TFFmpegFunc::PlayVideoFile()
     // The window sets MplayerFrm for its lifetime; it closes its player when it closes.
     const auto frm = std::make_unique<TMplayerFrm>();
     frm->JvLabFile->setText(selected.first()->text(0));
+    frm->JvLabFile->setProperty("path", TFFmpegFrm::itemPath(selected.first()));
     frm->exec();
 }

@@ -60,9 +60,16 @@ void TFFmpegFunc::LoadOutputDir()
 
 void TFFmpegFunc::ChooseOutputDir()
 {
-    const QString folder =
-        QFileDialog::getExistingDirectory(FFmpegFrm, QStringLiteral("Please select the folder"));
-    if (folder.isEmpty()) // cancelled
+    // Opens in the current output folder, with no name typed in: accepting
+    // right away chooses the folder the dialog shows.
+    QFileDialog dialog(FFmpegFrm, QStringLiteral("Please select the folder"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setDirectory(JvEditDir->text());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString folder = dialog.selectedFiles().value(0);
+    if (folder.isEmpty())
         return;
     // Shown first, so conversions use the choice even when storing it fails.
     JvEditDir->setText(folder);

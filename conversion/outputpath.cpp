@@ -16,4 +16,11 @@ bool sameFile(const QByteArray &a, const QByteArray &b)
         && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+QByteArray sourceName(const QByteArray &sourcePath)
+{
+    const QByteArray name = sourcePath.mid(sourcePath.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
 } // namespace OutputPath

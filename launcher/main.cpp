@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QList>
 
 #include <unistd.h>
 
@@ -36,6 +37,17 @@ int main(int argc, char **argv)
     }
     const QByteArray folder = QFile::encodeName(dataFolder);
     const QByteArray path = QFile::encodeName(program);
+    // Files and folders named relative to where the user started count from there.
+    QList<QByteArray> absolute;
+    char here[4096];
+    if (::getcwd(here, sizeof here)) {
+        for (int i = 1; i < argc; ++i) {
+            if (argv[i][0] != '/' && argv[i][0] != '\0') {
+                absolute << QByteArray(here) + '/' + argv[i];
+                argv[i] = absolute.last().data();
+            }
+        }
+    }
     if (::chdir(folder.constData()) != 0) {
         std::fprintf(stderr, "halvora: %s: %s\n", folder.constData(), std::strerror(errno));
         return 1;

@@ -56,6 +56,12 @@ bool BindEntryPoint(const char *name, void *&address)
     return address != nullptr;
 }
 
+bool MapLibrary(const char *libraryName)
+{
+    // The library is never unloaded: this reference is kept too.
+    return dlopen(libraryName, RTLD_NOW | RTLD_LOCAL) != nullptr;
+}
+
 bool LoadMediaInfo(const char *libraryName)
 {
     bool loadedNow = false;

@@ -49,6 +49,12 @@ extern std::size_t (*MediaInfoA_Count_Get)(void *handle, StreamKind kind, std::s
 // again. False when the library cannot be loaded; nothing changes then.
 bool LoadMediaInfo(const char *libraryName);
 
+// Maps the library into the process and nothing more: safe from any thread.
+// A later LoadMediaInfo on the GUI thread then finds it mapped and returns
+// at once, instead of stalling the window while the library is read in.
+// False when the library cannot be loaded.
+bool MapLibrary(const char *libraryName);
+
 // Looks `name` up in the loaded library and stores its address, or null.
 // True when the name was found.
 bool BindEntryPoint(const char *name, void *&address);

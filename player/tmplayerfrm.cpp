@@ -128,7 +128,11 @@ TMplayerFrm::HandlerErrorDisplay TMplayerFrm::setHandlerErrorDisplay(HandlerErro
 
 void TMplayerFrm::FormShow()
 {
-    runHandler([this] { TMplayerFunc().PlayFile(JvLabFile->text().toLocal8Bit()); });
+    runHandler([this] {
+        // The exact path where the caller gave one: the text may hold replacement characters.
+        const QVariant exact = JvLabFile->property("path");
+        TMplayerFunc().PlayFile(exact.isValid() ? exact.toByteArray() : JvLabFile->text().toLocal8Bit());
+    });
 }
 
 void TMplayerFrm::FormClose()

@@ -64,7 +64,7 @@ private slots:
 
 private:
     // Starts the launcher as the unprivileged user; the caller stops it.
-    void startAsUser(QProcess &process);
+    void startAsUser(QProcess &process, const QStringList &arguments = {}, const QString &folder = QStringLiteral("/"));
 
     QTemporaryDir m_dir;
     QString m_prefix;
@@ -96,6 +96,13 @@ void InstallTest::initTestCase()
     QByteArray complaints;
     QCOMPARE(TestSupport::runProgram("desktop-file-validate", {entry}, QString(), &complaints), 0);
     QCOMPARE(complaints, QByteArray());
+    // File managers offer "Open With" for the video types and hand over the files.
+    QFile desktopEntry(entry);
+    QVERIFY(desktopEntry.open(QIODevice::ReadOnly));
+    const QByteArray entryText = desktopEntry.readAll();
+    QVERIFY(entryText.contains("Exec=" + QFile::encodeName(m_prefix) + "/bin/halvora %F\n"));
+    QVERIFY(entryText.contains("MimeType=video/mp4;"));
+    QVERIFY(entryText.contains(";video/x-matroska;video/webm;"));
     QVERIFY(QFileInfo::exists(m_prefix + "/share/icons/hicolor/scalable/apps/halvora.svg"));
     QVERIFY(QDir().mkpath(m_home + "/runtime"));
     QCOMPARE(::chown(QFile::encodeName(m_home).constData(), m_uid, m_gid), 0);
@@ -103,14 +110,15 @@ void InstallTest::initTestCase()
     QFile::setPermissions(m_home + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-void InstallTest::startAsUser(QProcess &process)
+void InstallTest::startAsUser(QProcess &process, const QStringList &arguments, const QString &folder)
 {
     process.setProgram(QStringLiteral("setpriv"));
-    process.setArguments({"--reuid=" + QString::number(m_uid), "--regid=" + QString::number(m_gid),
+    process.setArguments(QStringList{"--reuid=" + QString::number(m_uid), "--regid=" + QString::number(m_gid),
                           "--clear-groups", "--", "env", "-i", "HOME=" + m_home, "USER=nobody",
                           "XDG_RUNTIME_DIR=" + m_home + "/runtime", "DISPLAY=" + qEnvironmentVariable("DISPLAY"),
-                          "QT_QPA_PLATFORM=xcb", "PATH=" + m_prefix + "/bin:/usr/bin:/bin", "halvora"});
-    process.setWorkingDirectory(QStringLiteral("/"));
+                          "QT_QPA_PLATFORM=xcb", "PATH=" + m_prefix + "/bin:/usr/bin:/bin", "halvora"}
+                         + arguments);
+    process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start();
     QVERIFY(process.waitForStarted());
@@ -162,11 +170,16 @@ void InstallTest::userStartKeepsChoicesInOwnCopy()
     first.kill();
     first.waitForFinished();
 
-    // A second start keeps the user's copy and its choice.
+    // A second start keeps the user's copy and its choice. A file named
+    // relative to where the user started reaches the program as a full path,
+    // though the launcher moves to the data folder.
     QProcess second;
-    startAsUser(second);
+    startAsUser(second, {QStringLiteral("clip.mp4")}, m_home + "/Videos");
     auto stopSecond = qScopeGuard([&second] { second.kill(); second.waitForFinished(); });
     QVERIFY(!TestSupport::waitForWindow(second.processId(), QStringLiteral("Halvora")).isEmpty());
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(second.processId()));
+    QVERIFY(commandLine.open(QIODevice::ReadOnly));
+    QCOMPARE(commandLine.readAll().split('\0').value(1), QFile::encodeName(m_home + "/Videos/clip.mp4"));
     QTRY_COMPARE_WITH_TIMEOUT(stored(userCopy).videoCodec, 2, 10000);
     QCOMPARE(stored(userCopy).folder, m_home + "/Videos");
 

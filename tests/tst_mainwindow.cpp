@@ -217,7 +217,7 @@ void MainWindowTest::openDialogAddsOneVideoFile()
     const QStringList filters = dialog->nameFilters();
     QCOMPARE(filters.size(), 14);
     QCOMPARE(filters.first(), QStringLiteral("all video files (*.mp4 *.asf *.avi *.qt *.vob *.mov *.flv *.mpq "
-                                             "*.wmv *.3gp *.3g2 *.rm *.rmvb)"));
+                                             "*.wmv *.3gp *.3g2 *.rm *.rmvb *.mkv *.webm *.m4v *.ts *.mts *.m2ts *.ogv)"));
     QCOMPARE(filters.last(), QStringLiteral("3g2 video file (*.3g2)"));
 }
 

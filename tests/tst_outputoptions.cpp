@@ -210,6 +210,10 @@ void OutputOptionsTest::chooseInBrowser(const QString &folder)
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Please select the folder"));
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+        // It opens in the current output folder, where that exists.
+        const QDir current(m_window->JvEditDir->text());
+        if (current.exists())
+            QCOMPARE(dialog->directory().canonicalPath(), current.canonicalPath());
         if (folder.isEmpty()) {
             dialog->reject();
         } else {
@@ -541,6 +545,9 @@ void OutputOptionsTest::chosenFolderIsShownAndStored()
     chooseInBrowser(folder);
     QCOMPARE(m_window->JvEditDir->text(), folder);
     QCOMPARE(storedFolders(), rowExists ? QStringList{"001=" + folder} : QStringList());
+    // Opened again, the browser starts in the folder just chosen.
+    chooseInBrowser(folder);
+    QCOMPARE(m_window->JvEditDir->text(), folder);
 
     restart();
     QCOMPARE(m_window->JvEditDir->text(), rowExists ? folder : OutputFolder::defaultFolder());
