@@ -19,6 +19,8 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class BatchNotifier;
+class SleepInhibitor;
 class TJvComboBox;
 class TJvCreateProcess;
 class TJvTimer;
@@ -84,6 +86,10 @@ public:
     QAction *Quit1;
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
+    // Held from a batch's start to its end, however it ends.
+    SleepInhibitor *Inhibitor;
+    // Tells the desktop when a batch has run to its end.
+    BatchNotifier *Notifier;
 
     // Convert was pressed while a stopped encoder was still ending: the entry
     // the batch cursor names starts when that encoder's end arrives.
@@ -139,6 +145,7 @@ private:
     TJvComboBox *addSelector(QWidget *page, const char *name, int tag, QPoint pos, void (TFFmpegFrm::*handler)());
     QLabel *addLabel(QWidget *page, const char *name, const QString &caption, QPoint pos, int selectorLeft);
     void selectorChange(TJvComboBox *selector);
+    void fitText();
 
     bool m_shown = false;
 };

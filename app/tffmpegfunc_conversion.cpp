@@ -3,12 +3,14 @@
 
 #include "tffmpegfunc.h"
 
+#include "batchnotifier.h"
 #include "commandline.h"
 #include "econverterror.h"
 #include "ffmpegprogress.h"
 #include "mediaquery.h"
 #include "outputpath.h"
 #include "poweroff.h"
+#include "sleepinhibitor.h"
 #include "tffmpegfrm.h"
 #include "tjvcombobox.h"
 #include "tjvcreateprocess.h"
@@ -119,6 +121,7 @@ void TFFmpegFunc::StartConversion()
     if (FileListView->topLevelItemCount() == 0 || !AddFileBtn->isEnabled())
         return;
     DisableToolButtons();
+    Inhibitor->hold();
     if (JvEditNumb->text() == QLatin1String("0"))
         StartCurrentItem();
     else
@@ -201,6 +204,8 @@ void TFFmpegFunc::AdvanceBatch()
                                   .arg(FileListView->topLevelItemCount()));
     JvTimer->setEnabled(false);
     JvTrayIcon->setIconIndex(15);
+    Inhibitor->release();
+    Notifier->batchEnded(FileListView->topLevelItemCount() - failed, failed);
 }
 
 bool TFFmpegFunc::QuitEncoder()
@@ -221,6 +226,7 @@ void TFFmpegFunc::StopConversion()
         FFmpegFrm->setItemImage(item, ImageFinished);
     JvTimer->setEnabled(false);
     JvTrayIcon->setIconIndex(15);
+    Inhibitor->release();
 }
 
 void TFFmpegFunc::StopOnClose()
@@ -234,6 +240,7 @@ void TFFmpegFunc::StopOnClose()
     const QDeadlineTimer deadline(CloseWaitMs);
     while (JvCreateProcess->isWatching() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    Inhibitor->release();
 }
 
 void TFFmpegFunc::DisableToolButtons()

@@ -16,7 +16,9 @@ public:
     // An empty icon for an index outside 0 .. count() - 1.
     QIcon icon(int index) const;
 
-    // An SVG resource rendered at the given size.
+    // An SVG resource rendered at the given size, keeping its aspect ratio;
+    // dark parts are lightened where the application palette's window colour
+    // is dark, so that they stay visible.
     static QPixmap render(const QString &resource, const QSize &size);
 
 private:

@@ -43,8 +43,10 @@ TMplayerFunc::TMplayerFunc()
 QByteArray TMplayerFunc::BuildCommandLine(const QByteArray &path) const
 {
     // Paths are quoted only where they need it, so each reaches mplayer whole.
+    // -zoom lets the outputs that cannot scale by themselves (plain X11) fit
+    // the picture to the panel; the aspect ratio is kept.
     return quoteArgument(PlayerPath) + "  -slave -identify -wid " + QByteArray::number(PanelHandle)
-         + " -colorkey 0x101010 -framedrop -autosync 100 -vf screenshot " + quoteArgument(path);
+         + " -zoom -colorkey 0x101010 -framedrop -autosync 100 -vf screenshot " + quoteArgument(path);
 }
 
 void TMplayerFunc::PlayFile(const QByteArray &path)

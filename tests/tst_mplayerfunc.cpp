@@ -315,8 +315,8 @@ void MplayerFuncTest::commandLineCarriesPathWhole()
     const QByteArray line = func.BuildCommandLine(path);
     if (path == "/videos/clip.mp4")
         QCOMPARE(line, quoteArgument(func.PlayerPath) + "  -slave -identify -wid " + handle
-                           + " -colorkey 0x101010 -framedrop -autosync 100 -vf screenshot /videos/clip.mp4");
-    const QList<QByteArray> expected{func.PlayerPath, "-slave", "-identify", "-wid", handle, "-colorkey", "0x101010",
+                           + " -zoom -colorkey 0x101010 -framedrop -autosync 100 -vf screenshot /videos/clip.mp4");
+    const QList<QByteArray> expected{func.PlayerPath, "-slave", "-identify", "-wid", handle, "-zoom", "-colorkey", "0x101010",
                                      "-framedrop", "-autosync", "100", "-vf", "screenshot", path};
     QCOMPARE(splitCommandLine(line), expected);
 }
