@@ -191,6 +191,7 @@ void TFFmpegFunc::AdvanceBatch()
         return;
     }
     TFFmpegFunc().EnableToolButtons();
+    Inhibitor->release();
     if (JvCheckBox->isChecked())
         TFFmpegFunc().PowerOffComputer();
     int failed = 0;
@@ -204,7 +205,6 @@ void TFFmpegFunc::AdvanceBatch()
                                   .arg(FileListView->topLevelItemCount()));
     JvTimer->setEnabled(false);
     JvTrayIcon->setIconIndex(15);
-    Inhibitor->release();
     Notifier->batchEnded(FileListView->topLevelItemCount() - failed, failed);
 }
 
