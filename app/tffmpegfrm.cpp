@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QToolBar>
@@ -302,8 +303,6 @@ TJvComboBox *TFFmpegFrm::addSelector(QWidget *page, const char *name, int tag, Q
     auto *selector = new TJvComboBox(tag, page);
     selector->setObjectName(QLatin1String(name));
     selector->setGeometry(pos.x(), pos.y(), 115, 21);
-    // Its size hint then covers the longest entry; fitText() gives it that room.
-    selector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     // Picking an entry and typing change the choice; setting it from code does not.
     connect(selector, &QComboBox::activated, this, handler);
     connect(selector->lineEdit(), &QLineEdit::textEdited, this, handler);
@@ -524,6 +523,22 @@ void TFFmpegFrm::FormShow()
     fitText();
 }
 
+int TFFmpegFrm::neededWidth(const QComboBox *selector)
+{
+    // The longest entry in the edit field, inside the line edit's margins
+    // (two pixels a side and the cursor), plus the frame and the arrow.
+    int longest = 0;
+    for (int i = 0; i < selector->count(); ++i)
+        longest = qMax(longest, selector->fontMetrics().horizontalAdvance(selector->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(selector);
+    option.editable = true;
+    option.rect = QRect(0, 0, 1000, selector->height());
+    const QRect field =
+        selector->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, selector);
+    return longest + 5 + option.rect.width() - field.width();
+}
+
 void TFFmpegFrm::fitText()
 {
     // The layout was drawn for a narrower font than most desktops use. Each
@@ -560,7 +575,7 @@ void TFFmpegFrm::fitText()
             for (qsizetype i = 0; i < row->size(); ++i) {
                 auto [label, selector] = row->at(i);
                 const int labelWidth = label->fontMetrics().horizontalAdvance(label->text()) + 1;
-                const int selectorWidth = qMax(selector->width(), selector->sizeHint().width());
+                const int selectorWidth = qMax(selector->width(), neededWidth(selector));
                 const int labelLeft = qMax(label->x(), right + 6);
                 const int selectorLeft = qMax(selector->x(), labelLeft + labelWidth + 3);
                 if (row == &first && selectorLeft + selectorWidth > pageWidth) {

@@ -8,6 +8,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QFileDialog;
 class QFrame;
 class QGroupBox;
@@ -146,6 +147,7 @@ private:
     QLabel *addLabel(QWidget *page, const char *name, const QString &caption, QPoint pos, int selectorLeft);
     void selectorChange(TJvComboBox *selector);
     void fitText();
+    static int neededWidth(const QComboBox *selector);
 
     bool m_shown = false;
 };
