@@ -83,7 +83,9 @@ void TJvTrayIcon::RestoreFromTray()
 {
     Visibility |= tvVisibleTaskBar;
     // Shown whatever state the window system last reported: some never
-    // report a minimise, and a hidden window may still count as normal.
+    // report a minimise, so a window that seems shown is mapped afresh.
+    if (m_window->isVisible() && !m_window->isActiveWindow())
+        m_window->hide();
     m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
