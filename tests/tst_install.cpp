@@ -2,6 +2,7 @@
 // launcher, on a real X server: the user's own settings copy takes the
 // choices, the installed files stay as they were.
 
+#include "esqliteerror.h"
 #include "testsupport.h"
 #include "tsqliteconnection.h"
 #include "tsqlitequery.h"
@@ -43,14 +44,23 @@ struct Stored {
 
 Stored stored(const QString &database)
 {
-    TSqliteConnection connection(database);
-    TSqliteQuery query(connection);
-    Stored s;
-    query.run(QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
-    s.folder = query.text(0);
-    query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = 1"));
-    s.videoCodec = query.integer(0);
-    return s;
+    // The running program may be writing the file just then: read again.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            TSqliteConnection connection(database);
+            TSqliteQuery query(connection);
+            Stored s;
+            query.run(QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
+            s.folder = query.text(0);
+            query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = 1"));
+            s.videoCodec = query.integer(0);
+            return s;
+        } catch (const ESQLiteError &) {
+            if (attempt == 50)
+                throw;
+            QTest::qWait(100);
+        }
+    }
 }
 
 } // namespace
