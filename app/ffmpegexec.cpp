@@ -27,13 +27,25 @@ void setLocaleFromEnvironment()
     }
 }
 
+void choosePlatform()
+{
+    // Qt prefers its Wayland plugin wherever it is installed, but the preview
+    // embeds mplayer by X11 window id: run on XWayland when there is one.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 int FFmpegExec(int argc, char **argv)
 {
+    choosePlatform();
     QApplication application(argc, argv);
     // After the application object, which sets the locale on its own.
     setLocaleFromEnvironment();
     QApplication::setApplicationName(QStringLiteral("Halvora"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Halvora"));
+    // No display name: Qt would append it to every window title.
+    // The Wayland app id and the task bar's icon come from the menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("halvora"));
     // Closing the main window ends the program, also while hidden in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 

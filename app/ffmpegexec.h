@@ -11,3 +11,8 @@ int FFmpegExec(int argc, char **argv);
 // library through the C library's multibyte conversions, which would fail on
 // non-ASCII names otherwise.
 void setLocaleFromEnvironment();
+
+// Chooses Qt's platform before the application object exists: X11 (through
+// XWayland) when both a Wayland and an X11 display are there and the user
+// has not chosen, because the preview needs an X11 window id.
+void choosePlatform();

@@ -1,8 +1,10 @@
 #include "tffmpegfrm.h"
 
+#include "batchnotifier.h"
 #include "errordisplay.h"
 #include "fileintake.h"
 #include "intakequeue.h"
+#include "sleepinhibitor.h"
 #include "tffmpegfunc.h"
 #include "tjvcombobox.h"
 #include "tjvcreateprocess.h"
@@ -24,6 +26,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QToolBar>
@@ -118,6 +122,7 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
     JvEditCmdMsg = edit(this, "JvEditCmdMsg", QRect(0, height() - 21, width(), 21), true);
     // Last, so that it watches every control for dropped files.
     Intake = new IntakeQueue(this, JvEditCmdMsg);
+    fitText();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -169,6 +174,12 @@ void TFFmpegFrm::createComponents()
     JvTimer = new TJvTimer(this);
     JvTimer->setObjectName(QStringLiteral("JvTimer"));
     JvTimer->OnTimer = [this](TJvTimer *) { JvTimerTimer(); };
+
+    Inhibitor = new SleepInhibitor(this);
+    Inhibitor->setObjectName(QStringLiteral("Inhibitor"));
+    Notifier = new BatchNotifier(this);
+    Notifier->setObjectName(QStringLiteral("Notifier"));
+    Notifier->OnActivate = [this] { OpenHalvora1Click(); };
 }
 
 QFileDialog *TFFmpegFrm::OpenDialog1()
@@ -296,16 +307,7 @@ QLabel *TFFmpegFrm::addLabel(QWidget *page, const char *name, const QString &cap
 {
     auto *label = new QLabel(caption, page);
     label->setObjectName(QLatin1String(name));
-    // The layout was drawn for a narrow font: where the desktop's font is
-    // wider, the caption is narrowed to stay clear of its selector.
-    const int room = selectorLeft - pos.x() - 3;
-    const int needed = label->fontMetrics().horizontalAdvance(caption);
-    if (needed > room) {
-        QFont narrow = label->font();
-        narrow.setStretch(qMax(50, room * 100 / needed - 2));
-        label->setFont(narrow);
-    }
-    label->setGeometry(pos.x(), pos.y(), room, label->sizeHint().height());
+    label->setGeometry(pos.x(), pos.y(), selectorLeft - pos.x() - 3, label->sizeHint().height());
     return label;
 }
 
@@ -548,6 +550,100 @@ void TFFmpegFrm::FormShow()
         func.FillSelectors();
         func.LoadOutputDir();
     });
+    // The selectors' entries are known now.
+    fitText();
+}
+
+int TFFmpegFrm::neededWidth(const QComboBox *selector)
+{
+    // The longest entry in the edit field, inside the line edit's margins
+    // (two pixels a side and the cursor), plus the frame and the arrow.
+    int longest = 0;
+    for (int i = 0; i < selector->count(); ++i)
+        longest = qMax(longest, selector->fontMetrics().horizontalAdvance(selector->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(selector);
+    option.editable = true;
+    option.rect = QRect(0, 0, 1000, selector->height());
+    const QRect field =
+        selector->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, selector);
+    return longest + 5 + option.rect.width() - field.width();
+}
+
+void TFFmpegFrm::fitText()
+{
+    // The layout was drawn for a narrower font than most desktops use. Each
+    // control keeps its place and size where its text fits, and otherwise
+    // gets the room it needs: the font is never made smaller.
+    for (QToolButton *button : JvToolBar->findChildren<QToolButton *>()) {
+        if (!button->text().isEmpty())
+            button->setFixedSize(button->size().expandedTo(button->sizeHint()));
+    }
+    // The bar's own margins come on top of its buttons.
+    JvToolBar->resize(JvToolBar->width(), qMax(JvToolBar->height(), JvToolBar->sizeHint().height()));
+    JvCoolBar->resize(JvCoolBar->width(), qMax(JvCoolBar->height(), JvToolBar->geometry().bottom() + 3));
+    const int listTop = JvCoolBar->geometry().bottom() + 6;
+    if (listTop > FileListView->y())
+        FileListView->setGeometry(FileListView->geometry().adjusted(0, listTop - FileListView->y(), 0, 0));
+    JvCheckBox->resize(qMax(JvCheckBox->width(), JvCheckBox->sizeHint().width()), JvCheckBox->height());
+
+    // Each page has two rows of captioned selectors. A pair moves right where
+    // the one before it grew, and to the end of the second row where the
+    // first row has no room left for it.
+    using Pair = QPair<QLabel *, TJvComboBox *>;
+    const QList<QPair<QList<Pair>, QList<Pair>>> pages{
+        {{{JvLabel1, JvCmbVdo1}, {JvLabel2, JvCmbVdo2}, {JvLabel3, JvCmbVdo3}},
+         {{JvLabel4, JvCmbVdo4}, {JvLabel5, JvCmbVdo5}}},
+        {{{JvLabel6, JvCmbAdo1}, {JvLabel7, JvCmbAdo2}, {JvLabel8, JvCmbAdo3}}, {{JvLabel9, JvCmbAdo4}}},
+    };
+    for (auto [first, second] : pages) {
+        // The pages fill the tab widget inside its frame (known before they are laid out).
+        const int pageWidth = JvPageControl->width() - 2 * JvPageControl->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        const int secondLabelTop = second.first().first->y();
+        const int secondSelectorTop = second.first().second->y();
+        for (QList<Pair> *row : {&first, &second}) {
+            int right = -6; // of the previous selector, less the gap
+            for (qsizetype i = 0; i < row->size(); ++i) {
+                auto [label, selector] = row->at(i);
+                const int labelWidth = label->fontMetrics().horizontalAdvance(label->text()) + 1;
+                const int selectorWidth = qMax(selector->width(), neededWidth(selector));
+                const int labelLeft = qMax(label->x(), right + 6);
+                const int selectorLeft = qMax(selector->x(), labelLeft + labelWidth + 3);
+                if (row == &first && selectorLeft + selectorWidth > pageWidth) {
+                    // Continued on the second row, after what is there.
+                    label->move(0, secondLabelTop);
+                    selector->move(0, secondSelectorTop);
+                    second.append(row->takeAt(i--));
+                    continue;
+                }
+                label->setGeometry(labelLeft, label->y(), qMax(selectorLeft - labelLeft - 3, labelWidth),
+                                   label->height());
+                selector->setGeometry(selectorLeft, selector->y(), selectorWidth, selector->height());
+                right = selector->geometry().right();
+            }
+        }
+    }
+
+    // The information panel shows its sixteen rows whole, without scroll bars:
+    // the banner above gives up height where the rows need more.
+    int rowHeight = 0;
+    int captionWidth = MsgListView->columnWidth(0);
+    for (int row = 0; row < MsgListView->topLevelItemCount(); ++row) {
+        const QModelIndex caption = MsgListView->model()->index(row, 0);
+        rowHeight = qMax(rowHeight, MsgListView->sizeHintForIndex(caption).height());
+        captionWidth = qMax(captionWidth, MsgListView->sizeHintForIndex(caption).width());
+    }
+    const int frame = MsgListView->frameWidth();
+    const int listBottom = MsgListView->geometry().bottom();
+    const int listHeight = qMax(MsgListView->height(), MsgListView->topLevelItemCount() * rowHeight + 2 * frame);
+    MsgListView->setGeometry(MsgListView->x(), listBottom + 1 - listHeight, MsgListView->width(), listHeight);
+    const int bannerHeight = MsgListView->y() - 5 - Image1->y();
+    if (bannerHeight != Image1->height()) {
+        Image1->setGeometry(Image1->x(), Image1->y(), Image1->width(), bannerHeight);
+        Image1->setPixmap(TImageList::render(QStringLiteral(":/images/banner.svg"), Image1->size()));
+    }
+    MsgListView->setColumnWidth(0, captionWidth);
+    MsgListView->setColumnWidth(1, MsgListView->width() - 2 * frame - captionWidth);
 }
 
 void TFFmpegFrm::FormClose()

@@ -9,6 +9,7 @@
 class IntakeQueue;
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QFileDialog;
 class QFrame;
 class QGroupBox;
@@ -20,6 +21,8 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class BatchNotifier;
+class SleepInhibitor;
 class TJvComboBox;
 class TJvCreateProcess;
 class TJvTimer;
@@ -94,6 +97,10 @@ public:
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
     IntakeQueue *Intake;
+    // Held from a batch's start to its end, however it ends.
+    SleepInhibitor *Inhibitor;
+    // Tells the desktop when a batch has run to its end.
+    BatchNotifier *Notifier;
 
     // Convert was pressed while a stopped encoder was still ending: the entry
     // the batch cursor names starts when that encoder's end arrives.
@@ -151,6 +158,8 @@ private:
     TJvComboBox *addSelector(QWidget *page, const char *name, int tag, QPoint pos, void (TFFmpegFrm::*handler)());
     QLabel *addLabel(QWidget *page, const char *name, const QString &caption, QPoint pos, int selectorLeft);
     void selectorChange(TJvComboBox *selector);
+    void fitText();
+    static int neededWidth(const QComboBox *selector);
 
     bool m_shown = false;
     QFileDialog *m_openDialog = nullptr;

@@ -37,6 +37,8 @@ TFFmpegFunc::TFFmpegFunc()
     JvTrayIcon = frm.JvTrayIcon;
     JvTimer = frm.JvTimer;
     StartWhenEncoderEnds = &frm.StartWhenEncoderEnds;
+    Inhibitor = frm.Inhibitor;
+    Notifier = frm.Notifier;
 }
 
 void TFFmpegFunc::OpenHomePage()

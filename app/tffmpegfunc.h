@@ -15,6 +15,8 @@ class QLineEdit;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class BatchNotifier;
+class SleepInhibitor;
 class TJvComboBox;
 class TJvCreateProcess;
 class TJvTimer;
@@ -117,6 +119,8 @@ private:
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
     bool *StartWhenEncoderEnds;
+    SleepInhibitor *Inhibitor;
+    BatchNotifier *Notifier;
 
     // The last output path worked out in this event, for its source path.
     QPair<QByteArray, QByteArray> m_outputPath;

@@ -3,13 +3,15 @@
 
 #include "tffmpegfunc.h"
 
+#include "batchnotifier.h"
 #include "econverterror.h"
 #include "ffmpegcommand.h"
 #include "ffmpegprogress.h"
+#include "intakequeue.h"
 #include "outputpath.h"
 #include "poweroff.h"
+#include "sleepinhibitor.h"
 #include "streammap.h"
-#include "intakequeue.h"
 #include "tffmpegfrm.h"
 #include "tjvcombobox.h"
 #include "tjvcreateprocess.h"
@@ -127,6 +129,7 @@ void TFFmpegFunc::StartConversion()
     if (FileListView->topLevelItemCount() == 0 || !AddFileBtn->isEnabled())
         return;
     DisableToolButtons();
+    Inhibitor->hold();
     if (JvEditNumb->text() == QLatin1String("0"))
         StartCurrentItem();
     else
@@ -202,6 +205,7 @@ void TFFmpegFunc::AdvanceBatch()
         return;
     }
     TFFmpegFunc().EnableToolButtons();
+    Inhibitor->release();
     if (JvCheckBox->isChecked())
         TFFmpegFunc().PowerOffComputer();
     int failed = 0;
@@ -215,6 +219,7 @@ void TFFmpegFunc::AdvanceBatch()
                                   .arg(FileListView->topLevelItemCount()));
     JvTimer->setEnabled(false);
     JvTrayIcon->setIconIndex(15);
+    Notifier->batchEnded(FileListView->topLevelItemCount() - failed, failed);
 }
 
 bool TFFmpegFunc::QuitEncoder()
@@ -235,6 +240,7 @@ void TFFmpegFunc::StopConversion()
         FFmpegFrm->setItemImage(item, ImageFinished);
     JvTimer->setEnabled(false);
     JvTrayIcon->setIconIndex(15);
+    Inhibitor->release();
 }
 
 void TFFmpegFunc::StopOnClose()
@@ -248,6 +254,7 @@ void TFFmpegFunc::StopOnClose()
     const QDeadlineTimer deadline(CloseWaitMs);
     while (JvCreateProcess->isWatching() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    Inhibitor->release();
 }
 
 void TFFmpegFunc::DisableToolButtons()

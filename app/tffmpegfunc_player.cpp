@@ -6,6 +6,7 @@
 #include "tffmpegfrm.h"
 #include "tmplayerfrm.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QTreeWidget>
 
@@ -18,8 +19,16 @@ void TFFmpegFunc::PlayVideoFile()
         ErrorDisplay::showMessage(QStringLiteral("message"), QStringLiteral("Please choose to play video file"));
         return;
     }
-    // The window sets MplayerFrm for its lifetime; it closes its player when it closes.
-    const auto frm = std::make_unique<TMplayerFrm>();
+    // mplayer draws into the panel by its X11 window id; other platforms have none.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        ErrorDisplay::showMessage(QStringLiteral("message"),
+                                  QStringLiteral("The preview needs an X11 display (XWayland). Start Halvora in a "
+                                                 "session that provides one to play video files."));
+        return;
+    }
+    // The window sets MplayerFrm for its lifetime; it closes its player when
+    // it closes. As a child of the main window it stays attached to it.
+    const auto frm = std::make_unique<TMplayerFrm>(FFmpegFrm);
     frm->JvLabFile->setText(selected.first()->text(0));
     frm->JvLabFile->setProperty("path", TFFmpegFrm::itemPath(selected.first()));
     frm->exec();

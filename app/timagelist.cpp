@@ -1,6 +1,11 @@
 #include "timagelist.h"
 
+#include "contrastcolour.h"
+
+#include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPalette>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -33,7 +38,11 @@ QPixmap TImageList::render(const QString &resource, const QSize &size)
     // Painted in the pixmap's own format, so no conversion follows.
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    QSvgRenderer renderer(resource);
+    // Dark parts are lightened where the palette's window colour is dark too.
+    QFile file(resource);
+    const QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QSvgRenderer renderer(ContrastColour::adaptPicture(svg, QGuiApplication::palette().color(QPalette::Window)));
+    renderer.setAspectRatioMode(Qt::KeepAspectRatio);
     QPainter painter(&image);
     renderer.render(&painter);
     painter.end();

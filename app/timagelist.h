@@ -18,7 +18,9 @@ public:
     // (sharing its cache key) each time for the same index.
     QIcon icon(int index) const;
 
-    // An SVG resource rendered at the given size.
+    // An SVG resource rendered at the given size, keeping its aspect ratio;
+    // dark parts are lightened where the application palette's window colour
+    // is dark, so that they stay visible.
     static QPixmap render(const QString &resource, const QSize &size);
 
 private:

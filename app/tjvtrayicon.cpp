@@ -82,8 +82,12 @@ void TJvTrayIcon::HideToTray()
 void TJvTrayIcon::RestoreFromTray()
 {
     Visibility |= tvVisibleTaskBar;
-    if (!m_window->isVisible() || m_window->isMinimized())
-        m_window->showNormal();
+    // Shown whatever state the window system last reported: some never
+    // report a minimise, so a window that seems shown is mapped afresh.
+    if (m_window->isVisible() && !m_window->isActiveWindow())
+        m_window->hide();
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
     m_window->raise();
     m_window->activateWindow();
 }

@@ -21,7 +21,10 @@ Outcome powerOff()
         outcome.error = allowed.error().message();
     }
 
-    const QDBusReply<void> request = logind.call(QStringLiteral("PowerOff"), false);
+    // After "challenge" the request is interactive, so that the desktop's
+    // agent can ask for the password.
+    const bool interactive = allowed.isValid() && allowed.value() == QLatin1String("challenge");
+    const QDBusReply<void> request = logind.call(QStringLiteral("PowerOff"), interactive);
     outcome.requested = request.isValid();
     if (!outcome.requested && outcome.error.isEmpty())
         outcome.error = request.error().message();

@@ -1,5 +1,7 @@
 #include "tjvcolortrackbar.h"
 
+#include "contrastcolour.h"
+
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
@@ -30,7 +32,8 @@ protected:
         gradient.setColorAt(1, palette().color(QPalette::Highlight));
         painter.fillRect(bar, gradient);
 
-        const QColor purple(0x80, 0x00, 0x80);
+        // Purple where it stands out from the window colour, lighter on a dark one.
+        const QColor purple = ContrastColour::visibleOn(QColor(0x80, 0x00, 0x80), palette().color(QPalette::Window));
         const int x = handle.center().x();
         painter.setPen(QPen(purple, 1));
         painter.drawLine(x, bar.top() - 2, x, bar.bottom() + 2);

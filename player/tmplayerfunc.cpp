@@ -33,6 +33,7 @@ TMplayerFunc::TMplayerFunc()
     TMplayerFrm &frm = *MplayerFrm;
     // X11 window ids are 32 bits wide.
     PanelHandle = static_cast<std::uint32_t>(frm.JvMplayer->winId());
+    PanelSize = frm.JvMplayer->size() * frm.JvMplayer->devicePixelRatio();
     PlayerPath = QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/mplayer"));
     ElapsedLabel = frm.JvLabBgTime;
     TotalLabel = frm.JvLabEdTime;
@@ -43,8 +44,12 @@ TMplayerFunc::TMplayerFunc()
 QByteArray TMplayerFunc::BuildCommandLine(const QByteArray &path) const
 {
     // Paths are quoted only where they need it, so each reaches mplayer whole.
+    // The picture is scaled to fit the panel, its aspect ratio kept, before it
+    // reaches the video output: the plain X11 output cannot scale by itself.
+    const QByteArray fit = "dsize=" + QByteArray::number(PanelSize.width()) + ':'
+                         + QByteArray::number(PanelSize.height()) + ":0,scale=0:0";
     return quoteArgument(PlayerPath) + "  -slave -identify -wid " + QByteArray::number(PanelHandle)
-         + " -colorkey 0x101010 -framedrop -autosync 100 -vf screenshot " + quoteArgument(path);
+         + " -colorkey 0x101010 -framedrop -autosync 100 -vf " + fit + ",screenshot " + quoteArgument(path);
 }
 
 void TMplayerFunc::PlayFile(const QByteArray &path)

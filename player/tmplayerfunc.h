@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -41,6 +42,7 @@ public:
     static constexpr int QuitWaitMs = 5000;
 
     std::uint32_t PanelHandle;
+    QSize PanelSize; // in device pixels
     QByteArray PlayerPath;
     QLabel *ElapsedLabel;
     QLabel *TotalLabel;

@@ -1,12 +1,20 @@
-// A stand-in for systemd-logind's power-off methods, for tests on a private
-// bus. Usage: fakelogind <CanPowerOff answer> <accept|refuse> <record file>
+// A stand-in for systemd-logind's power-off and inhibitor methods, for tests
+// on a private bus. Usage: fakelogind <CanPowerOff answer> <accept|refuse> <record file>
 // Each PowerOff call appends "PowerOff <interactive>" to the record file.
+// Each Inhibit call appends "Inhibit <what> <who> <why> <mode>" and hands out
+// one end of a pipe as the lock; "Released" follows once every copy of that
+// end is closed, as logind sees a lock end.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusError>
+#include <QDBusUnixFileDescriptor>
 #include <QFile>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 class Manager : public QObject, protected QDBusContext {
     Q_OBJECT
@@ -19,14 +27,43 @@ public slots:
     QString CanPowerOff() { return m_answer; }
     void PowerOff(bool interactive)
     {
-        QFile record(m_record);
-        if (record.open(QIODevice::Append))
-            record.write(QByteArray("PowerOff ") + (interactive ? "true" : "false") + "\n");
+        append(QByteArray("PowerOff ") + (interactive ? "true" : "false"));
         if (!m_accept)
             sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Permission denied"));
     }
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why, const QString &mode)
+    {
+        append("Inhibit " + QStringList{what, who, why, mode}.join(QLatin1Char(' ')).toUtf8());
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            sendErrorReply(QDBusError::Failed, QStringLiteral("pipe2 failed"));
+            return {};
+        }
+        // The read end sees the end of file once the holder has closed the lock.
+        auto *watch = new QSocketNotifier(ends[0], QSocketNotifier::Read, this);
+        connect(watch, &QSocketNotifier::activated, this, [this, watch, fd = ends[0]] {
+            char byte;
+            if (::read(fd, &byte, 1) > 0)
+                return;
+            append("Released");
+            watch->setEnabled(false);
+            watch->deleteLater();
+            ::close(fd);
+        });
+        // The answer carries its own copy of the write end.
+        const QDBusUnixFileDescriptor lock(ends[1]);
+        ::close(ends[1]);
+        return lock;
+    }
 
 private:
+    void append(const QByteArray &line)
+    {
+        QFile record(m_record);
+        if (record.open(QIODevice::Append))
+            record.write(line + '\n');
+    }
+
     QString m_answer;
     bool m_accept;
     QString m_record;

@@ -261,6 +261,45 @@ FakeLogind::~FakeLogind()
         QTest::qWait(50);
 }
 
+namespace {
+
+bool notificationsRegistered()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        QStringLiteral("org.freedesktop.Notifications"));
+}
+
+} // namespace
+
+FakeNotifications::FakeNotifications(const QString &record, bool activate)
+{
+    m_process.start(QStringLiteral(HALVORA_TEST_BIN_DIR "/fakenotifications"),
+                    {record, activate ? "activate" : "leave"});
+    if (!m_process.waitForStarted())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (!(m_ready = notificationsRegistered()) && clock.elapsed() < 20000
+           && m_process.state() == QProcess::Running)
+        QTest::qWait(50);
+}
+
+FakeNotifications::~FakeNotifications()
+{
+    m_process.terminate();
+    m_process.waitForFinished();
+    QElapsedTimer clock;
+    clock.start();
+    while (notificationsRegistered() && clock.elapsed() < 10000)
+        QTest::qWait(50);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 ImmutableFile::ImmutableFile(const QString &path)
     : m_path(path), m_set(runProgram(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0)
 {

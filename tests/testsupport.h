@@ -130,6 +130,25 @@ private:
     bool m_ready = false;
 };
 
+// A stand-in desktop notification service on the session bus for its
+// lifetime (the test runs on a private one): appends each notification to
+// `record`, and with `activate` invokes its default action a moment later.
+// ready() tells whether it has taken the service's name.
+class FakeNotifications {
+public:
+    FakeNotifications(const QString &record, bool activate);
+    // Ends it and waits until its name has left the bus.
+    ~FakeNotifications();
+    bool ready() const { return m_ready; }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+// The whole content of a file; empty when it cannot be read.
+QByteArray readAll(const QString &path);
+
 // Makes a file immutable (even for root) for its lifetime; unsupported()
 // tells when the file system or the privileges do not allow it.
 class ImmutableFile {

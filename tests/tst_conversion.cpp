@@ -3,6 +3,7 @@
 
 #include "errordisplay.h"
 #include "mediaquery.h"
+#include "sleepinhibitor.h"
 #include "testsupport.h"
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
@@ -27,6 +28,8 @@
 #include <QRegularExpression>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <optional>
 
 namespace {
 
@@ -86,6 +89,9 @@ private slots:
     void batchBlinksTrayIconUntilStopped();
     void powerOffAfterLastEntryOnlyWhenTicked_data();
     void powerOffAfterLastEntryOnlyWhenTicked();
+    void finishedBatchNotifiesCountsAndActivationShowsWindow();
+    void stoppedOrClosedBatchReleasesLockWithoutNotification_data();
+    void stoppedOrClosedBatchReleasesLockWithoutNotification();
 
 private:
     void add(const QString &path);
@@ -401,11 +407,12 @@ void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked_data()
     QTest::addColumn<bool>("ticked");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("accept");
-    QTest::addColumn<int>("calls");
+    QTest::addColumn<QByteArray>("requests");
     QTest::addColumn<bool>("ends");
-    QTest::newRow("not ticked") << false << "yes" << true << 0 << false;
-    QTest::newRow("ticked and allowed") << true << "yes" << true << 1 << false;
-    QTest::newRow("ticked, permission refused") << true << "no" << false << 1 << true;
+    QTest::newRow("not ticked") << false << "yes" << true << QByteArray() << false;
+    QTest::newRow("ticked and allowed") << true << "yes" << true << QByteArray("PowerOff false\n") << false;
+    QTest::newRow("ticked, password asked") << true << "challenge" << true << QByteArray("PowerOff true\n") << false;
+    QTest::newRow("ticked, permission refused") << true << "no" << false << QByteArray("PowerOff false\n") << true;
 }
 
 void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
@@ -413,7 +420,7 @@ void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
     QFETCH(bool, ticked);
     QFETCH(QString, answer);
     QFETCH(bool, accept);
-    QFETCH(int, calls);
+    QFETCH(QByteArray, requests);
     QFETCH(bool, ends);
 
     const QString record = m_dir.filePath(QStringLiteral("poweroff-%1").arg(QTest::currentDataTag()));
@@ -430,8 +437,85 @@ void ConversionTest::powerOffAfterLastEntryOnlyWhenTicked()
     qApp->removeEventFilter(&quits);
     QCOMPARE(quits.seen, ends ? 1 : 0);
 
-    QFile file(record);
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), QByteArray("PowerOff false\n").repeated(calls));
+    // The batch's inhibitor lock is given back before the power-off request.
+    QTRY_COMPARE(TestSupport::readAll(record),
+                 "Inhibit sleep:idle Halvora Converting videos block\nReleased\n" + requests);
+}
+
+void ConversionTest::finishedBatchNotifiesCountsAndActivationShowsWindow()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("needs a private session bus (run through ctest)");
+    const QString notes = m_dir.filePath(QStringLiteral("notes-finished"));
+    const TestSupport::FakeNotifications notifications(notes, true);
+    QVERIFY(notifications.ready());
+    const QString locks = m_dir.filePath(QStringLiteral("locks-finished"));
+    const TestSupport::FakeLogind logind(QStringLiteral("yes"), true, locks);
+    QVERIFY(logind.ready());
+
+    // An entry whose file is gone by the time it converts fails.
+    const QString gone = m_dir.filePath(QStringLiteral("gone.mp4"));
+    QVERIFY(QFile::copy(m_clip, gone));
+    add(m_clip);
+    add(gone);
+    add(m_clip);
+    QVERIFY(QFile::remove(gone));
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    // Held from the first entry's start, while the encoder runs.
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Inhibitor->isHeld(), 10000);
+    QCOMPARE(TestSupport::readAll(locks), QByteArray("Inhibit sleep:idle Halvora Converting videos block\n"));
+    m_window->hide(); // as in the tray: the notification brings the window back
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), BatchTimeoutMs);
+    QCOMPARE(image(1), 12);
+
+    QVERIFY(!m_window->Inhibitor->isHeld());
+    QTRY_COMPARE(TestSupport::readAll(locks),
+                 QByteArray("Inhibit sleep:idle Halvora Converting videos block\nReleased\n"));
+    QTRY_COMPARE(TestSupport::readAll(notes),
+                 QByteArray("Halvora|halvora|2 files converted|1 not converted|default,Show Halvora\n"));
+    QTRY_VERIFY(m_window->isVisible());
+    QVERIFY(!m_window->isMinimized());
+
+    // All converted: no second line.
+    delete m_window->FileListView->takeTopLevelItem(1);
+    convertAndWait();
+    QTRY_COMPARE(TestSupport::readAll(notes).split('\n').value(1), QByteArray("Halvora|halvora|2 files converted||default,Show Halvora"));
+}
+
+void ConversionTest::stoppedOrClosedBatchReleasesLockWithoutNotification_data()
+{
+    QTest::addColumn<bool>("close");
+    QTest::newRow("stop") << false;
+    QTest::newRow("close") << true;
+}
+
+void ConversionTest::stoppedOrClosedBatchReleasesLockWithoutNotification()
+{
+    QFETCH(bool, close);
+    const QString notes = m_dir.filePath(QStringLiteral("notes-%1").arg(QTest::currentDataTag()));
+    std::optional<TestSupport::FakeNotifications> notifications;
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        notifications.emplace(notes, false);
+        QVERIFY(notifications->ready());
+    }
+    const QString locks = m_dir.filePath(QStringLiteral("locks-%1").arg(QTest::currentDataTag()));
+    const TestSupport::FakeLogind logind(QStringLiteral("yes"), true, locks);
+    QVERIFY(logind.ready());
+
+    add(m_longClip);
+    add(m_clip);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 1 && m_window->Inhibitor->isHeld(), 60000);
+    if (close)
+        m_window->close();
+    else
+        QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    QVERIFY(!m_window->Inhibitor->isHeld());
+    QTRY_COMPARE(TestSupport::readAll(locks),
+                 QByteArray("Inhibit sleep:idle Halvora Converting videos block\nReleased\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
+    QTest::qWait(500);
+    QCOMPARE(TestSupport::readAll(notes), QByteArray());
 }
 
 QTEST_MAIN(ConversionTest)

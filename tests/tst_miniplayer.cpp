@@ -31,6 +31,7 @@ namespace {
 
 constexpr int PlaybackTimeoutMs = 30000;
 const QColor ClipColour(0x20, 0x60, 0xe0);
+const QColor EdgeColour(0xe0, 0x20, 0x20);
 const QByteArray NullSoundDevice = "pcm.!default { type null }\n";
 
 bool near(QColor a, QColor b)
@@ -130,9 +131,12 @@ void MiniPlayerTest::initTestCase()
         QSKIP("needs an X server (DISPLAY is not set)");
     QVERIFY(m_dir.isValid());
     m_clip = m_dir.filePath(QStringLiteral("clip 'ä' $1.mp4"));
-    QVERIFY(TestSupport::makeClip(m_clip, {"-f", "lavfi", "-i", "color=c=0x2060e0:size=320x240:rate=25:duration=10",
+    // 640x360 with a red edge 40 pixels wide: wider than the panel, so only a
+    // picture scaled to fit shows the edge.
+    QVERIFY(TestSupport::makeClip(m_clip, {"-f", "lavfi", "-i", "color=c=0x2060e0:size=560x280:rate=25:duration=10",
                                            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10",
-                                           "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"}));
+                                           "-vf", "pad=640:360:40:40:0xe02020", "-c:v", "libx264",
+                                           "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"}));
     // mplayer keeps its settings below HOME, and reaches a sound device only
     // through ALSA here (each test gives it its ALSA configuration).
     QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("home")));
@@ -221,6 +225,13 @@ void MiniPlayerTest::drawsInPanelAndFollowsPlayback()
     const QImage shot = frm->screen()->grabWindow(frm->winId()).toImage();
     QVERIFY2(near(shot.pixelColor(186, 130), ClipColour), qPrintable(shot.pixelColor(186, 130).name()));
     QVERIFY(!near(shot.pixelColor(60, 270), ClipColour)); // below the panel
+    // The whole picture fits the panel's width, its aspect ratio kept: the
+    // edge shows at the sides, the panel's colour above and below.
+    for (const QPoint side : {QPoint(8, 130), QPoint(363, 130)})
+        QVERIFY2(near(shot.pixelColor(side), EdgeColour), qPrintable(shot.pixelColor(side).name()));
+    for (const QPoint band : {QPoint(186, 6), QPoint(186, 252)})
+        QVERIFY2(near(shot.pixelColor(band), QColor::fromRgb(TMplayerFrm::PanelColour)),
+                 qPrintable(shot.pixelColor(band).name()));
 
     QTRY_COMPARE_WITH_TIMEOUT(playback.ends, 1, PlaybackTimeoutMs);
     QCOMPARE(playback.exitCode, 0u);

@@ -312,12 +312,15 @@ void MplayerFuncTest::commandLineCarriesPathWhole()
     QVERIFY(func.PanelHandle != 0);
     QCOMPARE(func.PlayerPath, QFile::encodeName(QCoreApplication::applicationDirPath() + "/bin/mplayer"));
     const QByteArray handle = QByteArray::number(func.PanelHandle);
+    QCOMPARE(func.PanelSize, QSize(372, 259));
     const QByteArray line = func.BuildCommandLine(path);
     if (path == "/videos/clip.mp4")
         QCOMPARE(line, quoteArgument(func.PlayerPath) + "  -slave -identify -wid " + handle
-                           + " -colorkey 0x101010 -framedrop -autosync 100 -vf screenshot /videos/clip.mp4");
+                           + " -colorkey 0x101010 -framedrop -autosync 100 -vf dsize=372:259:0,scale=0:0,screenshot"
+                             " /videos/clip.mp4");
     const QList<QByteArray> expected{func.PlayerPath, "-slave", "-identify", "-wid", handle, "-colorkey", "0x101010",
-                                     "-framedrop", "-autosync", "100", "-vf", "screenshot", path};
+                                     "-framedrop", "-autosync", "100", "-vf", "dsize=372:259:0,scale=0:0,screenshot",
+                                     path};
     QCOMPARE(splitCommandLine(line), expected);
 }
 

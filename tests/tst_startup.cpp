@@ -54,6 +54,22 @@ void StartupTest::startsFromProgramFolderWithMainWindow()
     QByteArray geometry;
     QCOMPARE(TestSupport::runProgram("xdotool", {"getwindowgeometry", window}, QString(), &geometry), 0);
     QVERIFY2(geometry.contains("852x525"), geometry.constData());
+    // A dialog's title is the one it was given, with nothing appended.
+    QCOMPARE(TestSupport::runProgram("xdotool", {"windowfocus", "--sync", window}), 0);
+    int x = 0, y = 0;
+    QByteArray shell;
+    QCOMPARE(TestSupport::runProgram("xdotool", {"getwindowgeometry", "--shell", window}, QString(), &shell), 0);
+    for (const QByteArray &line : shell.split('\n')) {
+        if (line.startsWith("X="))
+            x = line.mid(2).toInt();
+        if (line.startsWith("Y="))
+            y = line.mid(2).toInt();
+    }
+    // The Add button is the first on the tool bar.
+    QCOMPARE(TestSupport::runProgram("xdotool", {"mousemove", "--sync", QString::number(x + 30),
+                                                 QString::number(y + 20), "click", "1"}),
+             0);
+    QVERIFY(!TestSupport::waitForWindow(halvora.processId(), QStringLiteral("Add video files")).isEmpty());
     halvora.terminate();
     QVERIFY(halvora.waitForFinished(10000));
 }

@@ -29,6 +29,7 @@ private slots:
     void menuItemsRestoreAndQuit();
     void iconComesBackWhenTrayHostRestarts();
     void withoutTrayHostMinimisedWindowStaysReachable();
+    void restoreShowsWindowTheWindowSystemHidUnreported();
 
 private:
     bool startTrayHost();
@@ -203,6 +204,28 @@ void TrayIconTest::withoutTrayHostMinimisedWindowStaysReachable()
     QTest::qWait(300);
     QVERIFY(m_window->isVisible());
     QVERIFY(m_window->JvTrayIcon->Visibility & tvVisibleTaskBar);
+}
+
+void TrayIconTest::restoreShowsWindowTheWindowSystemHidUnreported()
+{
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    const QString id = QString::number(m_window->winId());
+    auto viewable = [&id] {
+        QByteArray info;
+        TestSupport::runProgram(QStringLiteral("xwininfo"), {"-id", id}, QString(), &info);
+        return info.contains("Map State: IsViewable");
+    };
+    QVERIFY(viewable());
+    // Taken off the screen behind the program's back, as a compositor that
+    // never reports a minimise does: to Qt the window is still shown.
+    QCOMPARE(TestSupport::runProgram(QStringLiteral("xdotool"), {"windowunmap", "--sync", id}), 0);
+    QTRY_VERIFY(!viewable());
+    QVERIFY(m_window->isVisible());
+
+    m_window->OpenHalvora1->trigger();
+    QTRY_VERIFY(viewable());
+    QVERIFY(m_window->isVisible());
+    QVERIFY(!m_window->isMinimized());
 }
 
 QTEST_MAIN(TrayIconTest)

@@ -1,0 +1,250 @@
+// What the user sees of the main window and the Mini Player: every text whole
+// at the default font and at larger scale factors, the information panel's
+// sixteen rows without scroll bars, and the pictures and the track bar's
+// marker visible on light and dark palettes.
+
+#include "contrastcolour.h"
+#include "testsupport.h"
+#include "tffmpegfrm.h"
+#include "timagelist.h"
+#include "tjvcolortrackbar.h"
+#include "tjvcombobox.h"
+#include "tmplayerfrm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStyleFactory>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+    return dark;
+}
+
+QString where(const QWidget *widget, const QString &text)
+{
+    return widget->objectName() + QStringLiteral(" \"") + text + QStringLiteral("\"");
+}
+
+// Every widget with text below `top`: the text is shown whole and the widget
+// lies inside its parent. Returns the problems found.
+QStringList cutTexts(QWidget *top)
+{
+    // As when the window is shown, without showing it.
+    for (QWidget *widget : top->findChildren<QWidget *>()) {
+        if (widget->layout())
+            widget->layout()->activate();
+    }
+    QStringList cuts;
+    auto check = [&cuts](const QWidget *widget, const QString &text, bool fits) {
+        if (!fits)
+            cuts << where(widget, text);
+    };
+    for (QWidget *widget : top->findChildren<QWidget *>()) {
+        if (widget->isWindow() || !widget->isVisibleTo(top))
+            continue;
+        const QFontMetrics fm = widget->fontMetrics();
+        if (widget->parentWidget() && !widget->parentWidget()->rect().contains(widget->geometry()))
+            check(widget, QStringLiteral("outside its parent"), false);
+        if (auto *label = qobject_cast<QLabel *>(widget); label && !label->text().isEmpty())
+            check(label, label->text(), label->width() >= fm.horizontalAdvance(label->text()));
+        if (auto *box = qobject_cast<QCheckBox *>(widget))
+            check(box, box->text(), box->width() >= box->sizeHint().width());
+        if (auto *button = qobject_cast<QToolButton *>(widget); button && !button->text().isEmpty())
+            check(button, button->text(),
+                  button->width() >= button->sizeHint().width() && button->height() >= button->sizeHint().height());
+        if (auto *group = qobject_cast<QGroupBox *>(widget))
+            check(group, group->title(), group->width() >= fm.horizontalAdvance(group->title()) + 16);
+        if (auto *tabs = qobject_cast<QTabBar *>(widget)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                check(tabs, tabs->tabText(i),
+                      tabs->tabRect(i).width() >= fm.horizontalAdvance(tabs->tabText(i)) + tabs->iconSize().width()
+                          && tabs->tabRect(i).right() < tabs->width());
+        }
+        if (auto *selector = qobject_cast<TJvComboBox *>(widget)) {
+            // The entry shows in the edit field, inside its two-pixel margins.
+            for (int i = 0; i < selector->count(); ++i)
+                check(selector, selector->itemText(i),
+                      selector->lineEdit()->width() - 4 >= fm.horizontalAdvance(selector->itemText(i)));
+        }
+        if (auto *list = qobject_cast<QTreeWidget *>(widget)) {
+            if (!list->isHeaderHidden()) {
+                for (int column = 0; column < list->columnCount(); ++column) {
+                    const QString caption = list->headerItem()->text(column);
+                    check(list, caption,
+                          list->header()->sectionSize(column)
+                              >= list->header()->fontMetrics().horizontalAdvance(caption) + 8);
+                }
+            }
+            if (list->objectName() == QLatin1String("MsgListView")) {
+                for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                    const QModelIndex caption = list->model()->index(row, 0);
+                    check(list, caption.data().toString(),
+                          list->columnWidth(0) >= list->sizeHintForIndex(caption).width());
+                }
+            }
+        }
+    }
+    return cuts;
+}
+
+} // namespace
+
+class AppearanceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void textFitsAtEveryScale_data();
+    void textFitsAtEveryScale();
+    void panelShowsSixteenRowsWithoutScrollBars();
+    void picturesStayVisibleOnDarkPalette();
+    void trackBarMarkerStandsOutOnBothPalettes_data();
+    void trackBarMarkerStandsOutOnBothPalettes();
+};
+
+void AppearanceTest::textFitsAtEveryScale_data()
+{
+    QTest::addColumn<QString>("scale");
+    QTest::newRow("1") << "1";
+    QTest::newRow("1.5") << "1.5";
+    QTest::newRow("2") << "2";
+}
+
+void AppearanceTest::textFitsAtEveryScale()
+{
+    QFETCH(QString, scale);
+    if (!TestSupport::isTestChild()) {
+        // The scale factor takes effect only when the application starts.
+        QByteArray output;
+        const int code = TestSupport::runTestFunctionInChild(
+            QStringLiteral("textFitsAtEveryScale:%1").arg(scale), {"QT_SCALE_FACTOR=" + scale}, &output);
+        QVERIFY2(code == 0, output.constData());
+        return;
+    }
+    QCOMPARE(qApp->devicePixelRatio(), scale.toDouble());
+    TestSupport::ShippedSettings settings;
+    QVERIFY(settings.ok());
+    TFFmpegFrm window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.JvCmbVdo1->count() > 1); // the selectors are filled
+    QCOMPARE(window.size(), QSize(852, 525));
+    for (int page = 0; page < window.JvPageControl->count(); ++page) {
+        window.JvPageControl->setCurrentIndex(page);
+        const QStringList cuts = cutTexts(&window);
+        QVERIFY2(cuts.isEmpty(), qPrintable(cuts.join(QStringLiteral("; "))));
+    }
+
+    TMplayerFrm player(&window);
+    player.JvLabFile->setText(QStringLiteral("/videos/clip.mp4"));
+    player.JvLabEdTime->setText(QStringLiteral("00:10:00"));
+    const QStringList cuts = cutTexts(&player);
+    QVERIFY2(cuts.isEmpty(), qPrintable(cuts.join(QStringLiteral("; "))));
+}
+
+void AppearanceTest::panelShowsSixteenRowsWithoutScrollBars()
+{
+    TestSupport::ShippedSettings settings;
+    QVERIFY(settings.ok());
+    TFFmpegFrm window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTreeWidget *panel = window.MsgListView;
+    QCOMPARE(panel->topLevelItemCount(), 16);
+    QVERIFY(!panel->verticalScrollBar()->isVisible());
+    QVERIFY(!panel->horizontalScrollBar()->isVisible());
+    for (int row = 0; row < 16; ++row) {
+        const QRect rect = panel->visualItemRect(panel->topLevelItem(row));
+        QVERIFY2(panel->viewport()->rect().contains(rect), qPrintable(QString::number(row)));
+    }
+    // The banner above keeps to its own place.
+    QVERIFY(window.Image1->geometry().bottom() < panel->geometry().top());
+    QVERIFY(window.Image1->height() >= 100);
+}
+
+void AppearanceTest::picturesStayVisibleOnDarkPalette()
+{
+    // "Dark parts": what the picture draws in dark colours on a light palette.
+    const QPalette light = QApplication::palette();
+    QStringList pictures{QStringLiteral(":/images/halvora.svg")};
+    for (int i = 0; i < TImageList::Count; ++i)
+        pictures << QStringLiteral(":/images/img%1.svg").arg(i, 2, 10, QLatin1Char('0'));
+    const TImageList initResources;
+
+    const QColor darkWindow = darkPalette().color(QPalette::Window);
+    for (const QString &picture : pictures) {
+        QApplication::setPalette(light);
+        const QImage original = TImageList::render(picture, QSize(64, 64)).toImage();
+        QApplication::setPalette(darkPalette());
+        const QImage shown = TImageList::render(picture, QSize(64, 64)).toImage();
+        QApplication::setPalette(light);
+        for (int y = 1; y < 63; ++y) {
+            for (int x = 1; x < 63; ++x) {
+                const QColor before = original.pixelColor(x, y);
+                const QColor after = shown.pixelColor(x, y);
+                // Opaque, dark, and not an edge blended with its neighbours.
+                const bool solid = after.alpha() == 255 && after == shown.pixelColor(x - 1, y)
+                                && after == shown.pixelColor(x + 1, y) && after == shown.pixelColor(x, y - 1)
+                                && after == shown.pixelColor(x, y + 1);
+                if (!solid || before.alpha() != 255 || before.lightnessF() > ContrastColour::DarkLightness)
+                    continue;
+                QVERIFY2(ContrastColour::ratio(after, darkWindow) >= ContrastColour::Minimum,
+                         qPrintable(QStringLiteral("%1 at %2,%3: %4").arg(picture).arg(x).arg(y).arg(after.name())));
+                // On the light palette the same part stands out as drawn.
+                QVERIFY(ContrastColour::ratio(before, light.color(QPalette::Window)) >= ContrastColour::Minimum);
+            }
+        }
+    }
+}
+
+void AppearanceTest::trackBarMarkerStandsOutOnBothPalettes_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << QApplication::palette();
+    QTest::newRow("dark") << darkPalette();
+}
+
+void AppearanceTest::trackBarMarkerStandsOutOnBothPalettes()
+{
+    QFETCH(QPalette, palette);
+    TJvColorTrackBar bar;
+    bar.setPalette(palette);
+    bar.resize(362, 24);
+    bar.setMaximum(10);
+    bar.setPosition(5);
+    bar.show();
+    const QImage image = bar.findChild<QSlider *>()->grab().toImage();
+    // The arrow's top row: whatever differs from the window colour there is the marker.
+    const QColor window = palette.color(QPalette::Window);
+    int markerPixels = 0;
+    for (int x = 1; x < image.width() - 1; ++x) {
+        const QColor pixel = image.pixelColor(x, 0);
+        // Edges blend the marker with the window colour: only solid pixels count.
+        if (pixel == window || pixel != image.pixelColor(x - 1, 0) || pixel != image.pixelColor(x + 1, 0))
+            continue;
+        ++markerPixels;
+        QVERIFY2(ContrastColour::ratio(pixel, window) >= ContrastColour::Minimum, qPrintable(pixel.name()));
+    }
+    QVERIFY(markerPixels >= 1);
+}
+
+QTEST_MAIN(AppearanceTest)
+#include "tst_appearance.moc"
