@@ -1,6 +1,7 @@
 #include "ffmpegexec.h"
 
 #include "errordisplay.h"
+#include "quitsignals.h"
 #include "tffmpegfrm.h"
 #include "tsqldatmod.h"
 
@@ -42,6 +43,9 @@ int FFmpegExec(int argc, char **argv)
     }
 
     TFFmpegFrm window;
+    // Asked to end from outside: as if the window were closed, so a running
+    // encoder finishes its file first.
+    QuitSignals::install([&window] { window.close(); });
     window.show();
     return application.exec();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "encoderrun.h"
 #include "timagelist.h"
 
 #include <QWidget>
@@ -88,9 +89,8 @@ public:
     // Convert was pressed while a stopped encoder was still ending: the entry
     // the batch cursor names starts when that encoder's end arrives.
     bool StartWhenEncoderEnds = false;
-
-    // Picture, tip text and last encoder message of a file list entry.
-    static constexpr int LastMessageRole = Qt::UserRole + 2;
+    // The encoder that runs or is still ending after Stop.
+    EncoderRun Encoder;
 
 public slots:
     void AddFileBtnClick();

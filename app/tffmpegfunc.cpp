@@ -38,6 +38,7 @@ TFFmpegFunc::TFFmpegFunc()
     JvTrayIcon = frm.JvTrayIcon;
     JvTimer = frm.JvTimer;
     StartWhenEncoderEnds = &frm.StartWhenEncoderEnds;
+    Encoder = &frm.Encoder;
 }
 
 void TFFmpegFunc::OpenHomePage()

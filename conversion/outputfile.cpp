@@ -72,4 +72,15 @@ QByteArray moveToFreeName(const QByteArray &temporary, const QByteArray &folder,
     throw EOSError(EEXIST);
 }
 
+bool hasContent(const QByteArray &path)
+{
+    struct stat info;
+    return ::stat(path.constData(), &info) == 0 && info.st_size > 0;
+}
+
+void remove(const QByteArray &path)
+{
+    ::unlink(path.constData());
+}
+
 } // namespace OutputFile

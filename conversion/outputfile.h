@@ -21,4 +21,10 @@ QByteArray createTemporary(const QByteArray &folder, const QByteArray &base);
 // returns the new path. Throws EOSError; the temporary file stays then.
 QByteArray moveToFreeName(const QByteArray &temporary, const QByteArray &folder, const QByteArray &base);
 
+// Whether the file exists and holds at least one byte.
+bool hasContent(const QByteArray &path);
+
+// Removes a file this run made; a file already gone is no error.
+void remove(const QByteArray &path);
+
 } // namespace OutputFile
