@@ -44,7 +44,7 @@ auto retry(Call call)
 // Closes every descriptor above 2 except `keep`.
 void closeAbove2Except(int keep, int limit)
 {
-    if (::syscall(SYS_close_range, 3u, unsigned(keep - 1), 0u) == 0
+    if ((keep == 3 || ::syscall(SYS_close_range, 3u, unsigned(keep - 1), 0u) == 0)
         && ::syscall(SYS_close_range, unsigned(keep + 1), ~0u, 0u) == 0)
         return;
     for (int fd = 3; fd < limit; ++fd) {

@@ -79,7 +79,7 @@ private slots:
     void stopLeavesPlayablePartialOutputAndStartsNothingMore();
     void convertRightAfterStopRestartsFirstEntry();
     void missingOutputFolderMarksEntriesFailed();
-    void sourceInsideOutputFolderIsLeftAlone();
+    void nothingIsEverReplaced();
     void closingDuringBatchFinishesTheOutput();
     void progressOfZeroLengthEntryOnlyMovesStatusLine();
     void batchBlinksTrayIconUntilStopped();
@@ -139,7 +139,9 @@ void ConversionTest::init()
                         m_pictures << picture;
                 }
             });
-    const QString out = m_dir.filePath(QString::fromUtf8("out put 'q' \"d\" $HOME \u00e9t\u00e9"));
+    // A folder of its own for each test, so that each sees only its outputs.
+    static int run = 0;
+    const QString out = m_dir.filePath(QString::fromUtf8("out put 'q' \"d\" $HOME \u00e9t\u00e9 %1").arg(++run));
     QVERIFY(QDir().mkpath(out));
     m_window->JvEditDir->setText(out);
 }
@@ -205,7 +207,10 @@ void ConversionTest::batchConvertsEveryEntryWithOddPaths()
     const QList<QPair<int, int>> expected{{0, 3}, {0, 11}, {1, 3}, {1, 11}, {2, 3}, {2, 11}};
     QCOMPARE(m_pictures, expected);
     QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("2"));
-    QCOMPARE(m_window->JvEditCmdMsg->text(), QString());
+    const QString out = m_window->JvEditDir->text();
+    // The last entry's end names its file; the second "same" takes the next free name.
+    QCOMPARE(m_window->JvEditCmdMsg->text(), "Written to " + out + "/same (2).mp4");
+    QCOMPARE(m_window->FileListView->topLevelItem(0)->toolTip(0), "Written to " + out + "/first clip.mp4");
     QVERIFY(!m_window->JvTimer->Enabled());
     QCOMPARE(m_window->JvTrayIcon->IconIndex(), 15);
     // Each entry's percentage rises and ends at about 100.
@@ -216,14 +221,14 @@ void ConversionTest::batchConvertsEveryEntryWithOddPaths()
             QVERIFY2(value >= last, qPrintable(percents.join(' ')));
             last = value;
         }
-        QVERIFY2(last >= 90, qPrintable(percents.join(' ')));
+        QCOMPARE(last, 100);
     }
 
-    const QString out = m_window->JvEditDir->text();
     QCOMPARE(playingSeconds(out + "/first clip.mp4"), 2);
-    // Two sources with one name: the later one's output stays.
-    QCOMPARE(playingSeconds(out + "/same.mp4"), 1);
-    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+    // Two sources with one base name: both outputs stay.
+    QCOMPARE(playingSeconds(out + "/same.mp4"), 3);
+    QCOMPARE(playingSeconds(out + "/same (2).mp4"), 1);
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3);
 }
 
 void ConversionTest::convertAgainStartsFromFirstEntry()
@@ -245,14 +250,18 @@ void ConversionTest::stopLeavesPlayablePartialOutputAndStartsNothingMore()
     QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(percent(0) != "0%" && percent(0).chopped(1).toInt() >= 2, 60000);
     QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    const QString reached = percent(0);
     QVERIFY(m_window->AddFileBtn->isEnabled());
-    QCOMPARE(image(0), 11);
     QVERIFY(!m_window->JvTimer->Enabled());
     QVERIFY(!m_window->JvEditCmdMsg->text().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
     QTest::qWait(300);
+    // Done once the encoder has ended with its file, at the percentage it reached.
+    QCOMPARE(image(0), 11);
+    QCOMPARE(percent(0), reached);
     QCOMPARE(image(1), 15);
     QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("0"));
+    QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList{"long.mp4"});
 
     const int seconds = playingSeconds(m_window->JvEditDir->text() + "/long.mp4");
     QVERIFY2(seconds >= 1 && seconds < 120, qPrintable(QString::number(seconds)));
@@ -295,22 +304,38 @@ void ConversionTest::missingOutputFolderMarksEntriesFailed()
     QVERIFY(!m_window->JvTimer->Enabled());
 }
 
-void ConversionTest::sourceInsideOutputFolderIsLeftAlone()
+void ConversionTest::nothingIsEverReplaced()
 {
     const QString out = m_window->JvEditDir->text();
-    const QString source = out + "/inside.mp4";
-    QVERIFY(QFile::copy(m_clip, source));
-    QVERIFY(QFile::link(source, m_dir.filePath("link to inside.mp4")));
-    const QByteArray before = digest(source);
-    add(source);
-    add(m_dir.filePath("link to inside.mp4"));
-    add(m_clip);
+    // An earlier file with an output's name; sources inside the output folder,
+    // one named like another entry's output; two sources with one base name.
+    QVERIFY(TestSupport::makeH264Clip(out + "/holiday.mp4", 1));
+    QVERIFY(QDir().mkpath(m_dir.filePath("phone")));
+    QVERIFY(TestSupport::makeH264Clip(m_dir.filePath("phone/holiday.avi"), 2));
+    QVERIFY(TestSupport::makeH264Clip(out + "/clip.avi", 3));
+    QVERIFY(TestSupport::makeH264Clip(out + "/clip.mp4", 1));
+    QVERIFY(QDir().mkpath(m_dir.filePath("a")) && QDir().mkpath(m_dir.filePath("b")));
+    QVERIFY(TestSupport::makeH264Clip(m_dir.filePath("a/twin.mov"), 1));
+    QVERIFY(QFile::copy(m_clip, m_dir.filePath("b/twin.mov")));
+    const QStringList sources{m_dir.filePath("phone/holiday.avi"), out + "/clip.avi", out + "/clip.mp4",
+                              m_dir.filePath("a/twin.mov"), m_dir.filePath("b/twin.mov")};
+    QMap<QString, QByteArray> before;
+    for (const QString &path : sources + QStringList{out + "/holiday.mp4"})
+        before[path] = digest(path);
+    for (const QString &path : sources)
+        add(path);
     convertAndWait();
-    QCOMPARE(digest(source), before);
-    QCOMPARE(image(0), 12);
-    QVERIFY(m_window->FileListView->topLevelItem(0)->toolTip(0).contains("would replace the source file"));
-    QCOMPARE(image(2), 11);
-    QCOMPARE(playingSeconds(out + "/clip.mp4"), 2);
+
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY2(digest(it.key()) == it.value(), qPrintable(it.key()));
+    const QStringList outputs{"holiday (2).mp4", "clip (2).mp4", "clip (3).mp4", "twin.mp4", "twin (2).mp4"};
+    const QList<int> seconds{2, 3, 1, 1, 2};
+    for (int row = 0; row < sources.size(); ++row) {
+        QCOMPARE(image(row), 11);
+        QCOMPARE(m_window->FileListView->topLevelItem(row)->toolTip(0), "Written to " + out + "/" + outputs[row]);
+        QCOMPARE(playingSeconds(out + "/" + outputs[row]), seconds[row]);
+    }
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 8);
 }
 
 void ConversionTest::closingDuringBatchFinishesTheOutput()
