@@ -101,7 +101,11 @@ void TFFmpegFunc::HandleProgressLine(const QByteArray &line)
     // percentage it reached, and the list or a new batch may have moved on.
     if (Encoder->stopped)
         return;
-    QTreeWidgetItem *item = Encoder->entry.isValid() ? FileListView->itemFromIndex(Encoder->entry) : CurrentItem();
+    // The running encoder's own entry (gone when deleted); the current one
+    // for a line handed in without an encoder.
+    QTreeWidgetItem *item = Encoder->temporary.isEmpty() ? CurrentItem()
+                          : Encoder->entry.isValid()     ? FileListView->itemFromIndex(Encoder->entry)
+                                                         : nullptr;
     if (!item)
         return;
     const int total = FFmpegProgress::clockTextSeconds(item->text(TimeColumn).toLatin1());
