@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPair>
 #include <QString>
 
 #include <array>

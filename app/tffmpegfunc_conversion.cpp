@@ -9,7 +9,6 @@
 #include "esqliteerror.h"
 #include "failurereason.h"
 #include "ffmpegprogress.h"
-#include "mediaquery.h"
 #include "outputfile.h"
 #include "poweroff.h"
 #include "tffmpegfrm.h"
