@@ -3,6 +3,7 @@
 #include "errordisplay.h"
 #include "fileintake.h"
 #include "singleinstance.h"
+#include "quitsignals.h"
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
 #include "tsqldatmod.h"
@@ -69,6 +70,9 @@ int FFmpegExec(int argc, char **argv)
         ErrorDisplay::runHandler([&handed] { TFFmpegFunc().AddVideoFiles(handed); });
         window.bringToFront();
     });
+    // Asked to end from outside: as if the window were closed, so a running
+    // encoder finishes its file first.
+    QuitSignals::install([&window] { window.close(); });
     window.show();
     ErrorDisplay::runHandler([&paths] { TFFmpegFunc().AddVideoFiles(paths); });
     return application.exec();

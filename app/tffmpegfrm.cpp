@@ -39,7 +39,7 @@ TFFmpegFrm *FFmpegFrm = nullptr;
 namespace {
 
 constexpr int ImageRole = Qt::UserRole + 1;
-constexpr int PathRole = Qt::UserRole + 3;
+constexpr int PathRole = Qt::UserRole + 2;
 
 // Draws the grid lines of a report-style list.
 class GridDelegate : public QStyledItemDelegate {
@@ -509,17 +509,19 @@ void TFFmpegFrm::JvCreateProcessRead(TJvCreateProcess *, const QByteArray &S, bo
     TFFmpegFunc().HandleProgressLine(S);
 }
 
-void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *, std::uint32_t ExitCode)
+void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode)
 {
-    // Errors leave through the runner, which shows them.
-    if (AddFileBtn->isEnabled()) // stopped, or the window is closing
-        return;
+    // Errors leave through the runner, which shows them. A stopped encoder's
+    // end still names (or removes) its file.
+    TFFmpegFunc().EncoderEnded(ExitCode, Sender->TerminationSignal());
     if (std::exchange(StartWhenEncoderEnds, false)) {
-        // The end of an encoder stopped before this batch began.
+        // Convert was pressed while that stopped encoder was still ending.
         TFFmpegFunc().StartCurrentItem();
         return;
     }
-    TFFmpegFunc().FinishCurrentItem(ExitCode);
+    if (AddFileBtn->isEnabled()) // stopped, or the window is closing
+        return;
+    TFFmpegFunc().AdvanceBatch();
 }
 
 void TFFmpegFrm::JvTimerTimer()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "encoderrun.h"
 #include "timagelist.h"
 
 #include <QWidget>
@@ -106,10 +107,11 @@ public:
     // the batch cursor names starts when that encoder's end arrives.
     bool StartWhenEncoderEnds = false;
 
-    // Picture, tip text and last encoder message of a file list entry.
-    static constexpr int LastMessageRole = Qt::UserRole + 2;
     // The streams of the entry's source that its output leaves out, in words.
+    // (Picture and exact path use UserRole + 1 and + 2.)
     static constexpr int StreamNoteRole = Qt::UserRole + 3;
+    // The encoder that runs or is still ending after Stop.
+    EncoderRun Encoder;
 
 public slots:
     void AddFileBtnClick();

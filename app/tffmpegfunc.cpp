@@ -39,6 +39,7 @@ TFFmpegFunc::TFFmpegFunc()
     StartWhenEncoderEnds = &frm.StartWhenEncoderEnds;
     Inhibitor = frm.Inhibitor;
     Notifier = frm.Notifier;
+    Encoder = &frm.Encoder;
 }
 
 void TFFmpegFunc::OpenHomePage()

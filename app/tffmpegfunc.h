@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPair>
 #include <QString>
 
 #include <array>
@@ -22,6 +21,7 @@ class TJvCreateProcess;
 class TJvTimer;
 class TJvTrayIcon;
 class TSqliteQuery;
+struct EncoderRun;
 
 // The per-event controller of the main window. Each event handler creates
 // one, calls one operation and discards it. It refers to the controls of the
@@ -70,22 +70,27 @@ public:
     void OpenOutputDir();
 
     // Conversion
-    QByteArray BuildCommandLine();
-    QByteArray OutputFilePath(const QByteArray &sourcePath);
+    // The encoder's command line for the current entry, writing to `output`.
+    QByteArray BuildCommandLine(const QByteArray &output);
     int CurrentItemSeconds();
     // Empty for a line without a usable time ("time=N/A", a negative time).
     std::optional<int> ProgressSeconds(const QByteArray &line);
     void HandleProgressLine(const QByteArray &line);
     void StartConversion();
+    // Starts the entry the batch cursor names; an entry that cannot start is
+    // marked failed and the batch goes on with the next.
     void StartCurrentItem();
     void StopConversion();
     void StopOnClose();
     void DisableToolButtons();
     void EnableToolButtons();
     void PowerOffComputer();
-    // The end of the current entry, whose encoder ended with exitCode: marks
-    // it finished (or failed) and starts the next entry or ends the batch.
-    void FinishCurrentItem(std::uint32_t exitCode);
+    // The encoder ended with exitCode (or by signal, when not 0): its output
+    // gets its final name (or is removed when the encoder failed), its entry
+    // its picture and reason; a running batch goes on.
+    void EncoderEnded(std::uint32_t exitCode, int signal);
+    // Starts the next entry that can start, or ends the batch.
+    void AdvanceBatch();
 
     // Preview
     void PlayVideoFile();
@@ -94,8 +99,12 @@ private:
     int BatchCursor();
     QTreeWidgetItem *CurrentItem();
     void WriteBatchCursor(int k);
-    void MarkCurrentItem(int image, const QString &why);
-    void AdvanceBatch();
+    // Starts the current entry's encoder; false when it could not start (the
+    // entry is then marked failed with the reason).
+    bool BeginCurrentItem();
+    void StartEncoder(QTreeWidgetItem *item);
+    void MarkItem(QTreeWidgetItem *item, int image, const QString &why);
+    void EndBatch();
     // Stop and closing alike: with a batch running, free the buttons and
     // write "q" to the encoder. False when no batch runs.
     bool QuitEncoder();
@@ -121,7 +130,5 @@ private:
     bool *StartWhenEncoderEnds;
     SleepInhibitor *Inhibitor;
     BatchNotifier *Notifier;
-
-    // The last output path worked out in this event, for its source path.
-    QPair<QByteArray, QByteArray> m_outputPath;
+    EncoderRun *Encoder;
 };

@@ -4,11 +4,15 @@
 #include "tffmpegfunc.h"
 
 #include "batchnotifier.h"
+#include "commandline.h"
 #include "econverterror.h"
+#include "eoserror.h"
+#include "esqliteerror.h"
+#include "failurereason.h"
 #include "ffmpegcommand.h"
 #include "ffmpegprogress.h"
 #include "intakequeue.h"
-#include "outputpath.h"
+#include "outputfile.h"
 #include "poweroff.h"
 #include "sleepinhibitor.h"
 #include "streammap.h"
@@ -23,14 +27,19 @@
 #include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <cstring>
+#include <stdexcept>
 
 namespace {
 
 constexpr int TimeColumn = 3;
 constexpr int PercentColumn = 4;
 
+constexpr int ImageWaiting = 15;
 constexpr int ImageFinished = 11;
 constexpr int ImageFailed = 12;
 constexpr int ImageConverting = 3;
@@ -53,24 +62,17 @@ QTreeWidgetItem *TFFmpegFunc::CurrentItem()
 
 void TFFmpegFunc::WriteBatchCursor(int k)
 {
-    const QString text = QString::number(k);
-    if (JvEditNumb->text() == text)
-        return;
-    // What the cursor's change handler does, called here so that an error
-    // reaches the writer instead of stopping in the handler.
-    {
-        const QSignalBlocker quiet(JvEditNumb);
-        JvEditNumb->setText(text);
-    }
-    TFFmpegFunc().StartCurrentItem();
+    // The cursor's change handler starts an entry: writing it from here
+    // must not, the caller starts the entry itself.
+    const QSignalBlocker quiet(JvEditNumb);
+    JvEditNumb->setText(QString::number(k));
 }
 
-QByteArray TFFmpegFunc::BuildCommandLine()
+QByteArray TFFmpegFunc::BuildCommandLine(const QByteArray &output)
 {
     const QByteArray encoder = (QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg")).toLocal8Bit();
     QTreeWidgetItem *item = FileListView->topLevelItem(BatchCursor());
     const QByteArray source = TFFmpegFrm::itemPath(item);
-    const QByteArray output = OutputFilePath(source);
 
     // What the output keeps is decided before the start; what it leaves out
     // stays with the entry.
@@ -84,15 +86,8 @@ QByteArray TFFmpegFunc::BuildCommandLine()
         fragments << LookupFragment(JvCmbVdo[n]).toLocal8Bit();
     for (int n = 1; n <= 4; ++n)
         fragments << LookupFragment(JvCmbAdo[n]).toLocal8Bit();
+    // The output is a file this run has just made, so "-y" replaces nothing else.
     return FFmpegCommand::commandLine(encoder, source, streams.arguments, fragments, output);
-}
-
-QByteArray TFFmpegFunc::OutputFilePath(const QByteArray &sourcePath)
-{
-    // Starting an entry needs the path twice.
-    if (m_outputPath.first != sourcePath || m_outputPath.second.isEmpty())
-        m_outputPath = {sourcePath, OutputPath::join(JvEditDir->text().toLocal8Bit(), OutputPath::sourceName(sourcePath))};
-    return m_outputPath.second;
 }
 
 int TFFmpegFunc::CurrentItemSeconds()
@@ -107,16 +102,24 @@ std::optional<int> TFFmpegFunc::ProgressSeconds(const QByteArray &line)
 
 void TFFmpegFunc::HandleProgressLine(const QByteArray &line)
 {
-    QTreeWidgetItem *item = CurrentItem();
     if (!FFmpegProgress::isProgressLine(line)) {
-        // Kept to tell why an entry failed: ffmpeg's last words are its reason.
-        if (item && !line.trimmed().isEmpty())
-            item->setData(0, TFFmpegFrm::LastMessageRole, QString::fromLocal8Bit(line.trimmed()));
+        // Kept to tell why the run failed, should it fail.
+        if (!line.trimmed().isEmpty())
+            Encoder->output << line;
         return;
     }
-    if (!item) // the list changed after Stop while the encoder was still writing
+    // A stopped encoder's last lines touch nothing: its entry keeps the
+    // percentage it reached, and the list or a new batch may have moved on.
+    if (Encoder->stopped)
         return;
-    const int total = CurrentItemSeconds();
+    // The running encoder's own entry (gone when deleted); the current one
+    // for a line handed in without an encoder.
+    QTreeWidgetItem *item = Encoder->temporary.isEmpty() ? CurrentItem()
+                          : Encoder->entry.isValid()     ? FileListView->itemFromIndex(Encoder->entry)
+                                                         : nullptr;
+    if (!item)
+        return;
+    const int total = FFmpegProgress::clockTextSeconds(item->text(TimeColumn).toLatin1());
     const std::optional<int> encoded = ProgressSeconds(line);
     // No time yet, or no playing time to measure against: only the status line moves.
     if (encoded && total > 0)
@@ -130,96 +133,162 @@ void TFFmpegFunc::StartConversion()
         return;
     DisableToolButtons();
     Inhibitor->hold();
-    if (JvEditNumb->text() == QLatin1String("0"))
-        StartCurrentItem();
-    else
-        WriteBatchCursor(0);
-    // Entry 0 may already have ended the batch (an entry that is skipped).
+    WriteBatchCursor(0);
+    StartCurrentItem();
+    // The batch may have ended already (no entry could start).
     if (!AddFileBtn->isEnabled())
         JvTimer->setEnabled(true);
 }
 
 void TFFmpegFunc::StartCurrentItem()
 {
+    if (!BeginCurrentItem())
+        AdvanceBatch();
+}
+
+bool TFFmpegFunc::BeginCurrentItem()
+{
     QTreeWidgetItem *item = CurrentItem();
     if (!item)
-        return;
-    const QByteArray source = TFFmpegFrm::itemPath(item);
-    ShowMediaInfo(source);
+        return true;
     FFmpegFrm->setItemImage(item, ImageConverting);
     item->setToolTip(0, QString());
-    item->setData(0, TFFmpegFrm::LastMessageRole, QVariant());
     item->setData(0, TFFmpegFrm::StreamNoteRole, QVariant());
-
     if (JvCreateProcess->isWatching()) {
         // A stopped encoder is still finishing its file: start when it has ended.
         *StartWhenEncoderEnds = true;
-        return;
+        return true;
     }
-    const QByteArray output = OutputFilePath(source);
-    if (OutputPath::sameFile(source, output)) {
-        // ffmpeg would overwrite the file it reads: leave the source alone.
-        MarkCurrentItem(ImageFailed, QStringLiteral("Not converted: the output file would replace the source file %1")
-                                         .arg(QString::fromLocal8Bit(source)));
-        AdvanceBatch();
-        return;
+    try {
+        // The panel is a courtesy here: the entry converts without it.
+        ShowMediaInfo(TFFmpegFrm::itemPath(item));
+    } catch (const std::exception &) {
+        ClearMediaInfo();
     }
-    JvCreateProcess->CommandLine = BuildCommandLine();
-    JvCreateProcess->Run();
+    // Nothing that fails here may halt the batch: the reason goes to the
+    // entry, and the batch goes on.
+    try {
+        StartEncoder(item);
+        return true;
+    } catch (const std::exception &error) {
+        MarkItem(item, ImageFailed, QString::fromLocal8Bit(error.what()));
+    }
+    return false;
 }
 
-void TFFmpegFunc::MarkCurrentItem(int image, const QString &why)
+void TFFmpegFunc::StartEncoder(QTreeWidgetItem *item)
 {
-    if (QTreeWidgetItem *item = CurrentItem()) {
-        FFmpegFrm->setItemImage(item, image);
-        // The streams left out stay named after the outcome.
-        const QString note = item->data(0, TFFmpegFrm::StreamNoteRole).toString();
-        item->setToolTip(0, why.isEmpty() || note.isEmpty() ? why + note : why + QLatin1Char('\n') + note);
-        if (!why.isEmpty())
-            JvEditCmdMsg->setText(why);
+    const QByteArray source = TFFmpegFrm::itemPath(item);
+    const QByteArray folder = JvEditDir->text().toLocal8Bit();
+    const QByteArray base = OutputFile::baseName(source);
+    QByteArray temporary;
+    try {
+        temporary = OutputFile::createTemporary(folder, base);
+    } catch (const EOSError &error) {
+        throw std::runtime_error(QStringLiteral("Could not create the output file in %1: %2")
+                                     .arg(QString::fromLocal8Bit(folder), QString::fromLocal8Bit(std::strerror(error.errorCode())))
+                                     .toStdString());
     }
+    // Made by this run, so removed when the encoder does not start.
+    auto removeTemporary = qScopeGuard([&] { OutputFile::remove(temporary); });
+    try {
+        JvCreateProcess->CommandLine = BuildCommandLine(temporary);
+    } catch (const ESQLiteError &error) {
+        throw std::runtime_error(
+            QStringLiteral("Could not read the output options from the settings file: %1").arg(QString::fromLocal8Bit(error.what())).toStdString());
+    }
+    try {
+        JvCreateProcess->Run();
+    } catch (const EOSError &error) {
+        const QList<QByteArray> arguments = splitCommandLine(JvCreateProcess->CommandLine);
+        throw std::runtime_error(QStringLiteral("Could not start ffmpeg (%1): %2")
+                                     .arg(QString::fromLocal8Bit(arguments.value(0)), QString::fromLocal8Bit(std::strerror(error.errorCode())))
+                                     .toStdString());
+    }
+    removeTemporary.dismiss();
+    *Encoder = EncoderRun{QPersistentModelIndex(FileListView->indexFromItem(item)), temporary, folder, base, {}, false};
 }
 
-void TFFmpegFunc::FinishCurrentItem(std::uint32_t exitCode)
+void TFFmpegFunc::MarkItem(QTreeWidgetItem *item, int image, const QString &why)
 {
-    QTreeWidgetItem *item = CurrentItem();
-    if (exitCode == 0 || !item) {
-        MarkCurrentItem(ImageFinished, QString());
-    } else {
-        // A failure is not a finished file: keep the encoder's reason with the entry.
-        const QString reason = item->data(0, TFFmpegFrm::LastMessageRole).toString();
-        MarkCurrentItem(ImageFailed, reason.isEmpty() ? QStringLiteral("ffmpeg failed with exit code %1").arg(exitCode)
-                                                      : reason);
+    FFmpegFrm->setItemImage(item, image);
+    // The streams left out stay named after the outcome.
+    const QString note = item->data(0, TFFmpegFrm::StreamNoteRole).toString();
+    item->setToolTip(0, why.isEmpty() || note.isEmpty() ? why + note : why + QLatin1Char('\n') + note);
+    // The status line holds one line.
+    if (!why.isEmpty())
+        JvEditCmdMsg->setText(QString(why).replace(QLatin1Char('\n'), QLatin1String("; ")));
+}
+
+void TFFmpegFunc::EncoderEnded(std::uint32_t exitCode, int signal)
+{
+    const EncoderRun run = std::exchange(*Encoder, EncoderRun());
+    QTreeWidgetItem *item = run.entry.isValid() ? FileListView->itemFromIndex(run.entry) : nullptr;
+    if (run.temporary.isEmpty())
+        return;
+
+    if (exitCode != 0 || signal != 0 || !OutputFile::hasContent(run.temporary)) {
+        // A failed encoder leaves nothing behind: the file is this run's own.
+        OutputFile::remove(run.temporary);
+        if (!item)
+            return;
+        if (run.stopped && exitCode == 0 && signal == 0)
+            MarkItem(item, ImageWaiting, QStringLiteral("Stopped before anything was written"));
+        else
+            MarkItem(item, ImageFailed, FailureReason::reason(run.output, int(exitCode), signal));
+        return;
     }
-    AdvanceBatch();
+    QString written;
+    try {
+        written = QString::fromLocal8Bit(OutputFile::moveToFreeName(run.temporary, run.folder, run.baseName));
+    } catch (const EOSError &error) {
+        if (item)
+            MarkItem(item, ImageFailed, QStringLiteral("The converted file stays as %1: it could not be renamed: %2")
+                                            .arg(QString::fromLocal8Bit(run.temporary),
+                                                 QString::fromLocal8Bit(std::strerror(error.errorCode()))));
+        return;
+    }
+    if (!item)
+        return;
+    // ffmpeg's last progress line may fall short of the end (whole seconds).
+    if (!run.stopped)
+        item->setText(PercentColumn, QStringLiteral("100%"));
+    MarkItem(item, ImageFinished, (run.stopped ? QStringLiteral("Stopped; written to %1") : QStringLiteral("Written to %1")).arg(written));
 }
 
 void TFFmpegFunc::AdvanceBatch()
 {
-    const int k = BatchCursor();
-    // Files still being added belong to this batch.
-    if (k == FileListView->topLevelItemCount() - 1)
-        FFmpegFrm->Intake->addNext();
-    if (k < FileListView->topLevelItemCount() - 1) {
-        WriteBatchCursor(k + 1);
-        return;
+    // A loop, not a chain of calls: a long list of entries that cannot start
+    // would otherwise nest as deep as it is long.
+    for (int k = BatchCursor() + 1;; ++k) {
+        // Files still being added belong to this batch.
+        if (k >= FileListView->topLevelItemCount() && !FFmpegFrm->Intake->addNext())
+            break;
+        if (k >= FileListView->topLevelItemCount())
+            break;
+        WriteBatchCursor(k);
+        if (BeginCurrentItem())
+            return;
     }
+    EndBatch();
+}
+
+void TFFmpegFunc::EndBatch()
+{
     TFFmpegFunc().EnableToolButtons();
-    Inhibitor->release();
-    if (JvCheckBox->isChecked())
-        TFFmpegFunc().PowerOffComputer();
+    JvTimer->setEnabled(false);
+    JvTrayIcon->setIconIndex(15);
     int failed = 0;
     for (int i = 0; i < FileListView->topLevelItemCount(); ++i)
         failed += TFFmpegFrm::itemImage(FileListView->topLevelItem(i)) == ImageFailed;
-    if (failed == 0)
-        JvEditCmdMsg->clear();
-    else
+    if (failed != 0)
         JvEditCmdMsg->setText(QStringLiteral("%1 of %2 files were not converted: point at a file to see why.")
                                   .arg(failed)
                                   .arg(FileListView->topLevelItemCount()));
-    JvTimer->setEnabled(false);
-    JvTrayIcon->setIconIndex(15);
     Notifier->batchEnded(FileListView->topLevelItemCount() - failed, failed);
+    Inhibitor->release();
+    if (JvCheckBox->isChecked())
+        TFFmpegFunc().PowerOffComputer();
 }
 
 bool TFFmpegFunc::QuitEncoder()
@@ -228,6 +297,7 @@ bool TFFmpegFunc::QuitEncoder()
         return false;
     EnableToolButtons();
     *StartWhenEncoderEnds = false;
+    Encoder->stopped = true;
     JvCreateProcess->Write("q");
     return true;
 }
@@ -236,8 +306,8 @@ void TFFmpegFunc::StopConversion()
 {
     if (!QuitEncoder())
         return;
-    if (QTreeWidgetItem *item = CurrentItem())
-        FFmpegFrm->setItemImage(item, ImageFinished);
+    // The entry gets its picture when the encoder has ended: done when it
+    // wrote a file, failed when it did not.
     JvTimer->setEnabled(false);
     JvTrayIcon->setIconIndex(15);
     Inhibitor->release();
@@ -249,7 +319,7 @@ void TFFmpegFunc::StopOnClose()
         return;
 
     // Let the encoder finish its file, out of sight, so that the output plays
-    // and no encoder outlives the window; its end is ignored (buttons enabled).
+    // and no encoder outlives the window; its end names the file.
     FFmpegFrm->hide();
     const QDeadlineTimer deadline(CloseWaitMs);
     while (JvCreateProcess->isWatching() && !deadline.hasExpired())

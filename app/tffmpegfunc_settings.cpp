@@ -2,6 +2,7 @@
 
 #include "tffmpegfunc.h"
 
+#include "esqliteerror.h"
 #include "outputfolder.h"
 #include "selectorstatements.h"
 #include "tffmpegfrm.h"
@@ -47,7 +48,13 @@ QString TFFmpegFunc::LookupFragment(TJvComboBox *selector)
 
 void TFFmpegFunc::SaveSelection(TJvComboBox *selector)
 {
-    SqliteQuery->run(SelectorStatements::storeIndex(selector->Tag, selector->ItemIndex()));
+    try {
+        SqliteQuery->run(SelectorStatements::storeIndex(selector->Tag, selector->ItemIndex()));
+    } catch (const ESQLiteError &error) {
+        // The box must not suggest that the choice will be there next time.
+        throw ESQLiteError(std::string("Your choice was not saved and will be lost when Halvora ends: ") + error.what(),
+                           error.errorCode());
+    }
 }
 
 void TFFmpegFunc::LoadOutputDir()
@@ -73,7 +80,13 @@ void TFFmpegFunc::ChooseOutputDir()
         return;
     // Shown first, so conversions use the choice even when storing it fails.
     JvEditDir->setText(folder);
-    SqliteQuery->run(OutputFolder::storeStatement(folder));
+    try {
+        SqliteQuery->run(OutputFolder::storeStatement(folder));
+    } catch (const ESQLiteError &error) {
+        throw ESQLiteError(
+            std::string("The output folder is used but was not saved and will be lost when Halvora ends: ") + error.what(),
+            error.errorCode());
+    }
 }
 
 void TFFmpegFunc::OpenOutputDir()

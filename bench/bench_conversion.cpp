@@ -140,7 +140,8 @@ int main(int argc, char **argv)
             const QSignalBlocker quiet(window.JvEditNumb);
             window.JvEditNumb->setText(QString::number(k));
         }
-        commands << splitCommandLine(TFFmpegFunc().BuildCommandLine());
+        const QByteArray output = QFile::encodeName(dir.filePath(QStringLiteral("direct/%1.mp4").arg(k)));
+        commands << splitCommandLine(TFFmpegFunc().BuildCommandLine(output));
     }
     {
         const QSignalBlocker quiet(window.JvEditNumb);

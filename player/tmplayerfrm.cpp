@@ -11,6 +11,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 TMplayerFrm *MplayerFrm = nullptr;
@@ -128,6 +129,8 @@ TMplayerFrm::HandlerErrorDisplay TMplayerFrm::setHandlerErrorDisplay(HandlerErro
 
 void TMplayerFrm::FormShow()
 {
+    m_quitting = false;
+    m_started = false;
     runHandler([this] {
         // The exact path where the caller gave one: the text may hold replacement characters.
         const QVariant exact = JvLabFile->property("path");
@@ -137,20 +140,29 @@ void TMplayerFrm::FormShow()
 
 void TMplayerFrm::FormClose()
 {
+    m_quitting = true;
     runHandler([] { TMplayerFunc().StopPlayer(); });
 }
 
 void TMplayerFrm::JvCmdProcRead(TJvCreateProcess *, const QByteArray &S, bool)
 {
     // Errors leave through the runner, which shows them.
+    if (TMplayerFunc::IsPlaybackStart(S))
+        m_started = true;
     const int elapsed = TMplayerFunc::ParseElapsed(S);
     JvLabBgTime->setText(TMplayerFunc::FormatClock(elapsed));
     JvColorTrkBar->setPosition(elapsed);
 }
 
-void TMplayerFrm::JvCmdProcTerminate(TJvCreateProcess *, std::uint32_t)
+void TMplayerFrm::JvCmdProcTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode)
 {
     JvLabBgTime->setText(QStringLiteral("00:00:00"));
+    // A player that ended on its own says why the panel stays dark.
+    if (m_quitting)
+        return;
+    const QString message = TMplayerFunc::EndMessage(ExitCode, Sender->TerminationSignal(), m_started);
+    if (!message.isEmpty())
+        throw std::runtime_error(message.toStdString());
 }
 
 void TMplayerFrm::done(int result)

@@ -57,6 +57,8 @@ protected:
 private:
     bool m_shown = false;
     bool m_closing = false;
+    bool m_quitting = false; // the player was asked to quit: its end needs no word
+    bool m_started = false;  // the player began to play the file
 };
 
 extern TMplayerFrm *MplayerFrm;

@@ -1,6 +1,7 @@
 #include "tmplayerfunc.h"
 
 #include "commandline.h"
+#include "eoserror.h"
 #include "ffmpegprogress.h"
 #include "mediaquery.h"
 #include "tjvcolortrackbar.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 
@@ -58,7 +60,29 @@ void TMplayerFunc::PlayFile(const QByteArray &path)
     PositionBar->setPosition(0);
     ShowDuration(path);
     PlayerRunner->CommandLine = commandLine;
-    PlayerRunner->Run();
+    try {
+        PlayerRunner->Run();
+    } catch (const EOSError &error) {
+        throw std::runtime_error(QStringLiteral("The file cannot be played: mplayer (%1) could not start: %2")
+                                     .arg(QFile::decodeName(PlayerPath), QString::fromLocal8Bit(std::strerror(error.errorCode())))
+                                     .toStdString());
+    }
+}
+
+QString TMplayerFunc::EndMessage(std::uint32_t exitCode, int signal, bool started)
+{
+    if (signal != 0)
+        return QStringLiteral("mplayer was ended by signal %1: playback stopped.").arg(signal);
+    if (exitCode != 0)
+        return QStringLiteral("mplayer ended with exit code %1: playback stopped.").arg(exitCode);
+    if (!started)
+        return QStringLiteral("mplayer could not play this file.");
+    return QString();
+}
+
+bool TMplayerFunc::IsPlaybackStart(const QByteArray &line)
+{
+    return line.startsWith("Starting playback...");
 }
 
 void TMplayerFunc::ShowDuration(const QByteArray &path)

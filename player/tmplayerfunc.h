@@ -39,6 +39,13 @@ public:
     // after the colon, trimmed, are not a whole number.
     static int ParseElapsed(const QByteArray &line);
 
+    // What to tell the user when the player ended on its own: empty after a
+    // file that played to its end, else why nothing (more) is seen.
+    // `started` tells whether the player began to play the file.
+    static QString EndMessage(std::uint32_t exitCode, int signal, bool started);
+    // Whether a line of the player's output says that the file began to play.
+    static bool IsPlaybackStart(const QByteArray &line);
+
     static constexpr int QuitWaitMs = 5000;
 
     std::uint32_t PanelHandle;

@@ -130,6 +130,13 @@ void TJvConsoleThread::recordStatus(int status)
         code = 128 + std::uint32_t(WTERMSIG(status));
     std::lock_guard lock(m_lock);
     m_exitCode = code;
+    m_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+int TJvConsoleThread::endSignal() const
+{
+    std::lock_guard lock(m_lock);
+    return m_signal;
 }
 
 bool TJvConsoleThread::write(const QByteArray &bytes)

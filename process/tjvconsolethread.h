@@ -49,6 +49,8 @@ public:
     // thread end, and returns the child's exit code (0 to 255, or 128 + N
     // after death by signal N).
     std::uint32_t endStepDone();
+    // The signal that ended the child, 0 when it exited; valid after endStepDone.
+    int endSignal() const;
     // Detaches the end step and tells the thread to stop. What is queued is
     // written as far as the pipe takes it without waiting, the rest dropped.
     // The thread closes the write end when it ends.
@@ -79,6 +81,7 @@ private:
     bool m_endStepDone = false;
     bool m_reaped = false; // the wait thread's own
     std::uint32_t m_exitCode = 0;
+    int m_signal = 0;
     char m_queue[QueueSize];
     qsizetype m_queued = 0;
     std::shared_ptr<WakeSignal> m_wake;

@@ -1,5 +1,6 @@
 #include "tjvcreateprocess.h"
 
+#include "childstart.h"
 #include "commandline.h"
 #include "eoserror.h"
 #include "tjvconsolethread.h"
@@ -14,7 +15,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,7 +59,7 @@ Pipe makePipe()
 }
 
 // A write to a pipe nobody reads must fail with EPIPE instead of ending this
-// process. Children get the default disposition back (see spawn()).
+// process. Children get the default disposition back (see ChildStart).
 void ignoreSigpipe()
 {
     static std::once_flag once;
@@ -73,67 +73,6 @@ void ignoreSigpipe()
         }
     });
 }
-
-class SpawnSettings {
-public:
-    SpawnSettings()
-    {
-        ::posix_spawn_file_actions_init(&m_actions);
-        ::posix_spawnattr_init(&m_attributes);
-        // The child starts with no signal blocked and SIGPIPE at its default,
-        // as it would from a shell.
-        sigset_t none;
-        ::sigemptyset(&none);
-        ::posix_spawnattr_setsigmask(&m_attributes, &none);
-        sigset_t defaults;
-        ::sigemptyset(&defaults);
-        ::sigaddset(&defaults, SIGPIPE);
-        ::posix_spawnattr_setsigdefault(&m_attributes, &defaults);
-        ::posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    }
-    ~SpawnSettings()
-    {
-        ::posix_spawnattr_destroy(&m_attributes);
-        ::posix_spawn_file_actions_destroy(&m_actions);
-    }
-    SpawnSettings(const SpawnSettings &) = delete;
-    SpawnSettings &operator=(const SpawnSettings &) = delete;
-
-    void placeOn(int fd, int standardStream)
-    {
-        if (int error = ::posix_spawn_file_actions_adddup2(&m_actions, fd, standardStream))
-            throw EOSError(error);
-    }
-
-    // The child keeps its standard streams and nothing else: not even what
-    // this process inherited or a library opened without close-on-exec.
-    void closeTheRest()
-    {
-        if (int error = ::posix_spawn_file_actions_addclosefrom_np(&m_actions, 3))
-            throw EOSError(error);
-    }
-
-    // Starts the program named by the first argument (searched in PATH when
-    // it holds no '/') and returns its process id.
-    pid_t spawn(const QList<QByteArray> &arguments)
-    {
-        if (arguments.isEmpty())
-            throw EOSError(ENOENT);
-        std::vector<char *> argv;
-        argv.reserve(size_t(arguments.size()) + 1);
-        for (const QByteArray &argument : arguments)
-            argv.push_back(const_cast<char *>(argument.constData()));
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        if (int error = ::posix_spawnp(&pid, argv[0], &m_actions, &m_attributes, argv.data(), environ))
-            throw EOSError(error);
-        return pid;
-    }
-
-private:
-    posix_spawn_file_actions_t m_actions;
-    posix_spawnattr_t m_attributes;
-};
 
 UniqueFd openPidFd(pid_t pid)
 {
@@ -174,11 +113,13 @@ void TJvCreateProcess::Run()
         throw EJvProcessError("Cannot perform this operation when process is running");
     m_state = State::Idle;
     m_countdown = 0;
+    m_exitCode = 0;
+    m_endSignal = 0;
 
     const QList<QByteArray> arguments = splitCommandLine(CommandLine);
     if (!(ConsoleOptions & unsigned(TJvConsoleOption::coRedirect))) {
-        SpawnSettings settings;
-        reapInBackground(settings.spawn(arguments));
+        const int inherit[3] = {-1, -1, -1};
+        reapInBackground(ChildStart::start(arguments, inherit));
         return;
     }
     runRedirected(arguments);
@@ -190,12 +131,8 @@ void TJvCreateProcess::runRedirected(const QList<QByteArray> &arguments)
     ignoreSigpipe();
     Pipe output = makePipe();
     Pipe input = makePipe();
-    SpawnSettings settings;
-    settings.placeOn(input.readEnd.get(), STDIN_FILENO);
-    settings.placeOn(output.writeEnd.get(), STDOUT_FILENO);
-    settings.placeOn(output.writeEnd.get(), STDERR_FILENO);
-    settings.closeTheRest();
-    const pid_t pid = settings.spawn(arguments);
+    const int streams[3] = {input.readEnd.get(), output.writeEnd.get(), output.writeEnd.get()};
+    const pid_t pid = ChildStart::start(arguments, streams);
     // The child holds its own copies now; without closing ours the reader
     // would never see the end of the output.
     input.readEnd.reset();
@@ -274,6 +211,7 @@ void TJvCreateProcess::runWaitEndStepIfRequested()
     if (!thread || !thread->takeEndStepRequest())
         return;
     m_exitCode = thread->endStepDone();
+    m_endSignal = thread->endSignal();
     m_waitThread.reset();
     postWorkerFinished();
 }

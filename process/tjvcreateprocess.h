@@ -88,6 +88,9 @@ public:
     void StopWatching();
     // Whether a started child is being watched (its end not yet reported).
     bool isWatching() const noexcept { return m_state == State::Watching; }
+    // The signal that ended the child whose end was reported last, 0 when it
+    // exited on its own (its ExitCode is then its exit status).
+    int TerminationSignal() const noexcept { return m_endSignal; }
 
     // Where errors raised by OnRead and OnTerminate handlers of every runner
     // go; an empty function restores the default (a warning on the log).
@@ -111,6 +114,7 @@ private:
     int m_countdown = 0;
     quint64 m_run = 0; // numbers the watched runs, so a stale notification is never counted
     std::uint32_t m_exitCode = 0;
+    int m_endSignal = 0;
     std::shared_ptr<TJvConsoleThread> m_waitThread;
     std::unique_ptr<TJvReader> m_reader;
     std::shared_ptr<WakeSignal> m_wake;

@@ -51,6 +51,7 @@ const SqliteApi &SqliteApi::instance()
         bind(library, "sqlite3_column_text", api.column_text);
         bind(library, "sqlite3_column_int", api.column_int);
         bind(library, "sqlite3_errmsg", api.errmsg);
+        bind(library, "sqlite3_busy_timeout", api.busy_timeout);
         loaded = true;
     }
     return api;

@@ -18,6 +18,7 @@ struct SqliteApi {
     const unsigned char *(*column_text)(sqlite3_stmt *stmt, int column);
     int (*column_int)(sqlite3_stmt *stmt, int column);
     const char *(*errmsg)(sqlite3 *db);
+    int (*busy_timeout)(sqlite3 *db, int milliseconds);
 
     // Loads the library once per process (thread-safe) and returns the table.
     // Throws ESQLiteError("Cannot load client DLL: <name>") when it cannot be loaded.

@@ -14,6 +14,13 @@ TSqliteConnection::TSqliteConnection(const QString &fileName)
         m_db = nullptr;
         throw ESQLiteError(message, code);
     }
+    // Another program (a backup, the sqlite3 shell) may hold the file for a
+    // moment: wait for it rather than fail at once.
+    try {
+        m_api->busy_timeout(m_db, BusyTimeoutMs);
+    } catch (const ESQLiteError &) {
+        // A library without it fails at once instead, as before.
+    }
 }
 
 TSqliteConnection::~TSqliteConnection()

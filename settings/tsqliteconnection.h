@@ -9,6 +9,9 @@ struct SqliteApi;
 // destructor; autocommit, no busy timeout. Throws ESQLiteError.
 class TSqliteConnection {
 public:
+    // How long a statement waits for a lock another connection holds.
+    static constexpr int BusyTimeoutMs = 3000;
+
     explicit TSqliteConnection(const QString &fileName);
     ~TSqliteConnection();
     TSqliteConnection(const TSqliteConnection &) = delete;

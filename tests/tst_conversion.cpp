@@ -4,6 +4,7 @@
 #include "errordisplay.h"
 #include "mediaquery.h"
 #include "sleepinhibitor.h"
+#include "quitsignals.h"
 #include "testsupport.h"
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
@@ -12,6 +13,8 @@
 #include "tjvtimer.h"
 #include "tjvtrayicon.h"
 #include "tsqldatmod.h"
+#include "tsqliteconnection.h"
+#include "tsqlitequery.h"
 
 #include <QCheckBox>
 #include <QCryptographicHash>
@@ -26,10 +29,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <optional>
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +55,38 @@ int playingSeconds(const QString &path)
     if (!clock || *clock == MediaQuery::ListDefaultTime)
         return -1;
     return clock->mid(0, 2).toInt() * 3600 + clock->mid(3, 2).toInt() * 60 + clock->mid(6, 2).toInt();
+}
+
+// The process id of the ffmpeg that process `parent` started; 0 when none runs.
+qint64 encoderOf(qint64 parent)
+{
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid ..."
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (line.contains("(ffmpeg)") && rest.value(1).toLongLong() == parent && rest.value(0) != "Z")
+            return entry.toLongLong();
+    }
+    return 0;
+}
+
+// Whether the process has ended: gone, or a zombie nobody has reaped yet.
+bool hasEnded(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.isEmpty() || line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+QStringList temporaryFiles(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.part*")}, QDir::Files);
 }
 
 // Counts the quit requests posted to the application (and keeps them from
@@ -82,8 +120,15 @@ private slots:
     void stopLeavesPlayablePartialOutputAndStartsNothingMore();
     void convertRightAfterStopRestartsFirstEntry();
     void missingOutputFolderMarksEntriesFailed();
-    void sourceInsideOutputFolderIsLeftAlone();
     void everyAudioAndTextSubtitleTrackIsKept();
+    void nothingIsEverReplaced();
+    void lockedSettingsFileFailsEachEntry();
+    void missingEncoderFailsEachEntry();
+    void failureReasonsNameTheCause();
+    void fullDiskFailsWithItsReason();
+    void stoppedEncoderTouchesNoOtherEntry();
+    void encoderEndsWhenHalvoraIsKilled_data();
+    void encoderEndsWhenHalvoraIsKilled();
     void closingDuringBatchFinishesTheOutput();
     void progressOfZeroLengthEntryOnlyMovesStatusLine();
     void batchBlinksTrayIconUntilStopped();
@@ -96,6 +141,8 @@ private slots:
 private:
     void add(const QString &path);
     void convertAndWait();
+    void convertUntilSignalled();
+    QString tip(int row) const { return m_window->FileListView->topLevelItem(row)->toolTip(0); }
     int image(int row) const { return TFFmpegFrm::itemImage(m_window->FileListView->topLevelItem(row)); }
     QString percent(int row) const { return m_window->FileListView->topLevelItem(row)->text(4); }
 
@@ -114,7 +161,9 @@ void ConversionTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     // Power-off requests go to a private bus: never to the machine's logind.
-    QVERIFY(m_bus.start(m_dir.path()));
+    // A child started by a test here inherits its parent's.
+    if (!TestSupport::isTestChild())
+        QVERIFY(m_bus.start(m_dir.path()));
 
     m_settings = std::make_unique<TestSupport::ShippedSettings>();
     QVERIFY(m_settings->ok());
@@ -124,8 +173,10 @@ void ConversionTest::initTestCase()
 
     m_clip = m_dir.filePath("clip.mp4");
     QVERIFY(TestSupport::makeH264Clip(m_clip, 2));
-    m_longClip = m_dir.filePath("long.mp4");
-    QVERIFY(TestSupport::makeClip(m_longClip, {"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30:duration=120",
+    // A child started by a test here reuses its parent's long clip.
+    m_longClip = qEnvironmentVariable("HALVORA_LONG_CLIP", m_dir.filePath("long.mp4"));
+    if (!QFile::exists(m_longClip))
+        QVERIFY(TestSupport::makeClip(m_longClip, {"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30:duration=120",
                                                "-f", "lavfi", "-i", "sine=duration=120", "-c:v", "libx264",
                                                "-preset", "ultrafast", "-c:a", "aac", "-shortest"}));
 }
@@ -146,9 +197,9 @@ void ConversionTest::init()
                         m_pictures << picture;
                 }
             });
-    // Each test starts from an empty output folder, whatever ran before it.
-    const QString out = m_dir.filePath(QString::fromUtf8("out put 'q' \"d\" $HOME \u00e9t\u00e9"));
-    QVERIFY(QDir(out).removeRecursively());
+    // A folder of its own for each test, so that each sees only its outputs.
+    static int run = 0;
+    const QString out = m_dir.filePath(QString::fromUtf8("out put 'q' \"d\" $HOME \u00e9t\u00e9 %1").arg(++run));
     QVERIFY(QDir().mkpath(out));
     m_window->JvEditDir->setText(out);
 }
@@ -214,7 +265,10 @@ void ConversionTest::batchConvertsEveryEntryWithOddPaths()
     const QList<QPair<int, int>> expected{{0, 3}, {0, 11}, {1, 3}, {1, 11}, {2, 3}, {2, 11}};
     QCOMPARE(m_pictures, expected);
     QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("2"));
-    QCOMPARE(m_window->JvEditCmdMsg->text(), QString());
+    const QString out = m_window->JvEditDir->text();
+    // The last entry's end names its file; the second "same" takes the next free name.
+    QCOMPARE(m_window->JvEditCmdMsg->text(), "Written to " + out + "/same (2).mp4");
+    QCOMPARE(m_window->FileListView->topLevelItem(0)->toolTip(0), "Written to " + out + "/first clip.mp4");
     QVERIFY(!m_window->JvTimer->Enabled());
     QCOMPARE(m_window->JvTrayIcon->IconIndex(), 15);
     // Each entry's percentage rises and ends at about 100.
@@ -225,14 +279,14 @@ void ConversionTest::batchConvertsEveryEntryWithOddPaths()
             QVERIFY2(value >= last, qPrintable(percents.join(' ')));
             last = value;
         }
-        QVERIFY2(last >= 90, qPrintable(percents.join(' ')));
+        QCOMPARE(last, 100);
     }
 
-    const QString out = m_window->JvEditDir->text();
     QCOMPARE(playingSeconds(out + "/first clip.mp4"), 2);
-    // Two sources with one name: the later one's output stays.
-    QCOMPARE(playingSeconds(out + "/same.mp4"), 1);
-    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+    // Two sources with one base name: both outputs stay.
+    QCOMPARE(playingSeconds(out + "/same.mp4"), 3);
+    QCOMPARE(playingSeconds(out + "/same (2).mp4"), 1);
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3);
 }
 
 void ConversionTest::convertAgainStartsFromFirstEntry()
@@ -254,14 +308,18 @@ void ConversionTest::stopLeavesPlayablePartialOutputAndStartsNothingMore()
     QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(percent(0) != "0%" && percent(0).chopped(1).toInt() >= 2, 60000);
     QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    const QString reached = percent(0);
     QVERIFY(m_window->AddFileBtn->isEnabled());
-    QCOMPARE(image(0), 11);
     QVERIFY(!m_window->JvTimer->Enabled());
     QVERIFY(!m_window->JvEditCmdMsg->text().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
     QTest::qWait(300);
+    // Done once the encoder has ended with its file, at the percentage it reached.
+    QCOMPARE(image(0), 11);
+    QCOMPARE(percent(0), reached);
     QCOMPARE(image(1), 15);
     QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("0"));
+    QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList{"long.mp4"});
 
     const int seconds = playingSeconds(m_window->JvEditDir->text() + "/long.mp4");
     QVERIFY2(seconds >= 1 && seconds < 120, qPrintable(QString::number(seconds)));
@@ -304,22 +362,216 @@ void ConversionTest::missingOutputFolderMarksEntriesFailed()
     QVERIFY(!m_window->JvTimer->Enabled());
 }
 
-void ConversionTest::sourceInsideOutputFolderIsLeftAlone()
+void ConversionTest::nothingIsEverReplaced()
 {
     const QString out = m_window->JvEditDir->text();
-    const QString source = out + "/inside.mp4";
-    QVERIFY(QFile::copy(m_clip, source));
-    QVERIFY(QFile::link(source, m_dir.filePath("link to inside.mp4")));
-    const QByteArray before = digest(source);
-    add(source);
-    add(m_dir.filePath("link to inside.mp4"));
+    // An earlier file with an output's name; sources inside the output folder,
+    // one named like another entry's output; two sources with one base name.
+    QVERIFY(TestSupport::makeH264Clip(out + "/holiday.mp4", 1));
+    QVERIFY(QDir().mkpath(m_dir.filePath("phone")));
+    QVERIFY(TestSupport::makeH264Clip(m_dir.filePath("phone/holiday.avi"), 2));
+    QVERIFY(TestSupport::makeH264Clip(out + "/clip.avi", 3));
+    QVERIFY(TestSupport::makeH264Clip(out + "/clip.mp4", 1));
+    QVERIFY(QDir().mkpath(m_dir.filePath("a")) && QDir().mkpath(m_dir.filePath("b")));
+    QVERIFY(TestSupport::makeH264Clip(m_dir.filePath("a/twin.mov"), 1));
+    QVERIFY(QFile::copy(m_clip, m_dir.filePath("b/twin.mov")));
+    const QStringList sources{m_dir.filePath("phone/holiday.avi"), out + "/clip.avi", out + "/clip.mp4",
+                              m_dir.filePath("a/twin.mov"), m_dir.filePath("b/twin.mov")};
+    QMap<QString, QByteArray> before;
+    for (const QString &path : sources + QStringList{out + "/holiday.mp4"})
+        before[path] = digest(path);
+    for (const QString &path : sources)
+        add(path);
+    convertAndWait();
+
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY2(digest(it.key()) == it.value(), qPrintable(it.key()));
+    const QStringList outputs{"holiday (2).mp4", "clip (2).mp4", "clip (3).mp4", "twin.mp4", "twin (2).mp4"};
+    const QList<int> seconds{2, 3, 1, 1, 2};
+    for (int row = 0; row < sources.size(); ++row) {
+        QCOMPARE(image(row), 11);
+        QCOMPARE(m_window->FileListView->topLevelItem(row)->toolTip(0), "Written to " + out + "/" + outputs[row]);
+        QCOMPARE(playingSeconds(out + "/" + outputs[row]), seconds[row]);
+    }
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 8);
+}
+
+void ConversionTest::lockedSettingsFileFailsEachEntry()
+{
+    add(m_clip);
+    add(m_clip);
+    // Another connection holds the settings file for longer than Halvora waits.
+    TSqliteConnection other(m_settings->path("LibFFmpeg.Dat"));
+    TSqliteQuery holder(other);
+    holder.run(QStringLiteral("begin exclusive"));
+    convertAndWait();
+    holder.run(QStringLiteral("rollback"));
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(image(row), 12);
+        QCOMPARE(tip(row), QStringLiteral("Could not read the output options from the settings file: database is locked"));
+    }
+    QVERIFY(m_window->JvEditCmdMsg->text().startsWith("2 of 2 files were not converted"));
+    QVERIFY(m_window->ConvFileBtn->isEnabled() && m_window->PlayBtn->isEnabled());
+    QVERIFY(!m_window->JvTimer->Enabled());
+    QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList());
+}
+
+void ConversionTest::missingEncoderFailsEachEntry()
+{
+    if (!TestSupport::isTestChild()) {
+        // A copy of this program in a folder without bin/ffmpeg beside it.
+        const QString copy = m_dir.filePath("elsewhere/tst_conversion");
+        QVERIFY(QDir().mkpath(m_dir.filePath("elsewhere")));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+        QByteArray output;
+        const int code = TestSupport::runTestFunctionInChild(QTest::currentTestFunction(),
+                                                             {"HALVORA_LONG_CLIP=" + m_longClip}, &output, copy);
+        QVERIFY2(code == 0, output.constData());
+        return;
+    }
+    add(m_clip);
     add(m_clip);
     convertAndWait();
-    QCOMPARE(digest(source), before);
+    const QString encoder = QCoreApplication::applicationDirPath() + "/bin/ffmpeg";
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(image(row), 12);
+        QCOMPARE(tip(row), "Could not start ffmpeg (" + encoder + "): No such file or directory");
+    }
+    QVERIFY(m_window->JvEditCmdMsg->text().startsWith("2 of 2 files were not converted"));
+    QVERIFY(m_window->ConvFileBtn->isEnabled());
+    QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList());
+}
+
+void ConversionTest::failureReasonsNameTheCause()
+{
+    QFile notes(m_dir.filePath("notes.avi"));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("Notes, not a video.\n");
+    notes.close();
+    add(notes.fileName());
+    add(m_longClip);
+    add(m_clip);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(image(1) == 3 && percent(1).chopped(1).toInt() >= 1, 60000);
+    const qint64 encoder = encoderOf(QCoreApplication::applicationPid());
+    QVERIFY(encoder > 0);
+    QCOMPARE(::kill(pid_t(encoder), SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), BatchTimeoutMs);
+
     QCOMPARE(image(0), 12);
-    QVERIFY(m_window->FileListView->topLevelItem(0)->toolTip(0).contains("would replace the source file"));
+    QCOMPARE(tip(0), notes.fileName() + ": Invalid data found when processing input\nffmpeg ended with exit code 1");
+    QCOMPARE(image(1), 12);
+    QCOMPARE(tip(1), QStringLiteral("ffmpeg was killed by signal 9"));
     QCOMPARE(image(2), 11);
-    QCOMPARE(playingSeconds(out + "/clip.mp4"), 2);
+    QVERIFY(m_window->JvEditCmdMsg->text().startsWith("2 of 3 files were not converted"));
+    QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList{"clip.mp4"});
+}
+
+void ConversionTest::fullDiskFailsWithItsReason()
+{
+    const QString small = m_dir.filePath("small");
+    QVERIFY(QDir().mkpath(small));
+    if (TestSupport::runProgram("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", small}) != 0)
+        QSKIP("A small tmpfs cannot be mounted here (needs root and the permission to mount)");
+    const auto unmount = qScopeGuard([&] { TestSupport::runProgram("umount", {small}); });
+    m_window->JvEditDir->setText(small);
+    add(m_longClip);
+    convertAndWait();
+    QCOMPARE(image(0), 12);
+    QVERIFY2(tip(0).contains("No space left on device") && tip(0).endsWith("ffmpeg ended with exit code 1"),
+             qPrintable(tip(0)));
+    QCOMPARE(QDir(small).entryList(QDir::Files), QStringList());
+}
+
+void ConversionTest::stoppedEncoderTouchesNoOtherEntry()
+{
+    add(m_longClip);
+    add(m_clip);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 1, 60000);
+    QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
+    // The stopped entry goes at once; the other one moves up into its row.
+    m_window->FileListView->setCurrentItem(m_window->FileListView->topLevelItem(0));
+    QTest::mouseClick(m_window->DelFileBtn, Qt::LeftButton);
+    QCOMPARE(m_window->FileListView->topLevelItemCount(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
+    QTest::qWait(200);
+    QCOMPARE(percent(0), QStringLiteral("0%"));
+    QCOMPARE(image(0), 15);
+    QCOMPARE(tip(0), QString());
+    // The stopped encoder's file is kept all the same.
+    QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList{"long.mp4"});
+}
+
+void ConversionTest::encoderEndsWhenHalvoraIsKilled_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+}
+
+void ConversionTest::encoderEndsWhenHalvoraIsKilled()
+{
+    if (TestSupport::isTestChild()) {
+        convertUntilSignalled();
+        return;
+    }
+    QFETCH(int, signal);
+    // Small frames: the encoder's last frames take little time after the signal.
+    const QString clip = m_dir.filePath("small frames.mp4");
+    if (!QFile::exists(clip))
+        QVERIFY(TestSupport::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=60", "-f",
+                                             "lavfi", "-i", "sine=duration=60", "-c:v", "libx264", "-preset",
+                                             "ultrafast", "-c:a", "aac", "-shortest"}));
+    const QString out = m_window->JvEditDir->text();
+    const QString ready = m_dir.filePath(QStringLiteral("ready-%1").arg(signal));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HALVORA_TEST_CHILD", "1");
+    env.insert("HALVORA_LONG_CLIP", clip);
+    env.insert("HALVORA_OUT", out);
+    env.insert("HALVORA_READY", ready);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"encoderEndsWhenHalvoraIsKilled:" + QString(QTest::currentDataTag())});
+    QVERIFY(child.waitForStarted());
+    // The child writes its encoder's process id once that has converted a little.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(ready).size() > 0 || child.state() == QProcess::NotRunning, 90000);
+    QFile file(ready);
+    QVERIFY2(file.open(QIODevice::ReadOnly), child.readAll().constData());
+    const qint64 encoder = file.readAll().trimmed().toLongLong();
+    QVERIFY(encoder > 0 && !hasEnded(encoder));
+
+    QCOMPARE(::kill(pid_t(child.processId()), signal), 0);
+    if (signal == SIGKILL) {
+        QTRY_VERIFY_WITH_TIMEOUT(hasEnded(encoder), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 10000);
+        return; // the unfinished file may stay under its temporary name
+    }
+    // Like closing the window: the encoder finishes its file, then Halvora ends.
+    QVERIFY(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+    QVERIFY(hasEnded(encoder));
+    const int seconds = playingSeconds(out + "/small frames.mp4");
+    QVERIFY2(seconds >= 1 && seconds < 60, qPrintable(QString::number(seconds)));
+    QCOMPARE(temporaryFiles(out), QStringList());
+}
+
+// The child of encoderEndsWhenHalvoraIsKilled: converts the long clip until a
+// signal ends it, reporting its encoder's process id once it converts.
+void ConversionTest::convertUntilSignalled()
+{
+    QuitSignals::install([this] { m_window->close(); });
+    m_window->JvEditDir->setText(qEnvironmentVariable("HALVORA_OUT"));
+    add(m_longClip);
+    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 3, 60000);
+    QFile ready(qEnvironmentVariable("HALVORA_READY"));
+    QVERIFY(ready.open(QIODevice::WriteOnly));
+    ready.write(QByteArray::number(encoderOf(QCoreApplication::applicationPid())));
+    ready.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible() && !m_window->JvCreateProcess->isWatching(), 60000);
 }
 
 void ConversionTest::everyAudioAndTextSubtitleTrackIsKept()
@@ -389,6 +641,8 @@ void ConversionTest::batchBlinksTrayIconUntilStopped()
         if (pictures.isEmpty() || pictures.last() != tray->IconIndex())
             pictures << tray->IconIndex();
     });
+    // The picture before the batch: the first tick may come before the first sample.
+    pictures << tray->IconIndex();
     sampler.start(20);
     QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(pictures.size() >= 4, 10000);

@@ -366,7 +366,8 @@ void FileIntakeTest::dropDuringBatchIsConvertedInThatBatch()
     QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), TimeoutMs);
     QCOMPARE(list()->topLevelItemCount(), 3);
     for (int row = 0; row < 3; ++row)
-        QCOMPARE(TFFmpegFrm::itemImage(list()->topLevelItem(row)), ImageFinished);
+        QVERIFY2(TFFmpegFrm::itemImage(list()->topLevelItem(row)) == ImageFinished,
+                 qPrintable(list()->topLevelItem(row)->toolTip(0)));
     const QByteArray folder = QFile::encodeName(out) + '/';
     for (const QByteArray &name : {QByteArray("one.mp4"), QByteArray("two.mp4"), QByteArray("bad\xff.mp4")}) {
         const QByteArray output = folder + name;

@@ -25,6 +25,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -112,6 +113,7 @@ private slots:
     void drawsInPanelAndFollowsPlayback();
     void closingInMidPlaybackEndsThePlayer();
     void missingPlayerShowsErrorAndWindowStaysUsable();
+    void playerEndingOnItsOwnSaysWhy();
     void playWithoutSelectedRowShowsMessage();
     void playOpensModalPlayerForSelectedRow();
 
@@ -279,7 +281,8 @@ void MiniPlayerTest::missingPlayerShowsErrorAndWindowStaysUsable()
     QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/mplayer")));
     Playback playback;
     auto frm = openPlayer(&playback);
-    QCOMPARE(m_errors, QStringList{"System Error.  Code: 2.\r\nNo such file or directory"});
+    QCOMPARE(m_errors, QStringList{"The file cannot be played: mplayer (" + QCoreApplication::applicationDirPath()
+                                   + "/bin/mplayer) could not start: No such file or directory"});
     QVERIFY(frm->isVisible());
     QCOMPARE(frm->JvLabEdTime->text(), QStringLiteral("00:00:10"));
     QCOMPARE(frm->JvColorTrkBar->maximum(), 10);
@@ -287,6 +290,36 @@ void MiniPlayerTest::missingPlayerShowsErrorAndWindowStaysUsable()
     frm->close();
     QVERIFY(!frm->isVisible());
     QCOMPARE(playback.ends, 0);
+}
+
+void MiniPlayerTest::playerEndingOnItsOwnSaysWhy()
+{
+    // A file mplayer cannot play: it ends at once without a picture.
+    QFile notes(m_dir.filePath(QStringLiteral("notes.mp4")));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("Notes, not a video.\n");
+    notes.close();
+    Playback playback;
+    auto frm = std::make_unique<TMplayerFrm>();
+    watch(frm.get(), &playback);
+    frm->JvLabFile->setText(notes.fileName());
+    frm->show();
+    QTRY_COMPARE_WITH_TIMEOUT(playback.ends, 1, PlaybackTimeoutMs);
+    QCOMPARE(m_errors, QStringList{"mplayer could not play this file."});
+    frm->close();
+    frm.reset();
+
+    // A player killed in mid-playback.
+    m_errors.clear();
+    Playback second;
+    frm = openPlayer(&second);
+    QTRY_VERIFY_WITH_TIMEOUT(second.maxElapsed >= 1, PlaybackTimeoutMs);
+    const QList<qint64> players = playerChildren();
+    QCOMPARE(players.size(), 1);
+    QCOMPARE(::kill(pid_t(players.first()), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(second.ends, 1, PlaybackTimeoutMs);
+    QCOMPARE(m_errors, QStringList{"mplayer was ended by signal 9: playback stopped."});
+    frm->close();
 }
 
 void MiniPlayerTest::playWithoutSelectedRowShowsMessage()

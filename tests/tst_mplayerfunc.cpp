@@ -48,6 +48,8 @@ private slots:
     void linesMoveElapsedAndMarker();
     void nextLinePutsDraggedMarkerBack();
     void playerEndResetsOnlyElapsed();
+    void endMessageSaysWhyNothingPlays_data();
+    void endMessageSaysWhyNothingPlays();
     void clockLabelsShowTheWholeText();
     void showDuration_data();
     void showDuration();
@@ -249,6 +251,7 @@ void MplayerFuncTest::playerEndResetsOnlyElapsed()
 {
     m_frm->JvLabEdTime->setText(QStringLiteral("00:00:10"));
     m_frm->JvColorTrkBar->setMaximum(10);
+    m_frm->JvCmdProcRead(m_frm->JvCmdProc, "Starting playback...", true);
     m_frm->JvCmdProcRead(m_frm->JvCmdProc, "A:   9.9" + StatusTail, false);
     QCOMPARE(m_frm->JvLabBgTime->text(), QStringLiteral("00:00:09"));
 
@@ -257,6 +260,27 @@ void MplayerFuncTest::playerEndResetsOnlyElapsed()
     QCOMPARE(m_frm->JvLabEdTime->text(), QStringLiteral("00:00:10"));
     QCOMPARE(m_frm->JvColorTrkBar->maximum(), 10);
     QCOMPARE(m_frm->JvColorTrkBar->position(), 9);
+}
+
+void MplayerFuncTest::endMessageSaysWhyNothingPlays_data()
+{
+    QTest::addColumn<uint>("exitCode");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("played to the end") << 0u << 0 << true << QString();
+    QTest::newRow("could not play") << 0u << 0 << false << "mplayer could not play this file.";
+    QTest::newRow("failed") << 1u << 0 << true << "mplayer ended with exit code 1: playback stopped.";
+    QTest::newRow("killed") << 137u << 9 << true << "mplayer was ended by signal 9: playback stopped.";
+}
+
+void MplayerFuncTest::endMessageSaysWhyNothingPlays()
+{
+    QFETCH(uint, exitCode);
+    QFETCH(int, signal);
+    QFETCH(bool, started);
+    QFETCH(QString, message);
+    QCOMPARE(TMplayerFunc::EndMessage(exitCode, signal, started), message);
 }
 
 void MplayerFuncTest::clockLabelsShowTheWholeText()

@@ -588,7 +588,9 @@ void OutputOptionsTest::readOnlyDatabaseKeepsChoicesOnScreen()
     QCOMPARE(m_boxes, QStringList());
     QCOMPARE(selector(1)->ItemIndex(), saved[0]);
 
-    const QString readOnly = QStringLiteral("attempt to write a readonly database.");
+    // Each box says that the choice was not saved, and why.
+    const QString readOnly =
+        QStringLiteral("Your choice was not saved and will be lost when Halvora ends: attempt to write a readonly database.");
     pick(selector(3), 4);
     QCOMPARE(m_boxes, QStringList{readOnly});
     QCOMPARE(selector(3)->ItemIndex(), 4);
@@ -600,7 +602,9 @@ void OutputOptionsTest::readOnlyDatabaseKeepsChoicesOnScreen()
     QCOMPARE(selector(6)->ItemIndex(), -1);
 
     chooseInBrowser(folder);
-    QCOMPARE(m_boxes, (QStringList{readOnly, readOnly, readOnly}));
+    QCOMPARE(m_boxes, (QStringList{readOnly, readOnly,
+                                   "The output folder is used but was not saved and will be lost when Halvora ends: "
+                                   "attempt to write a readonly database."}));
     QCOMPARE(m_window->JvEditDir->text(), folder);
     m_boxes.clear();
 

@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -47,12 +48,29 @@ QByteArray processState(qint64 pid)
     return stat.mid(stat.lastIndexOf(')') + 2, 1);
 }
 
+// The process ids of the processes whose parent is `parent`.
+QList<qint64> childrenOf(qint64 parent)
+{
+    QList<qint64> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = stat.readAll().split(')').last().split(' ');
+        if (fields.value(2).toLongLong() == parent)
+            children << entry.toLongLong();
+    }
+    return children;
+}
+
 // A runner set up as Halvora's windows set theirs up, recording its events.
 struct Recorder {
     std::unique_ptr<TJvCreateProcess> runner = std::make_unique<TJvCreateProcess>();
     QByteArrayList log;   // "R <S> new|same" and "T <code>", in order
     QByteArrayList lines; // what a consumer keeping a list of lines holds
     QList<std::uint32_t> exitCodes;
+    QList<int> endSignals; // TerminationSignal at each end
     std::function<void(const QByteArray &S)> onRead;
     std::function<void()> onTerminate;
 
@@ -76,6 +94,7 @@ struct Recorder {
             QCOMPARE(sender, runner.get());
             log << "T " + QByteArray::number(exitCode);
             exitCodes << exitCode;
+            endSignals << sender->TerminationSignal();
             if (onTerminate)
                 onTerminate();
         };
@@ -127,6 +146,7 @@ private slots:
     void oddPathAndArgumentsReachChildWhole();
     void noDescriptorLeakNoZombie();
     void handlerErrorsGoToDisplayAndRunEnds();
+    void childOutlivesItsStartingThreadButNotThisProcess();
 
 private:
     QTemporaryDir m_dir;
@@ -160,21 +180,67 @@ void ProcessRunnerTest::exitCode_data()
 {
     QTest::addColumn<QList<QByteArray>>("commands");
     QTest::addColumn<std::uint32_t>("code");
-    QTest::newRow("0") << QList<QByteArray>{"exit", "0"} << 0u;
-    QTest::newRow("3") << QList<QByteArray>{"exit", "3"} << 3u;
-    QTest::newRow("-1 is 255") << QList<QByteArray>{"exit", "-1"} << 255u;
-    QTest::newRow("killed by SIGKILL") << QList<QByteArray>{"signal", "9"} << 137u;
-    QTest::newRow("killed by SIGTERM") << QList<QByteArray>{"signal", "15"} << 143u;
+    QTest::addColumn<int>("signal");
+    QTest::newRow("0") << QList<QByteArray>{"exit", "0"} << 0u << 0;
+    QTest::newRow("3") << QList<QByteArray>{"exit", "3"} << 3u << 0;
+    QTest::newRow("-1 is 255") << QList<QByteArray>{"exit", "-1"} << 255u << 0;
+    QTest::newRow("137 is no signal") << QList<QByteArray>{"exit", "137"} << 137u << 0;
+    QTest::newRow("killed by SIGKILL") << QList<QByteArray>{"signal", "9"} << 137u << 9;
+    QTest::newRow("killed by SIGTERM") << QList<QByteArray>{"signal", "15"} << 143u << 15;
 }
 
 void ProcessRunnerTest::exitCode()
 {
     QFETCH(QList<QByteArray>, commands);
     QFETCH(std::uint32_t, code);
+    QFETCH(int, signal);
     Recorder r;
     r.run(helperCommand(commands));
     QVERIFY(r.waitForTerminates(1));
     QCOMPARE(r.exitCodes, QList<std::uint32_t>{code});
+    QCOMPARE(r.endSignals, QList<int>{signal});
+}
+
+void ProcessRunnerTest::childOutlivesItsStartingThreadButNotThisProcess()
+{
+    const QString readyFile = qEnvironmentVariable("HALVORA_READY_FILE");
+    if (!readyFile.isEmpty()) {
+        // The child program: a runner started from a thread that has ended
+        // meanwhile still holds its child; this process is then killed.
+        std::unique_ptr<Recorder> r;
+        std::thread([&] {
+            r = std::make_unique<Recorder>();
+            r->runner->ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData);
+            r->run(helperCommand({"hang"}));
+        }).join();
+        QTest::qWait(300);
+        QFile file(readyFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("started");
+        file.close();
+        QTest::qWait(60000);
+        return;
+    }
+    const QString ready = m_dir.filePath(QStringLiteral("ready"));
+    // This program again, in the child role, started by a runner (QProcess
+    // does not run under ThreadSanitizer).
+    qputenv("HALVORA_READY_FILE", QFile::encodeName(ready));
+    Recorder child;
+    child.run(joinCommandLine({QFile::encodeName(QCoreApplication::applicationFilePath()),
+                               QTest::currentTestFunction()}));
+    qunsetenv("HALVORA_READY_FILE");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ready), Timeout);
+    const QList<qint64> programs = childrenOf(QCoreApplication::applicationPid());
+    QCOMPARE(programs.size(), 1);
+    const QList<qint64> helpers = childrenOf(programs.first());
+    QCOMPARE(helpers.size(), 1);
+    const QByteArray state = processState(helpers.first());
+    QVERIFY2(!state.isEmpty() && state != "Z", state.constData());
+
+    QCOMPARE(::kill(pid_t(programs.first()), SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(processState(helpers.first()).isEmpty() || processState(helpers.first()) == "Z", 2000);
+    QVERIFY(child.waitForTerminates(1));
+    QCOMPARE(child.endSignals, QList<int>{SIGKILL});
 }
 
 void ProcessRunnerTest::blockedHandlerDropsOutputButRunEnds()

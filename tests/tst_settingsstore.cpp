@@ -5,9 +5,14 @@
 #include "tsqldatmod.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <chrono>
+#include <future>
+#include <thread>
 
 class SettingsStoreTest : public QObject {
     Q_OBJECT
@@ -23,7 +28,8 @@ private slots:
     void emptyResultReadsAsEmptyTextAndZero();
     void resultRowsAreReadInOrder();
     void updateMatchingNoRowSucceeds();
-    void lockedFileFailsAtOnce();
+    void lockHeldByAnotherConnection_data();
+    void lockHeldByAnotherConnection();
     void sqlQuotedDoublesInnerQuotes_data();
     void sqlQuotedDoublesInnerQuotes();
 
@@ -154,21 +160,48 @@ void SettingsStoreTest::updateMatchingNoRowSucceeds()
     QVERIFY(!query.isOpen());
 }
 
-void SettingsStoreTest::lockedFileFailsAtOnce()
+void SettingsStoreTest::lockHeldByAnotherConnection_data()
 {
-    // Another connection holds a write lock: no busy timeout, so the update fails at once.
+    QTest::addColumn<int>("holdMs");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("released within the wait") << 800 << true;
+    QTest::newRow("held past the wait") << TSqliteConnection::BusyTimeoutMs + 2000 << false;
+}
+
+void SettingsStoreTest::lockHeldByAnotherConnection()
+{
+    QFETCH(int, holdMs);
+    QFETCH(bool, succeeds);
     TSqlDatMod module;
     module.SqliteQuery.run(QStringLiteral("create table t (a integer)"));
-    TSqliteConnection other(QStringLiteral("LibFFmpeg.Dat"));
-    TSqliteQuery otherQuery(other);
-    otherQuery.run(QStringLiteral("begin exclusive"));
+    // Another connection, as another program would, holds a write lock for a while.
+    std::promise<void> locked;
+    std::thread other([&] {
+        TSqliteConnection connection(QStringLiteral("LibFFmpeg.Dat"));
+        TSqliteQuery query(connection);
+        query.run(QStringLiteral("begin exclusive"));
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+        query.run(QStringLiteral("rollback"));
+    });
+    locked.get_future().wait();
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
     try {
         module.SqliteQuery.run(QStringLiteral("insert into t values (1)"));
-        QFAIL("an update through a locked file succeeded");
-    } catch (const ESQLiteError &error) {
-        QCOMPARE(QString::fromUtf8(error.what()), QStringLiteral("database is locked"));
+    } catch (const ESQLiteError &e) {
+        error = QString::fromUtf8(e.what());
     }
-    otherQuery.run(QStringLiteral("rollback"));
+    const qint64 waited = clock.elapsed();
+    other.join();
+    if (succeeds) {
+        QCOMPARE(error, QString());
+        QVERIFY2(waited >= holdMs / 2, qPrintable(QString::number(waited)));
+    } else {
+        QCOMPARE(error, QStringLiteral("database is locked"));
+        QVERIFY2(waited >= TSqliteConnection::BusyTimeoutMs - 200, qPrintable(QString::number(waited)));
+    }
 }
 
 void SettingsStoreTest::sqlQuotedDoublesInnerQuotes_data()

@@ -1,0 +1,86 @@
+#include "outputfile.h"
+
+#include "eoserror.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace OutputFile {
+namespace {
+
+// Enough for any folder: past this many taken names something else is wrong.
+constexpr int MaxNumber = 100000;
+
+QByteArray numbered(const QByteArray &folder, const QByteArray &base, const QByteArray &middle, int n)
+{
+    const QByteArray number = n == 1 ? QByteArray() : " (" + QByteArray::number(n) + ')';
+    return folder + '/' + base + middle + number + ".mp4";
+}
+
+// A rename that fails instead of replacing an existing target. Where the file
+// system has no such rename, a hard link (which never replaces either) and
+// the removal of the old name do the same.
+int renameNoReplace(const char *from, const char *to)
+{
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    if (::link(from, to) != 0)
+        return errno;
+    ::unlink(from);
+    return 0;
+}
+
+} // namespace
+
+QByteArray baseName(const QByteArray &sourcePath)
+{
+    const QByteArray name = sourcePath.mid(sourcePath.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QByteArray createTemporary(const QByteArray &folder, const QByteArray &base)
+{
+    for (int n = 1; n <= MaxNumber; ++n) {
+        const QByteArray path = numbered(folder, base, ".part", n);
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST)
+            throw EOSError(errno);
+    }
+    throw EOSError(EEXIST);
+}
+
+QByteArray moveToFreeName(const QByteArray &temporary, const QByteArray &folder, const QByteArray &base)
+{
+    for (int n = 1; n <= MaxNumber; ++n) {
+        const QByteArray path = numbered(folder, base, QByteArray(), n);
+        const int error = renameNoReplace(temporary.constData(), path.constData());
+        if (error == 0)
+            return path;
+        if (error != EEXIST)
+            throw EOSError(error);
+    }
+    throw EOSError(EEXIST);
+}
+
+bool hasContent(const QByteArray &path)
+{
+    struct stat info;
+    return ::stat(path.constData(), &info) == 0 && info.st_size > 0;
+}
+
+void remove(const QByteArray &path)
+{
+    ::unlink(path.constData());
+}
+
+} // namespace OutputFile

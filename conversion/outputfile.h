@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+
+// The converted file's names: ffmpeg writes to a new temporary file in the
+// output folder, which is then moved to the first free final name. Neither
+// step ever replaces a file that is already there.
+namespace OutputFile {
+
+// The source's file name without its last extension ("holiday" for
+// ".../holiday.avi"); a name whose only dot leads it is kept whole.
+QByteArray baseName(const QByteArray &sourcePath);
+
+// Creates an empty file "base.part.mp4" in the folder, or "base.part (N).mp4"
+// with the lowest N from 2 up when that is taken, and returns its path.
+// Throws EOSError (missing folder, no permission, full disk...).
+QByteArray createTemporary(const QByteArray &folder, const QByteArray &base);
+
+// Moves `temporary` (in `folder`) to the first of "base.mp4", "base (2).mp4",
+// "base (3).mp4"... that no file holds at the moment of the move, and
+// returns the new path. Throws EOSError; the temporary file stays then.
+QByteArray moveToFreeName(const QByteArray &temporary, const QByteArray &folder, const QByteArray &base);
+
+// Whether the file exists and holds at least one byte.
+bool hasContent(const QByteArray &path);
+
+// Removes a file this run made; a file already gone is no error.
+void remove(const QByteArray &path);
+
+} // namespace OutputFile

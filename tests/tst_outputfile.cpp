@@ -1,0 +1,104 @@
+// Output file naming: the base name, the temporary file and the move to the
+// first free final name, on real files.
+
+#include "eoserror.h"
+#include "outputfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class OutputFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void baseNameComesFromThePath_data();
+    void baseNameComesFromThePath();
+    void temporaryNamesNeverTakeAnExistingFile();
+    void moveTakesTheFirstFreeNameAndReplacesNothing();
+    void missingFolderIsReported();
+
+private:
+    static void write(const QString &path, const QByteArray &content)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+};
+
+void OutputFileTest::baseNameComesFromThePath_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("base");
+    QTest::newRow("extension") << QByteArray("/v/holiday.avi") << QByteArray("holiday");
+    QTest::newRow("last extension only") << QByteArray("/v/a.b.c.mp4") << QByteArray("a.b.c");
+    QTest::newRow("no extension") << QByteArray("/v.d/clip") << QByteArray("clip");
+    QTest::newRow("leading dot kept") << QByteArray("/v/.hidden") << QByteArray(".hidden");
+    QTest::newRow("newline in name") << QByteArray("/v/new\nline.avi") << QByteArray("new\nline");
+    QTest::newRow("bytes that are no UTF-8") << QByteArray("/v/\xe9t\xe9.mov") << QByteArray("\xe9t\xe9");
+    QTest::newRow("relative") << QByteArray("clip.mkv") << QByteArray("clip");
+}
+
+void OutputFileTest::baseNameComesFromThePath()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, base);
+    QCOMPARE(OutputFile::baseName(path), base);
+}
+
+void OutputFileTest::temporaryNamesNeverTakeAnExistingFile()
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    write(dir.filePath("clip.part.mp4"), "someone's");
+    const QByteArray first = OutputFile::createTemporary(folder, "clip");
+    const QByteArray second = OutputFile::createTemporary(folder, "clip");
+    QCOMPARE(first, folder + "/clip.part (2).mp4");
+    QCOMPARE(second, folder + "/clip.part (3).mp4");
+    QCOMPARE(read(dir.filePath("clip.part.mp4")), QByteArray("someone's"));
+    QVERIFY(!OutputFile::hasContent(first));
+    OutputFile::remove(first);
+    QVERIFY(!QFile::exists(QFile::decodeName(first)));
+}
+
+void OutputFileTest::moveTakesTheFirstFreeNameAndReplacesNothing()
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    write(dir.filePath("clip.mp4"), "one");
+    write(dir.filePath("clip (3).mp4"), "three");
+    QStringList written;
+    for (const QByteArray content : {"a", "b", "c"}) {
+        const QByteArray temporary = OutputFile::createTemporary(folder, "clip");
+        write(QFile::decodeName(temporary), content);
+        const QByteArray path = OutputFile::moveToFreeName(temporary, folder, "clip");
+        QCOMPARE(read(QFile::decodeName(path)), content);
+        QVERIFY(!QFile::exists(QFile::decodeName(temporary)));
+        written << QFileInfo(QFile::decodeName(path)).fileName();
+    }
+    QCOMPARE(written, (QStringList{"clip (2).mp4", "clip (4).mp4", "clip (5).mp4"}));
+    QCOMPARE(read(dir.filePath("clip.mp4")), QByteArray("one"));
+    QCOMPARE(read(dir.filePath("clip (3).mp4")), QByteArray("three"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);
+}
+
+void OutputFileTest::missingFolderIsReported()
+{
+    QTemporaryDir dir;
+    try {
+        OutputFile::createTemporary(QFile::encodeName(dir.filePath("gone")), "clip");
+        QFAIL("a temporary file was made in a missing folder");
+    } catch (const EOSError &error) {
+        QCOMPARE(error.errorCode(), ENOENT);
+    }
+}
+
+QTEST_GUILESS_MAIN(OutputFileTest)
+#include "tst_outputfile.moc"
