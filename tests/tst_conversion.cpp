@@ -599,9 +599,10 @@ void ConversionTest::everyAudioAndTextSubtitleTrackIsKept()
              0);
     QCOMPARE(QString::fromUtf8(streams).split('\n', Qt::SkipEmptyParts),
              (QStringList{"h264,video,und", "aac,audio,eng", "aac,audio,ger", "mov_text,subtitle,fre"}));
-    // What was left out is named on the finished entry.
+    // What was left out is named on the finished entry, below the file written.
     QCOMPARE(m_window->FileListView->topLevelItem(0)->toolTip(0),
-             QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it"));
+             QStringLiteral("Written to %1/tracks.mp4\n1 attachment (such as a font) not kept: MP4 cannot hold it")
+                 .arg(m_window->JvEditDir->text()));
 }
 
 void ConversionTest::closingDuringBatchFinishesTheOutput()
