@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -100,6 +101,15 @@ void CatalogueTest::everyTagHasOneSavedPositionInItsList()
     }
     query.run(QStringLiteral("select count(*) from cmbex_itemindex"));
     QCOMPARE(query.integer(0), Selectors::Count);
+    // No two selectors share a Tag or an option table.
+    QSet<int> tags;
+    QSet<QString> tables;
+    for (const Selectors::Selector &selector : Selectors::All) {
+        tags.insert(selector.tag);
+        tables.insert(QLatin1String(selector.optionTable));
+    }
+    QCOMPARE(tags.size(), Selectors::Count);
+    QCOMPARE(tables.size(), Selectors::Count);
 }
 
 void CatalogueTest::outputFolderRowIsEmpty()
