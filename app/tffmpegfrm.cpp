@@ -41,6 +41,10 @@ namespace {
 constexpr int ImageRole = Qt::UserRole + 1;
 constexpr int PathRole = Qt::UserRole + 2;
 
+// Where the captions and drop-downs of the two selector rows of a page start.
+constexpr int SelectorRowCaptionTop[] = {9, 39};
+constexpr int SelectorRowTop[] = {6, 35};
+
 // Draws the grid lines of a report-style list.
 class GridDelegate : public QStyledItemDelegate {
 public:
@@ -303,24 +307,26 @@ void TFFmpegFrm::createOutputBox()
     connect(JvBtnOpenDir, &QToolButton::clicked, this, &TFFmpegFrm::JvBtnOpenDirClick);
 }
 
-QLabel *TFFmpegFrm::addLabel(QWidget *page, const char *name, const QString &caption, QPoint pos, int selectorLeft)
+void TFFmpegFrm::addSelector(int position)
 {
-    auto *label = new QLabel(caption, page);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(pos.x(), pos.y(), selectorLeft - pos.x() - 3, label->sizeHint().height());
-    return label;
-}
+    const Selectors::Selector &row = Selectors::All[position];
+    QWidget *page = row.page == Selectors::Page::Video ? TabSheet1 : TabSheet2;
+    const int captionTop = SelectorRowCaptionTop[row.row];
+    const int selectorTop = SelectorRowTop[row.row];
 
-TJvComboBox *TFFmpegFrm::addSelector(QWidget *page, const char *name, int tag, QPoint pos,
-                                     void (TFFmpegFrm::*handler)())
-{
-    auto *selector = new TJvComboBox(tag, page);
-    selector->setObjectName(QLatin1String(name));
-    selector->setGeometry(pos.x(), pos.y(), 115, 21);
+    auto *label = new QLabel(QLatin1String(row.caption), page);
+    label->setObjectName(QLatin1String(row.captionName));
+    label->setGeometry(row.captionLeft, captionTop, row.selectorLeft - row.captionLeft - 3, label->sizeHint().height());
+    SelectorCaptions[position] = label;
+
+    auto *selector = new TJvComboBox(row.tag, page);
+    selector->setObjectName(QLatin1String(row.controlName));
+    selector->setGeometry(row.selectorLeft, selectorTop, 115, 21);
     // Picking an entry and typing change the choice; setting it from code does not.
-    connect(selector, &QComboBox::activated, this, handler);
-    connect(selector->lineEdit(), &QLineEdit::textEdited, this, handler);
-    return selector;
+    const auto changed = [this, selector] { selectorChange(selector); };
+    connect(selector, &QComboBox::activated, this, changed);
+    connect(selector->lineEdit(), &QLineEdit::textEdited, this, changed);
+    SelectorControls[position] = selector;
 }
 
 void TFFmpegFrm::createPages()
@@ -332,27 +338,10 @@ void TFFmpegFrm::createPages()
 
     TabSheet1 = new QWidget(JvPageControl);
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    JvLabel1 = addLabel(TabSheet1, "JvLabel1", QStringLiteral("Video Codec"), {5, 9}, 72);
-    JvCmbVdo1 = addSelector(TabSheet1, "JvCmbVdo1", 1, {72, 6}, &TFFmpegFrm::JvCmbVdo1Change);
-    JvLabel2 = addLabel(TabSheet1, "JvLabel2", QStringLiteral("Video Bitrate"), {196, 9}, 265);
-    JvCmbVdo2 = addSelector(TabSheet1, "JvCmbVdo2", 2, {265, 6}, &TFFmpegFrm::JvCmbVdo2Change);
-    JvLabel3 = addLabel(TabSheet1, "JvLabel3", QStringLiteral("Video Size"), {390, 9}, 445);
-    JvCmbVdo3 = addSelector(TabSheet1, "JvCmbVdo3", 3, {445, 6}, &TFFmpegFrm::JvCmbVdo3Change);
-    JvLabel4 = addLabel(TabSheet1, "JvLabel4", QStringLiteral("Video Frame Rate"), {5, 39}, 97);
-    JvCmbVdo4 = addSelector(TabSheet1, "JvCmbVdo4", 4, {97, 35}, &TFFmpegFrm::JvCmbVdo4Change);
-    JvLabel5 = addLabel(TabSheet1, "JvLabel5", QStringLiteral("Width Ratio"), {221, 39}, 284);
-    JvCmbVdo5 = addSelector(TabSheet1, "JvCmbVdo5", 5, {284, 35}, &TFFmpegFrm::JvCmbVdo5Change);
-
     TabSheet2 = new QWidget(JvPageControl);
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    JvLabel6 = addLabel(TabSheet2, "JvLabel6", QStringLiteral("Audio Codec"), {5, 9}, 72);
-    JvCmbAdo1 = addSelector(TabSheet2, "JvCmbAdo1", 6, {72, 6}, &TFFmpegFrm::JvCmbAdo1Change);
-    JvLabel7 = addLabel(TabSheet2, "JvLabel7", QStringLiteral("Audio Bitrate"), {196, 9}, 265);
-    JvCmbAdo2 = addSelector(TabSheet2, "JvCmbAdo2", 7, {265, 6}, &TFFmpegFrm::JvCmbAdo2Change);
-    JvLabel8 = addLabel(TabSheet2, "JvLabel8", QStringLiteral("Audio Channel"), {390, 9}, 466);
-    JvCmbAdo3 = addSelector(TabSheet2, "JvCmbAdo3", 8, {466, 6}, &TFFmpegFrm::JvCmbAdo3Change);
-    JvLabel9 = addLabel(TabSheet2, "JvLabel9", QStringLiteral("Sampling Frequency"), {5, 39}, 107);
-    JvCmbAdo4 = addSelector(TabSheet2, "JvCmbAdo4", 9, {107, 35}, &TFFmpegFrm::JvCmbAdo4Change);
+    for (int position = 0; position < Selectors::Count; ++position)
+        addSelector(position);
 
     TabSheet3 = new QWidget(JvPageControl);
     TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
@@ -489,15 +478,6 @@ void TFFmpegFrm::selectorChange(TJvComboBox *selector)
     ErrorDisplay::runHandler([selector] { TFFmpegFunc().SaveSelection(selector); });
 }
 
-void TFFmpegFrm::JvCmbVdo1Change() { selectorChange(JvCmbVdo1); }
-void TFFmpegFrm::JvCmbVdo2Change() { selectorChange(JvCmbVdo2); }
-void TFFmpegFrm::JvCmbVdo3Change() { selectorChange(JvCmbVdo3); }
-void TFFmpegFrm::JvCmbVdo4Change() { selectorChange(JvCmbVdo4); }
-void TFFmpegFrm::JvCmbVdo5Change() { selectorChange(JvCmbVdo5); }
-void TFFmpegFrm::JvCmbAdo1Change() { selectorChange(JvCmbAdo1); }
-void TFFmpegFrm::JvCmbAdo2Change() { selectorChange(JvCmbAdo2); }
-void TFFmpegFrm::JvCmbAdo3Change() { selectorChange(JvCmbAdo3); }
-void TFFmpegFrm::JvCmbAdo4Change() { selectorChange(JvCmbAdo4); }
 
 void TFFmpegFrm::JvEditNumbChange()
 {
@@ -593,16 +573,17 @@ void TFFmpegFrm::fitText()
     // the one before it grew, and to the end of the second row where the
     // first row has no room left for it.
     using Pair = QPair<QLabel *, TJvComboBox *>;
-    const QList<QPair<QList<Pair>, QList<Pair>>> pages{
-        {{{JvLabel1, JvCmbVdo1}, {JvLabel2, JvCmbVdo2}, {JvLabel3, JvCmbVdo3}},
-         {{JvLabel4, JvCmbVdo4}, {JvLabel5, JvCmbVdo5}}},
-        {{{JvLabel6, JvCmbAdo1}, {JvLabel7, JvCmbAdo2}, {JvLabel8, JvCmbAdo3}}, {{JvLabel9, JvCmbAdo4}}},
-    };
+    QList<QPair<QList<Pair>, QList<Pair>>> pages(2);
+    for (int position = 0; position < Selectors::Count; ++position) {
+        const Selectors::Selector &row = Selectors::All[position];
+        auto &page = pages[row.page == Selectors::Page::Video ? 0 : 1];
+        (row.row == 0 ? page.first : page.second).append({SelectorCaptions[position], SelectorControls[position]});
+    }
     for (auto [first, second] : pages) {
         // The pages fill the tab widget inside its frame (known before they are laid out).
         const int pageWidth = JvPageControl->width() - 2 * JvPageControl->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-        const int secondLabelTop = second.first().first->y();
-        const int secondSelectorTop = second.first().second->y();
+        const int secondLabelTop = SelectorRowCaptionTop[1];
+        const int secondSelectorTop = SelectorRowTop[1];
         for (QList<Pair> *row : {&first, &second}) {
             int right = -6; // of the previous selector, less the gap
             for (qsizetype i = 0; i < row->size(); ++i) {

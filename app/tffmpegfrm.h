@@ -1,10 +1,12 @@
 #pragma once
 
 #include "encoderrun.h"
+#include "selectors.h"
 #include "timagelist.h"
 
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 
 class IntakeQueue;
@@ -78,10 +80,15 @@ public:
     QWidget *TabSheet1;
     QWidget *TabSheet2;
     QWidget *TabSheet3;
-    QLabel *JvLabel1, *JvLabel2, *JvLabel3, *JvLabel4, *JvLabel5;
-    QLabel *JvLabel6, *JvLabel7, *JvLabel8, *JvLabel9;
-    TJvComboBox *JvCmbVdo1, *JvCmbVdo2, *JvCmbVdo3, *JvCmbVdo4, *JvCmbVdo5;
-    TJvComboBox *JvCmbAdo1, *JvCmbAdo2, *JvCmbAdo3, *JvCmbAdo4;
+    // The output-parameter selectors and their captions, in the order of
+    // Selectors::All.
+    std::array<TJvComboBox *, Selectors::Count> SelectorControls{};
+    std::array<QLabel *, Selectors::Count> SelectorCaptions{};
+    TJvComboBox *&JvCmbVdo1 = SelectorControls[0], *&JvCmbVdo2 = SelectorControls[1],
+                *&JvCmbVdo3 = SelectorControls[2], *&JvCmbVdo4 = SelectorControls[3],
+                *&JvCmbVdo5 = SelectorControls[4];
+    TJvComboBox *&JvCmbAdo1 = SelectorControls[5], *&JvCmbAdo2 = SelectorControls[6],
+                *&JvCmbAdo3 = SelectorControls[7], *&JvCmbAdo4 = SelectorControls[8];
     QCheckBox *JvCheckBox;
 
     QLabel *Image1;
@@ -125,15 +132,6 @@ public slots:
     void FileListViewClick();
     void JvBtnSltDirClick();
     void JvBtnOpenDirClick();
-    void JvCmbVdo1Change();
-    void JvCmbVdo2Change();
-    void JvCmbVdo3Change();
-    void JvCmbVdo4Change();
-    void JvCmbVdo5Change();
-    void JvCmbAdo1Change();
-    void JvCmbAdo2Change();
-    void JvCmbAdo3Change();
-    void JvCmbAdo4Change();
     void JvEditNumbChange();
     void JvCreateProcessRead(TJvCreateProcess *Sender, const QByteArray &S, bool StartsOnNewLine);
     void JvCreateProcessTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode);
@@ -157,8 +155,7 @@ private:
     void createComponents();
     QToolButton *addToolButton(const char *name, const QString &caption, int image, const QString &tip);
     QAction *addSeparator(const char *name);
-    TJvComboBox *addSelector(QWidget *page, const char *name, int tag, QPoint pos, void (TFFmpegFrm::*handler)());
-    QLabel *addLabel(QWidget *page, const char *name, const QString &caption, QPoint pos, int selectorLeft);
+    void addSelector(int position);
     void selectorChange(TJvComboBox *selector);
     void fitText();
     static int neededWidth(const QComboBox *selector);

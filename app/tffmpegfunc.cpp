@@ -17,10 +17,7 @@ TFFmpegFunc::TFFmpegFunc()
     TFFmpegFrm &frm = *FFmpegFrm;
 
     SqliteQuery = SqlDatMod ? &SqlDatMod->SqliteQuery : nullptr;
-    for (int n = 1; n <= 5; ++n)
-        JvCmbVdo[n] = frm.findChild<TJvComboBox *>(QStringLiteral("JvCmbVdo%1").arg(n));
-    for (int n = 1; n <= 4; ++n)
-        JvCmbAdo[n] = frm.findChild<TJvComboBox *>(QStringLiteral("JvCmbAdo%1").arg(n));
+    SelectorControls = frm.SelectorControls;
     FileListView = frm.FileListView;
     MsgListView = frm.MsgListView;
     AddFileBtn = frm.AddFileBtn;

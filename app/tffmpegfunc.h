@@ -1,5 +1,7 @@
 #pragma once
 
+#include "selectors.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -110,8 +112,8 @@ private:
     bool QuitEncoder();
 
     TSqliteQuery *SqliteQuery;
-    std::array<TJvComboBox *, 6> JvCmbVdo{}; // indexed 1 to 5
-    std::array<TJvComboBox *, 5> JvCmbAdo{}; // indexed 1 to 4
+    // The output-parameter selectors, in the order of Selectors::All.
+    std::array<TJvComboBox *, Selectors::Count> SelectorControls{};
     QTreeWidget *FileListView;
     QTreeWidget *MsgListView;
     QToolButton *AddFileBtn;

@@ -82,10 +82,8 @@ QByteArray TFFmpegFunc::BuildCommandLine(const QByteArray &output)
     item->setToolTip(0, streams.note);
 
     QList<QByteArray> fragments;
-    for (int n = 1; n <= 5; ++n)
-        fragments << LookupFragment(JvCmbVdo[n]).toLocal8Bit();
-    for (int n = 1; n <= 4; ++n)
-        fragments << LookupFragment(JvCmbAdo[n]).toLocal8Bit();
+    for (TJvComboBox *selector : SelectorControls)
+        fragments << LookupFragment(selector).toLocal8Bit();
     // The output is a file this run has just made, so "-y" replaces nothing else.
     return FFmpegCommand::commandLine(encoder, source, streams.arguments, fragments, output);
 }

@@ -16,16 +16,14 @@
 
 void TFFmpegFunc::FillSelectors()
 {
-    for (int n = 1; n <= 5; ++n)
-        FillSelector(JvCmbVdo[n]);
-    for (int n = 1; n <= 4; ++n)
-        FillSelector(JvCmbAdo[n]);
+    for (TJvComboBox *selector : SelectorControls)
+        FillSelector(selector);
 }
 
 void TFFmpegFunc::FillSelector(TJvComboBox *selector)
 {
     selector->clearItems();
-    SqliteQuery->run(SelectorStatements::listing(selector->Tag));
+    SqliteQuery->run(SelectorStatements::listingSql(selector->Tag));
     for (SqliteQuery->first(); !SqliteQuery->eof(); SqliteQuery->next())
         selector->appendItem(SqliteQuery->text(1));
     // Set from code: raises no change event, so filling stores nothing.
@@ -34,14 +32,14 @@ void TFFmpegFunc::FillSelector(TJvComboBox *selector)
 
 int TFFmpegFunc::ReadSavedIndex(int tag)
 {
-    SqliteQuery->run(SelectorStatements::savedIndex(tag));
+    SqliteQuery->run(SelectorStatements::savedIndexSql(tag));
     SqliteQuery->first();
     return SqliteQuery->integer(0);
 }
 
 QString TFFmpegFunc::LookupFragment(TJvComboBox *selector)
 {
-    SqliteQuery->run(SelectorStatements::lookup(selector->Tag, selector->ItemIndex()));
+    SqliteQuery->run(SelectorStatements::lookupSql(selector->Tag, selector->ItemIndex()));
     SqliteQuery->first();
     return SqliteQuery->text(0);
 }
@@ -49,7 +47,7 @@ QString TFFmpegFunc::LookupFragment(TJvComboBox *selector)
 void TFFmpegFunc::SaveSelection(TJvComboBox *selector)
 {
     try {
-        SqliteQuery->run(SelectorStatements::storeIndex(selector->Tag, selector->ItemIndex()));
+        SqliteQuery->run(SelectorStatements::storeIndexSql(selector->Tag, selector->ItemIndex()));
     } catch (const ESQLiteError &error) {
         // The box must not suggest that the choice will be there next time.
         throw ESQLiteError(std::string("Your choice was not saved and will be lost when Halvora ends: ") + error.what(),

@@ -1,5 +1,8 @@
 #include "usersettings.h"
 
+#include "outputfolder.h"
+#include "selectors.h"
+#include "selectorstatements.h"
 #include "tsqliteconnection.h"
 #include "tsqlitequery.h"
 
@@ -17,11 +20,6 @@
 namespace UserSettings {
 namespace {
 
-const char *const OptionTables[] = {
-    "cmbex_vdocodec", "cmbex_vdobitrate", "cmbex_vdosize", "cmbex_vdofps", "cmbex_vdoaspect",
-    "cmbex_adocodec", "cmbex_adobitrate", "cmbex_adochannels", "cmbex_adofreq",
-};
-
 [[noreturn]] void fail(const QString &message)
 {
     throw std::runtime_error(message.toStdString());
@@ -33,12 +31,11 @@ int catalogueVersion(TSqliteQuery &query)
     return query.integer(0);
 }
 
-QStringList tableRows(TSqliteQuery &query, const char *table)
+QStringList tableRows(TSqliteQuery &query, int tag)
 {
     QStringList rows;
     try {
-        query.run(QStringLiteral("select cmbex_index,cmbex_name,cmbex_cmd from %1 order by cmbex_index")
-                      .arg(QLatin1String(table)));
+        query.run(SelectorStatements::optionRowsSql(tag));
     } catch (const std::exception &) {
         return {QStringLiteral("<missing>")};
     }
@@ -50,8 +47,7 @@ QStringList tableRows(TSqliteQuery &query, const char *table)
 
 void setOutputFolder(TSqliteQuery &query, const QString &folder)
 {
-    query.run(QStringLiteral("update savedir_videofile set dir_name = ") + sqlQuoted(folder)
-              + QStringLiteral(" where dir_numb = '001'"));
+    query.run(OutputFolder::storeStatement(folder));
 }
 
 // A copy of the shipped file beside the target, for filling before it is moved into place.
@@ -69,20 +65,18 @@ void upgrade(TSqliteQuery &from, const QString &partial)
 {
     TSqliteConnection connection(partial);
     TSqliteQuery to(connection);
-    from.run(QStringLiteral("select dir_name from savedir_videofile where dir_numb = '001'"));
+    from.run(OutputFolder::loadStatement());
     const QString folder = from.text(0);
     if (!folder.isEmpty())
         setOutputFolder(to, folder);
-    for (int tag = 1; tag <= 9; ++tag) {
-        const char *table = OptionTables[tag - 1];
-        if (tableRows(from, table) != tableRows(to, table))
+    // A choice is carried over where its selector lists the same entries as before.
+    for (const Selectors::Selector &selector : Selectors::All) {
+        if (tableRows(from, selector.tag) != tableRows(to, selector.tag))
             continue;
-        from.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+        from.run(SelectorStatements::savedIndexSql(selector.tag));
         if (from.recordCount() == 0)
             continue;
-        to.run(QStringLiteral("update cmbex_itemindex set cmbex_index = %1 where cmbex_tag = %2")
-                   .arg(from.integer(0))
-                   .arg(tag));
+        to.run(SelectorStatements::storeIndexSql(selector.tag, from.integer(0)));
     }
 }
 

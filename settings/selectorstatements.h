@@ -2,27 +2,27 @@
 
 #include <QString>
 
-// The statements behind the nine output-parameter selectors. A selector is
-// named by its Tag, 1 to 9; each Tag has its own option table. Functions
-// taking a Tag throw std::invalid_argument for any other value.
+// The statements behind the output-parameter selectors. A selector is named
+// by its Tag (see selectors.h); functions taking a Tag throw
+// std::invalid_argument for a Tag no selector has.
 namespace SelectorStatements {
-
-constexpr int FirstTag = 1;
-constexpr int LastTag = 9;
 
 // The option table listing the entries of a Tag's selector.
 QString optionTable(int tag);
 
 // The entries of a Tag's option table, in list order: column 1 is the text.
-QString listing(int tag);
+QString listingSql(int tag);
+
+// Every row of a Tag's option table, in list order: index, text, fragment.
+QString optionRowsSql(int tag);
 
 // The ffmpeg fragment of the entry at a list position (-1 matches no row).
-QString lookup(int tag, int position);
+QString lookupSql(int tag, int position);
 
 // The saved list position of a Tag.
-QString savedIndex(int tag);
+QString savedIndexSql(int tag);
 
 // Stores a list position for a Tag.
-QString storeIndex(int tag, int position);
+QString storeIndexSql(int tag, int position);
 
 } // namespace SelectorStatements

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "selectorstatements.h"
 #include "tsqldatmod.h"
 #include "tsqliteconnection.h"
 #include "tsqlitequery.h"
@@ -66,8 +67,7 @@ QString sqlValue(const QString &databasePath, const QString &select)
 
 QString storedIndex(const QString &databasePath, int tag)
 {
-    return sqlValue(databasePath,
-                    QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+    return sqlValue(databasePath, SelectorStatements::savedIndexSql(tag));
 }
 
 int runProgram(const QString &program, const QStringList &arguments, const QString &workingDir,

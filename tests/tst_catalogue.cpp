@@ -1,20 +1,18 @@
 // The shipped settings database: its invariants, and every fragment of the
 // catalogue accepted by the real ffmpeg.
 
+#include "selectors.h"
+#include "selectorstatements.h"
 #include "testsupport.h"
 #include "tsqldatmod.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-const QStringList OptionTables{
-    "cmbex_vdocodec", "cmbex_vdobitrate", "cmbex_vdosize", "cmbex_vdofps", "cmbex_vdoaspect",
-    "cmbex_adocodec", "cmbex_adobitrate", "cmbex_adochannels", "cmbex_adofreq",
-};
 
 struct Entry {
     int index;
@@ -71,8 +69,8 @@ void CatalogueTest::cleanupTestCase()
 void CatalogueTest::optionTablesListEntriesWithoutGaps_data()
 {
     QTest::addColumn<QString>("table");
-    for (const QString &table : OptionTables)
-        QTest::newRow(qPrintable(table)) << table;
+    for (const Selectors::Selector &selector : Selectors::All)
+        QTest::newRow(selector.optionTable) << QString::fromLatin1(selector.optionTable);
 }
 
 void CatalogueTest::optionTablesListEntriesWithoutGaps()
@@ -95,14 +93,23 @@ void CatalogueTest::optionTablesListEntriesWithoutGaps()
 void CatalogueTest::everyTagHasOneSavedPositionInItsList()
 {
     TSqliteQuery &query = m_settings->module().SqliteQuery;
-    for (int tag = 1; tag <= 9; ++tag) {
-        query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+    for (const Selectors::Selector &selector : Selectors::All) {
+        query.run(SelectorStatements::savedIndexSql(selector.tag));
         QCOMPARE(query.recordCount(), 1);
         const int saved = query.integer(0);
-        QVERIFY2(saved >= 0 && saved < entries(query, OptionTables[tag - 1]).size(), qPrintable(OptionTables[tag - 1]));
+        QVERIFY2(saved >= 0 && saved < entries(query, QLatin1String(selector.optionTable)).size(), selector.optionTable);
     }
     query.run(QStringLiteral("select count(*) from cmbex_itemindex"));
-    QCOMPARE(query.integer(0), 9);
+    QCOMPARE(query.integer(0), Selectors::Count);
+    // No two selectors share a Tag or an option table.
+    QSet<int> tags;
+    QSet<QString> tables;
+    for (const Selectors::Selector &selector : Selectors::All) {
+        tags.insert(selector.tag);
+        tables.insert(QLatin1String(selector.optionTable));
+    }
+    QCOMPARE(tags.size(), Selectors::Count);
+    QCOMPARE(tables.size(), Selectors::Count);
 }
 
 void CatalogueTest::outputFolderRowIsEmpty()
@@ -129,10 +136,10 @@ void CatalogueTest::defaultChoicesGiveH264AacMp4()
 {
     TSqliteQuery &query = m_settings->module().SqliteQuery;
     QStringList fragments;
-    for (int tag = 1; tag <= 9; ++tag) {
-        query.run(QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
+    for (const Selectors::Selector &selector : Selectors::All) {
+        query.run(SelectorStatements::savedIndexSql(selector.tag));
         const int saved = query.integer(0);
-        fragments << entries(query, OptionTables[tag - 1]).at(saved).fragment;
+        fragments << entries(query, QLatin1String(selector.optionTable)).at(saved).fragment;
     }
     QCOMPARE(convert(fragments, "defaults.mp4"), QString());
 
@@ -147,7 +154,8 @@ void CatalogueTest::defaultChoicesGiveH264AacMp4()
 void CatalogueTest::ffmpegAcceptsEveryFragment_data()
 {
     QTest::addColumn<QString>("fragment");
-    for (const QString &table : OptionTables) {
+    for (const Selectors::Selector &selector : Selectors::All) {
+        const QString table = QLatin1String(selector.optionTable);
         for (const Entry &entry : entries(m_settings->module().SqliteQuery, table))
             QTest::newRow(qPrintable(table + ": " + entry.name)) << entry.fragment;
     }

@@ -1,6 +1,7 @@
 // The main window's structure where a mistake is likely, and its wiring.
 
 #include "errordisplay.h"
+#include "selectors.h"
 #include "testsupport.h"
 #include "tffmpegfrm.h"
 #include "tjvcombobox.h"
@@ -153,15 +154,10 @@ void MainWindowTest::selectorsCarryTagsOnTheirPages_data()
     QTest::addColumn<int>("tag");
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("label");
-    QTest::newRow("JvCmbVdo1") << "JvCmbVdo1" << 1 << 0 << "Video Codec";
-    QTest::newRow("JvCmbVdo2") << "JvCmbVdo2" << 2 << 0 << "Video Bitrate";
-    QTest::newRow("JvCmbVdo3") << "JvCmbVdo3" << 3 << 0 << "Video Size";
-    QTest::newRow("JvCmbVdo4") << "JvCmbVdo4" << 4 << 0 << "Video Frame Rate";
-    QTest::newRow("JvCmbVdo5") << "JvCmbVdo5" << 5 << 0 << "Width Ratio";
-    QTest::newRow("JvCmbAdo1") << "JvCmbAdo1" << 6 << 1 << "Audio Codec";
-    QTest::newRow("JvCmbAdo2") << "JvCmbAdo2" << 7 << 1 << "Audio Bitrate";
-    QTest::newRow("JvCmbAdo3") << "JvCmbAdo3" << 8 << 1 << "Audio Channel";
-    QTest::newRow("JvCmbAdo4") << "JvCmbAdo4" << 9 << 1 << "Sampling Frequency";
+    for (const Selectors::Selector &row : Selectors::All) {
+        QTest::newRow(row.controlName) << row.controlName << row.tag
+                                       << (row.page == Selectors::Page::Video ? 0 : 1) << row.caption;
+    }
 }
 
 void MainWindowTest::selectorsCarryTagsOnTheirPages()

@@ -3,6 +3,7 @@
 
 #include "errordisplay.h"
 #include "outputfolder.h"
+#include "selectors.h"
 #include "selectorstatements.h"
 #include "testsupport.h"
 #include "tffmpegfrm.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,11 +24,9 @@
 #include <QUrl>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
-
-const char *const SelectorNames[] = {"JvCmbVdo1", "JvCmbVdo2", "JvCmbVdo3", "JvCmbVdo4", "JvCmbVdo5",
-                                     "JvCmbAdo1", "JvCmbAdo2", "JvCmbAdo3", "JvCmbAdo4"};
 
 struct Entry {
     QString name;
@@ -44,8 +44,10 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void statementsNameEachTagsTable_data();
-    void statementsNameEachTagsTable();
+    void statementsReadAndStoreEachSelectorsRows_data();
+    void statementsReadAndStoreEachSelectorsRows();
+    void unknownTagsAreRefused_data();
+    void unknownTagsAreRefused();
     void folderStatementsQuoteThePath();
 
     void firstShowFillsSelectorsWithSavedChoices();
@@ -77,7 +79,7 @@ private:
     void restart();
     TJvComboBox *selector(int tag) const;
     QList<Entry> entries(int tag);
-    QList<int> storedIndexes();
+    QMap<int, int> storedIndexes();
     QStringList storedFolders();
     void pick(TJvComboBox *selector, int row);
     void chooseInBrowser(const QString &folder);
@@ -150,7 +152,7 @@ void OutputOptionsTest::restart()
 
 TJvComboBox *OutputOptionsTest::selector(int tag) const
 {
-    return m_window->findChild<TJvComboBox *>(QLatin1String(SelectorNames[tag - 1]));
+    return m_window->findChild<TJvComboBox *>(QLatin1String(Selectors::byTag(tag).controlName));
 }
 
 QList<Entry> OutputOptionsTest::entries(int tag)
@@ -162,13 +164,13 @@ QList<Entry> OutputOptionsTest::entries(int tag)
     return result;
 }
 
-// The stored position of each Tag 1 to 9; a missing row reads as -99.
-QList<int> OutputOptionsTest::storedIndexes()
+// The stored position of each selector by Tag; a missing row reads as -99.
+QMap<int, int> OutputOptionsTest::storedIndexes()
 {
-    QList<int> result;
-    for (int tag = 1; tag <= 9; ++tag) {
-        const QString index = TestSupport::storedIndex(dbPath(), tag);
-        result << (index.isEmpty() ? -99 : index.toInt());
+    QMap<int, int> result;
+    for (const Selectors::Selector &row : Selectors::All) {
+        const QString index = TestSupport::storedIndex(dbPath(), row.tag);
+        result[row.tag] = index.isEmpty() ? -99 : index.toInt();
     }
     return result;
 }
@@ -234,31 +236,56 @@ void OutputOptionsTest::chooseInBrowser(const QString &folder)
     QVERIFY2(seen, "the folder browser did not open");
 }
 
-void OutputOptionsTest::statementsNameEachTagsTable_data()
+void OutputOptionsTest::statementsReadAndStoreEachSelectorsRows_data()
 {
     QTest::addColumn<int>("tag");
-    QTest::addColumn<QString>("table");
-    const char *const tables[] = {"cmbex_vdocodec", "cmbex_vdobitrate",  "cmbex_vdosize",
-                                  "cmbex_vdofps",   "cmbex_vdoaspect",   "cmbex_adocodec",
-                                  "cmbex_adobitrate", "cmbex_adochannels", "cmbex_adofreq"};
-    for (int tag = 1; tag <= 9; ++tag)
-        QTest::newRow(SelectorNames[tag - 1]) << tag << QString::fromLatin1(tables[tag - 1]);
+    for (const Selectors::Selector &row : Selectors::All)
+        QTest::newRow(row.controlName) << row.tag;
 }
 
-void OutputOptionsTest::statementsNameEachTagsTable()
+void OutputOptionsTest::statementsReadAndStoreEachSelectorsRows()
 {
     QFETCH(int, tag);
-    QFETCH(QString, table);
-    QCOMPARE(SelectorStatements::listing(tag),
-             QStringLiteral("select cmbex_index,cmbex_name from %1 order by cmbex_index").arg(table));
-    QCOMPARE(SelectorStatements::lookup(tag, -1),
-             QStringLiteral("select cmbex_cmd from %1 where cmbex_index = -1").arg(table));
-    QCOMPARE(SelectorStatements::lookup(tag, 12),
-             QStringLiteral("select cmbex_cmd from %1 where cmbex_index = 12").arg(table));
-    QCOMPARE(SelectorStatements::savedIndex(tag),
-             QStringLiteral("select cmbex_index from cmbex_itemindex where cmbex_tag = %1").arg(tag));
-    QCOMPARE(SelectorStatements::storeIndex(tag, -1),
-             QStringLiteral("update cmbex_itemindex set cmbex_index = -1 where cmbex_tag = %1").arg(tag));
+    const QList<QStringList> rows = TestSupport::sqlRows(dbPath(), SelectorStatements::optionRowsSql(tag), 3);
+    QVERIFY(rows.size() >= 2);
+    QCOMPARE(SelectorStatements::optionTable(tag), QLatin1String(Selectors::byTag(tag).optionTable));
+
+    // The listing gives each entry's position and text, in list order.
+    const QList<QStringList> listed = TestSupport::sqlRows(dbPath(), SelectorStatements::listingSql(tag), 2);
+    QCOMPARE(listed.size(), rows.size());
+    for (qsizetype k = 0; k < rows.size(); ++k)
+        QCOMPARE(listed[k], rows[k].mid(0, 2));
+
+    // A position finds its own entry's fragment; -1 finds none.
+    const QStringList &last = rows.last();
+    QCOMPARE(TestSupport::sqlRows(dbPath(), SelectorStatements::lookupSql(tag, last[0].toInt())),
+             QList<QStringList>{{last[2]}});
+    QCOMPARE(TestSupport::sqlRows(dbPath(), SelectorStatements::lookupSql(tag, -1)).size(), 0);
+
+    // Storing a position changes that selector's saved position only.
+    QMap<int, int> expected = storedIndexes();
+    prepare({SelectorStatements::storeIndexSql(tag, last[0].toInt())});
+    expected[tag] = last[0].toInt();
+    QCOMPARE(storedIndexes(), expected);
+    QCOMPARE(TestSupport::sqlValue(dbPath(), SelectorStatements::savedIndexSql(tag)), last[0]);
+}
+
+void OutputOptionsTest::unknownTagsAreRefused_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::newRow("0") << 0;
+    QTest::newRow("one past the table") << Selectors::Count + 1;
+    QTest::newRow("negative") << -1;
+}
+
+void OutputOptionsTest::unknownTagsAreRefused()
+{
+    QFETCH(int, tag);
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, SelectorStatements::listingSql(tag));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, SelectorStatements::optionRowsSql(tag));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, SelectorStatements::lookupSql(tag, 0));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, SelectorStatements::savedIndexSql(tag));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, SelectorStatements::storeIndexSql(tag, 0));
 }
 
 void OutputOptionsTest::folderStatementsQuoteThePath()
@@ -272,10 +299,11 @@ void OutputOptionsTest::folderStatementsQuoteThePath()
 
 void OutputOptionsTest::firstShowFillsSelectorsWithSavedChoices()
 {
-    const QList<int> saved = storedIndexes();
+    const QMap<int, int> saved = storedIndexes();
     start();
     QCOMPARE(m_boxes, QStringList());
-    for (int tag = 1; tag <= 9; ++tag) {
+    for (const Selectors::Selector &row : Selectors::All) {
+        const int tag = row.tag;
         TJvComboBox *s = selector(tag);
         const QList<Entry> list = entries(tag);
         QStringList names;
@@ -285,9 +313,9 @@ void OutputOptionsTest::firstShowFillsSelectorsWithSavedChoices()
         for (int i = 0; i < s->count(); ++i)
             items << s->itemText(i);
         QCOMPARE(items, names);
-        QCOMPARE(s->ItemIndex(), saved[tag - 1]);
-        QCOMPARE(s->currentText(), names[saved[tag - 1]]);
-        QCOMPARE(TFFmpegFunc().LookupFragment(s), list[saved[tag - 1]].fragment);
+        QCOMPARE(s->ItemIndex(), saved[tag]);
+        QCOMPARE(s->currentText(), names[saved[tag]]);
+        QCOMPARE(TFFmpegFunc().LookupFragment(s), list[saved[tag]].fragment);
     }
     QCOMPARE(m_window->JvEditDir->text(), OutputFolder::defaultFolder());
     // Filling stores nothing.
@@ -312,20 +340,20 @@ void OutputOptionsTest::showAgainReloadsNothing()
 void OutputOptionsTest::pickingStoresOnlyThatSelector_data()
 {
     QTest::addColumn<int>("tag");
-    for (int tag = 1; tag <= 9; ++tag)
-        QTest::newRow(SelectorNames[tag - 1]) << tag;
+    for (const Selectors::Selector &row : Selectors::All)
+        QTest::newRow(row.controlName) << row.tag;
 }
 
 void OutputOptionsTest::pickingStoresOnlyThatSelector()
 {
     QFETCH(int, tag);
     start();
-    QList<int> expected = storedIndexes();
+    QMap<int, int> expected = storedIndexes();
     const QList<Entry> list = entries(tag);
-    const int row = (expected[tag - 1] + 1) % int(list.size());
+    const int row = (expected[tag] + 1) % int(list.size());
 
     pick(selector(tag), row);
-    expected[tag - 1] = row;
+    expected[tag] = row;
     QCOMPARE(storedIndexes(), expected);
     QCOMPARE(selector(tag)->currentText(), list[row].name);
     QCOMPARE(TFFmpegFunc().LookupFragment(selector(tag)), list[row].fragment);
@@ -382,7 +410,7 @@ void OutputOptionsTest::typingStoresExactMatchOrMinusOne()
         QCOMPARE(edit->text(), step.text);
         QCOMPARE(edit->cursorPosition(), int(step.text.size()));
         QCOMPARE(fps->ItemIndex(), step.index);
-        QCOMPARE(storedIndexes()[3], step.index);
+        QCOMPARE(storedIndexes()[4], step.index);
         QCOMPARE(TFFmpegFunc().LookupFragment(fps), step.fragment);
     }
     // Return and leaving the field neither add the text to the list nor choose an entry.
@@ -391,13 +419,13 @@ void OutputOptionsTest::typingStoresExactMatchOrMinusOne()
     QCOMPARE(fps->count(), 3);
     QCOMPARE(edit->text(), QStringLiteral("keep"));
     QCOMPARE(fps->ItemIndex(), -1);
-    QCOMPARE(storedIndexes()[3], -1);
+    QCOMPARE(storedIndexes()[4], -1);
     // The combo box still holds "24" as current; picking it chooses it again.
     QCOMPARE(fps->currentIndex(), 1);
     pick(fps, 1);
     QCOMPARE(edit->text(), QStringLiteral("24"));
     QCOMPARE(fps->ItemIndex(), 1);
-    QCOMPARE(storedIndexes()[3], 1);
+    QCOMPARE(storedIndexes()[4], 1);
 }
 
 void OutputOptionsTest::unusualCatalogues_data()
@@ -452,7 +480,7 @@ void OutputOptionsTest::choiceWithoutSavedRowIsLostAtRestart()
     pick(selector(2), 3);
     QCOMPARE(selector(2)->ItemIndex(), 3);
     QCOMPARE(TFFmpegFunc().LookupFragment(selector(2)), entries(2)[3].fragment);
-    QCOMPARE(storedIndexes()[1], -99);
+    QCOMPARE(storedIndexes()[2], -99);
     restart();
     QCOMPARE(selector(2)->ItemIndex(), 0);
 }
@@ -468,12 +496,12 @@ void OutputOptionsTest::savedMinusOneKeepsEarlierText()
     QCOMPARE(channels->ItemIndex(), -1);
     QCOMPARE(channels->currentText(), QStringLiteral("shown before"));
     QCOMPARE(TFFmpegFunc().LookupFragment(channels), QString());
-    QCOMPARE(storedIndexes()[7], -1);
+    QCOMPARE(storedIndexes()[8], -1);
 }
 
 void OutputOptionsTest::failingStatementStopsFillAndFolderLoad()
 {
-    const QList<int> saved = storedIndexes();
+    const QMap<int, int> saved = storedIndexes();
     prepare({QStringLiteral("drop table cmbex_vdofps")});
     create();
     for (int tag = 4; tag <= 9; ++tag)
@@ -485,7 +513,7 @@ void OutputOptionsTest::failingStatementStopsFillAndFolderLoad()
     m_boxes.clear();
     for (int tag = 1; tag <= 3; ++tag) {
         QCOMPARE(selector(tag)->count(), int(entries(tag).size()));
-        QCOMPARE(selector(tag)->ItemIndex(), saved[tag - 1]);
+        QCOMPARE(selector(tag)->ItemIndex(), saved[tag]);
     }
     QCOMPARE(selector(4)->count(), 0);
     for (int tag = 5; tag <= 9; ++tag) {
@@ -579,14 +607,14 @@ void OutputOptionsTest::readOnlyDatabaseKeepsChoicesOnScreen()
 {
     const QString folder = m_dir->filePath(QStringLiteral("chosen"));
     QVERIFY(QDir().mkpath(folder));
-    const QList<int> saved = storedIndexes();
+    const QMap<int, int> saved = storedIndexes();
     TestSupport::ImmutableFile immutable(dbPath());
     if (immutable.unsupported())
         QSKIP("cannot make a file read-only for this user here");
 
     start();
     QCOMPARE(m_boxes, QStringList());
-    QCOMPARE(selector(1)->ItemIndex(), saved[0]);
+    QCOMPARE(selector(1)->ItemIndex(), saved[1]);
 
     // Each box says that the choice was not saved, and why.
     const QString readOnly =
