@@ -259,9 +259,9 @@ void TFFmpegFunc::AdvanceBatch()
     // A loop, not a chain of calls: a long list of entries that cannot start
     // would otherwise nest as deep as it is long.
     for (int k = BatchCursor() + 1;; ++k) {
-        // Files still being added belong to this batch.
-        if (k >= FileListView->topLevelItemCount() && !FFmpegFrm->Intake->addNext())
-            break;
+        // Files still being added belong to this batch (one may fail to add).
+        while (k >= FileListView->topLevelItemCount() && FFmpegFrm->Intake->addNext()) {
+        }
         if (k >= FileListView->topLevelItemCount())
             break;
         WriteBatchCursor(k);
