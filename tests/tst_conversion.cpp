@@ -600,8 +600,8 @@ void ConversionTest::everyAudioAndTextSubtitleTrackIsKept()
     QCOMPARE(QString::fromUtf8(streams).split('\n', Qt::SkipEmptyParts),
              (QStringList{"h264,video,und", "aac,audio,eng", "aac,audio,ger", "mov_text,subtitle,fre"}));
     // What was left out is named on the finished entry.
-    QCOMPARE(m_window->FileListView->topLevelItem(0)->toolTip(0),
-             QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it"));
+    QVERIFY(m_window->FileListView->topLevelItem(0)->toolTip(0).split('\n').contains(
+        QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it")));
 }
 
 void ConversionTest::closingDuringBatchFinishesTheOutput()
