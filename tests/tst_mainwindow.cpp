@@ -114,6 +114,17 @@ void MainWindowTest::toolBarHoldsButtonsInOrder()
     };
     const QList<QAction *> actions = m_window->JvToolBar->actions();
     QCOMPARE(actions.size(), qsizetype(std::size(expected)));
+    // What the user sees: each button whole, inside the tool bar, left of the next.
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    int previousRight = -1;
+    for (int i = 0; i < actions.size(); ++i) {
+        QWidget *shown = m_window->JvToolBar->widgetForAction(actions[i]);
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY2(m_window->JvToolBar->rect().contains(shown->geometry()), expected[i].name);
+        QVERIFY2(shown->geometry().left() > previousRight, expected[i].name);
+        previousRight = shown->geometry().right();
+    }
     for (int i = 0; i < actions.size(); ++i) {
         const Expected &e = expected[i];
         if (!e.caption) {
