@@ -159,18 +159,18 @@ void TFFmpegFrm::createComponents()
 
     JvPopupMenu = new QMenu(this);
     JvPopupMenu->setObjectName(QStringLiteral("JvPopupMenu"));
-    OpenHalvora1 = JvPopupMenu->addAction(ImageList.icon(17), QStringLiteral("Open Halvora"));
+    OpenHalvora1 = JvPopupMenu->addAction(ImageList.icon(Picture::OpenWindow), QStringLiteral("Open Halvora"));
     OpenHalvora1->setObjectName(QStringLiteral("OpenHalvora1"));
     N1 = JvPopupMenu->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
-    Quit1 = JvPopupMenu->addAction(ImageList.icon(4), QStringLiteral("Quit"));
+    Quit1 = JvPopupMenu->addAction(ImageList.icon(Picture::Quit), QStringLiteral("Quit"));
     Quit1->setObjectName(QStringLiteral("Quit1"));
     connect(OpenHalvora1, &QAction::triggered, this, &TFFmpegFrm::OpenHalvora1Click);
     connect(Quit1, &QAction::triggered, this, &TFFmpegFrm::Quit1Click);
 
     JvTrayIcon = new TJvTrayIcon(this, ImageList);
     JvTrayIcon->setObjectName(QStringLiteral("JvTrayIcon"));
-    JvTrayIcon->setIconIndex(15);
+    JvTrayIcon->setIconIndex(Picture::Waiting);
     JvTrayIcon->Hint = QStringLiteral("Halvora");
     JvTrayIcon->PopupMenu = JvPopupMenu;
     JvTrayIcon->OnClick = [this](TJvTrayIcon *, Qt::MouseButton button) { JvTrayIconClick(button); };
@@ -250,18 +250,18 @@ void TFFmpegFrm::createToolBar()
     JvToolBar->setMovable(false);
     JvToolBar->setFloatable(false);
 
-    AddFileBtn = addToolButton("AddFileBtn", QStringLiteral("Add"), 0, QStringLiteral("Add video file"));
-    DelFileBtn = addToolButton("DelFileBtn", QStringLiteral("Delete"), 1, QStringLiteral("Delete video file"));
-    ClearFileBtn = addToolButton("ClearFileBtn", QStringLiteral("Clear"), 2, QStringLiteral("Clear all video files"));
+    AddFileBtn = addToolButton("AddFileBtn", QStringLiteral("Add"), Picture::Add, QStringLiteral("Add video file"));
+    DelFileBtn = addToolButton("DelFileBtn", QStringLiteral("Delete"), Picture::Delete, QStringLiteral("Delete video file"));
+    ClearFileBtn = addToolButton("ClearFileBtn", QStringLiteral("Clear"), Picture::Clear, QStringLiteral("Clear all video files"));
     ToolButton4 = addSeparator("ToolButton4");
-    ConvFileBtn = addToolButton("ConvFileBtn", QStringLiteral("Convert"), 3, QStringLiteral("Convert video files"));
-    StopConvBtn = addToolButton("StopConvBtn", QStringLiteral("Stop"), 12, QStringLiteral("Stop video file conversion"));
+    ConvFileBtn = addToolButton("ConvFileBtn", QStringLiteral("Convert"), Picture::Convert, QStringLiteral("Convert video files"));
+    StopConvBtn = addToolButton("StopConvBtn", QStringLiteral("Stop"), Picture::Stop, QStringLiteral("Stop video file conversion"));
     ToolButton3 = addSeparator("ToolButton3");
-    PlayBtn = addToolButton("PlayBtn", QStringLiteral("Play"), 5, QStringLiteral("Play video file"));
+    PlayBtn = addToolButton("PlayBtn", QStringLiteral("Play"), Picture::Play, QStringLiteral("Play video file"));
     ToolButton6 = addSeparator("ToolButton6");
-    HttpBtn = addToolButton("HttpBtn", QStringLiteral("Http"), 18, QStringLiteral("Software homepage"));
+    HttpBtn = addToolButton("HttpBtn", QStringLiteral("Http"), Picture::Homepage, QStringLiteral("Software homepage"));
     ToolButton7 = addSeparator("ToolButton7");
-    QuitBtn = addToolButton("QuitBtn", QStringLiteral("Quit"), 4, QStringLiteral("Quit"));
+    QuitBtn = addToolButton("QuitBtn", QStringLiteral("Quit"), Picture::Quit, QStringLiteral("Quit"));
 
     connect(AddFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::AddFileBtnClick);
     connect(DelFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::DelFileBtnClick);
@@ -349,9 +349,9 @@ void TFFmpegFrm::createPages()
     JvCheckBox->setObjectName(QStringLiteral("JvCheckBox"));
     JvCheckBox->setGeometry(5, 22, 302, 17);
 
-    JvPageControl->addTab(TabSheet1, ImageList.icon(5), QStringLiteral("Video Output Parameters"));
-    JvPageControl->addTab(TabSheet2, ImageList.icon(9), QStringLiteral("Audio Output Parameters"));
-    JvPageControl->addTab(TabSheet3, ImageList.icon(13), QStringLiteral("Other Settings"));
+    JvPageControl->addTab(TabSheet1, ImageList.icon(Picture::VideoHeading), QStringLiteral("Video Output Parameters"));
+    JvPageControl->addTab(TabSheet2, ImageList.icon(Picture::AudioHeading), QStringLiteral("Audio Output Parameters"));
+    JvPageControl->addTab(TabSheet3, ImageList.icon(Picture::OtherSettings), QStringLiteral("Other Settings"));
     JvPageControl->setCurrentIndex(0);
 }
 
@@ -375,10 +375,10 @@ void TFFmpegFrm::createInformationPanel()
         const char *caption;
         int image;
     } rows[] = {
-        {"Video File", 15},       {"File Name", 10},        {"File Type", 10},      {"File Size", 10},
-        {"Playing Time", 10},     {"Video Parameters", 5},  {"Video Codec", 10},    {"Video Bitrate", 10},
-        {"Video Size", 10},       {"Video Frame Rate", 10}, {"Width Ratio", 10},    {"Audio Parameters", 9},
-        {"Audio Codec", 10},      {"Audio Bitrate", 10},    {"Audio Channel", 10},  {"Sampling Frequency", 10},
+        {"Video File", Picture::Waiting},       {"File Name", Picture::Detail},        {"File Type", Picture::Detail},      {"File Size", Picture::Detail},
+        {"Playing Time", Picture::Detail},     {"Video Parameters", Picture::VideoHeading},  {"Video Codec", Picture::Detail},    {"Video Bitrate", Picture::Detail},
+        {"Video Size", Picture::Detail},       {"Video Frame Rate", Picture::Detail}, {"Width Ratio", Picture::Detail},    {"Audio Parameters", Picture::AudioHeading},
+        {"Audio Codec", Picture::Detail},      {"Audio Bitrate", Picture::Detail},    {"Audio Channel", Picture::Detail},  {"Sampling Frequency", Picture::Detail},
     };
     for (const auto &row : rows) {
         auto *item = new QTreeWidgetItem(MsgListView, {QLatin1String(row.caption)});

@@ -47,5 +47,5 @@ void TFFmpegFunc::OpenHomePage()
 
 void TFFmpegFunc::BlinkTrayIcon()
 {
-    JvTrayIcon->setIconIndex(JvTrayIcon->IconIndex() == 15 ? 16 : 15);
+    JvTrayIcon->setIconIndex(JvTrayIcon->IconIndex() == Picture::Waiting ? Picture::TrayBlink : Picture::Waiting);
 }

@@ -39,10 +39,10 @@ namespace {
 constexpr int TimeColumn = 3;
 constexpr int PercentColumn = 4;
 
-constexpr int ImageWaiting = 15;
-constexpr int ImageFinished = 11;
-constexpr int ImageFailed = 12;
-constexpr int ImageConverting = 3;
+constexpr int ImageWaiting = Picture::Waiting;
+constexpr int ImageFinished = Picture::Finished;
+constexpr int ImageFailed = Picture::Failed;
+constexpr int ImageConverting = Picture::Converting;
 
 // How long closing the window waits for a stopped encoder to finish its file.
 constexpr int CloseWaitMs = 10000;
@@ -275,7 +275,7 @@ void TFFmpegFunc::EndBatch()
 {
     TFFmpegFunc().EnableToolButtons();
     JvTimer->setEnabled(false);
-    JvTrayIcon->setIconIndex(15);
+    JvTrayIcon->setIconIndex(Picture::Waiting);
     int failed = 0;
     for (int i = 0; i < FileListView->topLevelItemCount(); ++i)
         failed += TFFmpegFrm::itemImage(FileListView->topLevelItem(i)) == ImageFailed;
@@ -307,7 +307,7 @@ void TFFmpegFunc::StopConversion()
     // The entry gets its picture when the encoder has ended: done when it
     // wrote a file, failed when it did not.
     JvTimer->setEnabled(false);
-    JvTrayIcon->setIconIndex(15);
+    JvTrayIcon->setIconIndex(Picture::Waiting);
     Inhibitor->release();
 }
 

@@ -83,7 +83,7 @@ bool TFFmpegFunc::AddRow(const QByteArray &file)
     item->setText(2, QString::fromLocal8Bit(entry->size));
     item->setText(3, QString::fromLocal8Bit(entry->time));
     item->setText(4, QStringLiteral("0%"));
-    FFmpegFrm->setItemImage(item, 15);
+    FFmpegFrm->setItemImage(item, Picture::Waiting);
     // Appending leaves the selection where it was.
     FileListView->addTopLevelItem(item);
     return true;

@@ -51,7 +51,7 @@ QByteArray TMplayerFunc::BuildCommandLine(const QByteArray &path) const
     const QByteArray fit = "dsize=" + QByteArray::number(PanelSize.width()) + ':'
                          + QByteArray::number(PanelSize.height()) + ":0,scale=0:0";
     return quoteArgument(PlayerPath) + "  -slave -identify -wid " + QByteArray::number(PanelHandle)
-         + " -colorkey 0x101010 -framedrop -autosync 100 -vf " + fit + ",screenshot " + quoteArgument(path);
+         + " -colorkey 0x" + QByteArray::number(TMplayerFrm::PanelColour, 16).rightJustified(6, '0') + " -framedrop -autosync 100 -vf " + fit + ",screenshot " + quoteArgument(path);
 }
 
 void TMplayerFunc::PlayFile(const QByteArray &path)

@@ -45,7 +45,7 @@ void BlinkTimerTest::cleanup()
 void BlinkTimerTest::stopBlinking()
 {
     m_window->JvTimer->setEnabled(false);
-    m_window->JvTrayIcon->setIconIndex(15);
+    m_window->JvTrayIcon->setIconIndex(Picture::Waiting);
 }
 
 void BlinkTimerTest::firstPictureComesAtOnceThenAlternates()
@@ -53,22 +53,22 @@ void BlinkTimerTest::firstPictureComesAtOnceThenAlternates()
     TJvTimer *timer = m_window->JvTimer;
     TJvTrayIcon *tray = m_window->JvTrayIcon;
     QCOMPARE(timer->Interval, 1000);
-    QCOMPARE(tray->IconIndex(), 15);
+    QCOMPARE(tray->IconIndex(), Picture::Waiting);
 
     QElapsedTimer clock;
     clock.start();
     timer->setEnabled(true);
-    QTRY_COMPARE_WITH_TIMEOUT(tray->IconIndex(), 16, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(tray->IconIndex(), Picture::TrayBlink, 300);
     QVERIFY(clock.elapsed() < 300);
-    QTRY_COMPARE_WITH_TIMEOUT(tray->IconIndex(), 15, 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(tray->IconIndex(), Picture::Waiting, 1500);
     QVERIFY(clock.elapsed() >= 900);
-    QTRY_COMPARE_WITH_TIMEOUT(tray->IconIndex(), 16, 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(tray->IconIndex(), Picture::TrayBlink, 1500);
     QVERIFY(clock.elapsed() >= 1900);
 
     stopBlinking();
     QVERIFY(!timer->hasWorker());
     QTest::qWait(1300);
-    QCOMPARE(tray->IconIndex(), 15);
+    QCOMPARE(tray->IconIndex(), Picture::Waiting);
 }
 
 void BlinkTimerTest::disablingIgnoresATickAlreadyPending()
@@ -76,14 +76,14 @@ void BlinkTimerTest::disablingIgnoresATickAlreadyPending()
     TJvTimer *timer = m_window->JvTimer;
     timer->Interval = 50;
     timer->setEnabled(true);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->JvTrayIcon->IconIndex(), 16, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->JvTrayIcon->IconIndex(), Picture::TrayBlink, 300);
 
     // Keep the GUI thread busy past the interval, so the worker hands over a
     // tick that is still waiting when the batch stops the blinking.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     stopBlinking();
     QTest::qWait(300);
-    QCOMPARE(m_window->JvTrayIcon->IconIndex(), 15);
+    QCOMPARE(m_window->JvTrayIcon->IconIndex(), Picture::Waiting);
     QVERIFY(!timer->hasWorker());
 }
 

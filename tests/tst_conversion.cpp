@@ -270,7 +270,7 @@ void ConversionTest::batchConvertsEveryEntryWithOddPaths()
     QCOMPARE(m_window->JvEditCmdMsg->text(), "Written to " + out + "/same (2).mp4");
     QCOMPARE(m_window->FileListView->topLevelItem(0)->toolTip(0), "Written to " + out + "/first clip.mp4");
     QVERIFY(!m_window->JvTimer->Enabled());
-    QCOMPARE(m_window->JvTrayIcon->IconIndex(), 15);
+    QCOMPARE(m_window->JvTrayIcon->IconIndex(), Picture::Waiting);
     // Each entry's percentage rises and ends at about 100.
     for (int row = 0; row < 3; ++row) {
         int last = -1;
@@ -315,9 +315,9 @@ void ConversionTest::stopLeavesPlayablePartialOutputAndStartsNothingMore()
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
     QTest::qWait(300);
     // Done once the encoder has ended with its file, at the percentage it reached.
-    QCOMPARE(image(0), 11);
+    QCOMPARE(image(0), Picture::Finished);
     QCOMPARE(percent(0), reached);
-    QCOMPARE(image(1), 15);
+    QCOMPARE(image(1), Picture::Waiting);
     QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("0"));
     QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList{"long.mp4"});
 
@@ -339,12 +339,12 @@ void ConversionTest::convertRightAfterStopRestartsFirstEntry()
 
     // The old encoder's end starts entry 0 again instead of finishing it.
     QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 1 && m_window->JvCreateProcess->isWatching()
-                                 && image(0) == 3 && image(1) == 15, 60000);
+                                 && image(0) == Picture::Converting && image(1) == Picture::Waiting, 60000);
     QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
-    QCOMPARE(image(1), 15);
+    QCOMPARE(image(1), Picture::Waiting);
     QCOMPARE(m_pictures.first(), qMakePair(0, 3));
-    QVERIFY(!m_pictures.contains(qMakePair(1, 3)));
+    QVERIFY(!m_pictures.contains(qMakePair(1, Picture::Converting)));
 }
 
 void ConversionTest::missingOutputFolderMarksEntriesFailed()
@@ -354,7 +354,7 @@ void ConversionTest::missingOutputFolderMarksEntriesFailed()
     m_window->JvEditDir->setText(m_dir.filePath("no such folder"));
     convertAndWait();
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(image(row), 12);
+        QCOMPARE(image(row), Picture::Failed);
         QVERIFY2(m_window->FileListView->topLevelItem(row)->toolTip(0).contains("No such file or directory"),
                  qPrintable(m_window->FileListView->topLevelItem(row)->toolTip(0)));
     }
@@ -389,7 +389,7 @@ void ConversionTest::nothingIsEverReplaced()
     const QStringList outputs{"holiday (2).mp4", "clip (2).mp4", "clip (3).mp4", "twin.mp4", "twin (2).mp4"};
     const QList<int> seconds{2, 3, 1, 1, 2};
     for (int row = 0; row < sources.size(); ++row) {
-        QCOMPARE(image(row), 11);
+        QCOMPARE(image(row), Picture::Finished);
         QCOMPARE(m_window->FileListView->topLevelItem(row)->toolTip(0), "Written to " + out + "/" + outputs[row]);
         QCOMPARE(playingSeconds(out + "/" + outputs[row]), seconds[row]);
     }
@@ -407,7 +407,7 @@ void ConversionTest::lockedSettingsFileFailsEachEntry()
     convertAndWait();
     holder.run(QStringLiteral("rollback"));
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(image(row), 12);
+        QCOMPARE(image(row), Picture::Failed);
         QCOMPARE(tip(row), QStringLiteral("Could not read the output options from the settings file: database is locked"));
     }
     QVERIFY(m_window->JvEditCmdMsg->text().startsWith("2 of 2 files were not converted"));
@@ -434,7 +434,7 @@ void ConversionTest::missingEncoderFailsEachEntry()
     convertAndWait();
     const QString encoder = QCoreApplication::applicationDirPath() + "/bin/ffmpeg";
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(image(row), 12);
+        QCOMPARE(image(row), Picture::Failed);
         QCOMPARE(tip(row), "Could not start ffmpeg (" + encoder + "): No such file or directory");
     }
     QVERIFY(m_window->JvEditCmdMsg->text().startsWith("2 of 2 files were not converted"));
@@ -452,17 +452,17 @@ void ConversionTest::failureReasonsNameTheCause()
     add(m_longClip);
     add(m_clip);
     QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(image(1) == 3 && percent(1).chopped(1).toInt() >= 1, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(image(1) == Picture::Converting && percent(1).chopped(1).toInt() >= 1, 60000);
     const qint64 encoder = encoderOf(QCoreApplication::applicationPid());
     QVERIFY(encoder > 0);
     QCOMPARE(::kill(pid_t(encoder), SIGKILL), 0);
     QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), BatchTimeoutMs);
 
-    QCOMPARE(image(0), 12);
+    QCOMPARE(image(0), Picture::Failed);
     QCOMPARE(tip(0), notes.fileName() + ": Invalid data found when processing input\nffmpeg ended with exit code 1");
-    QCOMPARE(image(1), 12);
+    QCOMPARE(image(1), Picture::Failed);
     QCOMPARE(tip(1), QStringLiteral("ffmpeg was killed by signal 9"));
-    QCOMPARE(image(2), 11);
+    QCOMPARE(image(2), Picture::Finished);
     QVERIFY(m_window->JvEditCmdMsg->text().startsWith("2 of 3 files were not converted"));
     QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList{"clip.mp4"});
 }
@@ -477,7 +477,7 @@ void ConversionTest::fullDiskFailsWithItsReason()
     m_window->JvEditDir->setText(small);
     add(m_longClip);
     convertAndWait();
-    QCOMPARE(image(0), 12);
+    QCOMPARE(image(0), Picture::Failed);
     QVERIFY2(tip(0).contains("No space left on device") && tip(0).endsWith("ffmpeg ended with exit code 1"),
              qPrintable(tip(0)));
     QCOMPARE(QDir(small).entryList(QDir::Files), QStringList());
@@ -497,7 +497,7 @@ void ConversionTest::stoppedEncoderTouchesNoOtherEntry()
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
     QTest::qWait(200);
     QCOMPARE(percent(0), QStringLiteral("0%"));
-    QCOMPARE(image(0), 15);
+    QCOMPARE(image(0), Picture::Waiting);
     QCOMPARE(tip(0), QString());
     // The stopped encoder's file is kept all the same.
     QCOMPARE(QDir(m_window->JvEditDir->text()).entryList(QDir::Files), QStringList{"long.mp4"});
@@ -589,7 +589,7 @@ void ConversionTest::everyAudioAndTextSubtitleTrackIsKept()
                  srt.fileName(), "-metadata:s:t", "mimetype=text/plain"}));
     add(source);
     convertAndWait();
-    QCOMPARE(image(0), 11);
+    QCOMPARE(image(0), Picture::Finished);
 
     QByteArray streams;
     QCOMPARE(TestSupport::runProgram("ffprobe",
@@ -647,13 +647,13 @@ void ConversionTest::batchBlinksTrayIconUntilStopped()
     sampler.start(20);
     QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(pictures.size() >= 4, 10000);
-    QCOMPARE(pictures.mid(0, 4), (QList<int>{15, 16, 15, 16}));
+    QCOMPARE(pictures.mid(0, 4), (QList<int>{Picture::Waiting, Picture::TrayBlink, Picture::Waiting, Picture::TrayBlink}));
 
     QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
-    QCOMPARE(tray->IconIndex(), 15);
+    QCOMPARE(tray->IconIndex(), Picture::Waiting);
     pictures.clear();
     QTest::qWait(1500);
-    QCOMPARE(pictures, QList<int>{15});
+    QCOMPARE(pictures, QList<int>{Picture::Waiting});
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 30000);
 }
 
@@ -721,7 +721,7 @@ void ConversionTest::finishedBatchNotifiesCountsAndActivationShowsWindow()
     QCOMPARE(TestSupport::readAll(locks), QByteArray("Inhibit sleep:idle Halvora Converting videos block\n"));
     m_window->hide(); // as in the tray: the notification brings the window back
     QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), BatchTimeoutMs);
-    QCOMPARE(image(1), 12);
+    QCOMPARE(image(1), Picture::Failed);
 
     QVERIFY(!m_window->Inhibitor->isHeld());
     QTRY_COMPARE(TestSupport::readAll(locks),

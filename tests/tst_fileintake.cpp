@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr int ImageFinished = 11;
+constexpr int ImageFinished = Picture::Finished;
 constexpr int TimeoutMs = 120000;
 
 // Makes a file with an exact byte path (names that are not UTF-8 included).

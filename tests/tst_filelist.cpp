@@ -178,7 +178,7 @@ void FileListTest::panelHasSixteenPresetRows()
                                "Playing Time",     "Video Parameters", "Video Codec",   "Video Bitrate",
                                "Video Size",       "Video Frame Rate", "Width Ratio",   "Audio Parameters",
                                "Audio Codec",      "Audio Bitrate",    "Audio Channel", "Sampling Frequency"};
-    const int images[] = {15, 10, 10, 10, 10, 5, 10, 10, 10, 10, 10, 9, 10, 10, 10, 10};
+    const int images[] = {Picture::Waiting, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail, Picture::VideoHeading, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail, Picture::AudioHeading, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail};
     QTreeWidget *panel = m_window->MsgListView;
     QCOMPARE(panel->topLevelItemCount(), 16);
     for (int row = 0; row < 16; ++row) {
@@ -254,7 +254,7 @@ void FileListTest::addShowsEntryAndPanel()
         size = row[2];
     }
     QCOMPARE(row, (QStringList{path(name), type, size, time, "0%"}));
-    QCOMPARE(TFFmpegFrm::itemImage(item), 15);
+    QCOMPARE(TFFmpegFrm::itemImage(item), Picture::Waiting);
 
     const QStringList shown = this->panel();
     QCOMPARE(shown[3], size);

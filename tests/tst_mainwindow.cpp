@@ -100,21 +100,32 @@ void MainWindowTest::toolBarHoldsButtonsInOrder()
         const char *tip;
     };
     const Expected expected[] = {
-        {"AddFileBtn", "Add", 0, "Add video file"},
-        {"DelFileBtn", "Delete", 1, "Delete video file"},
-        {"ClearFileBtn", "Clear", 2, "Clear all video files"},
+        {"AddFileBtn", "Add", Picture::Add, "Add video file"},
+        {"DelFileBtn", "Delete", Picture::Delete, "Delete video file"},
+        {"ClearFileBtn", "Clear", Picture::Clear, "Clear all video files"},
         {"ToolButton4", nullptr, -1, nullptr},
-        {"ConvFileBtn", "Convert", 3, "Convert video files"},
-        {"StopConvBtn", "Stop", 12, "Stop video file conversion"},
+        {"ConvFileBtn", "Convert", Picture::Convert, "Convert video files"},
+        {"StopConvBtn", "Stop", Picture::Stop, "Stop video file conversion"},
         {"ToolButton3", nullptr, -1, nullptr},
-        {"PlayBtn", "Play", 5, "Play video file"},
+        {"PlayBtn", "Play", Picture::Play, "Play video file"},
         {"ToolButton6", nullptr, -1, nullptr},
-        {"HttpBtn", "Http", 18, "Software homepage"},
+        {"HttpBtn", "Http", Picture::Homepage, "Software homepage"},
         {"ToolButton7", nullptr, -1, nullptr},
-        {"QuitBtn", "Quit", 4, "Quit"},
+        {"QuitBtn", "Quit", Picture::Quit, "Quit"},
     };
     const QList<QAction *> actions = m_window->JvToolBar->actions();
     QCOMPARE(actions.size(), qsizetype(std::size(expected)));
+    // What the user sees: each button whole, inside the tool bar, left of the next.
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    int previousRight = -1;
+    for (int i = 0; i < actions.size(); ++i) {
+        QWidget *shown = m_window->JvToolBar->widgetForAction(actions[i]);
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY2(m_window->JvToolBar->rect().contains(shown->geometry()), expected[i].name);
+        QVERIFY2(shown->geometry().left() > previousRight, expected[i].name);
+        previousRight = shown->geometry().right();
+    }
     for (int i = 0; i < actions.size(); ++i) {
         const Expected &e = expected[i];
         if (!e.caption) {
@@ -196,7 +207,7 @@ void MainWindowTest::startStateOfHiddenAndOptionalControls()
              QStringLiteral("Shut down the computer after the conversion is completed"));
     QCOMPARE(m_window->JvPageControl->currentIndex(), 0);
     const QStringList tabs{"Video Output Parameters", "Audio Output Parameters", "Other Settings"};
-    const int images[] = {5, 9, 13};
+    const int images[] = {Picture::VideoHeading, Picture::AudioHeading, Picture::OtherSettings};
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(m_window->JvPageControl->tabText(i), tabs[i]);
         QCOMPARE(m_window->JvPageControl->tabIcon(i).cacheKey(), m_window->ImageList.icon(images[i]).cacheKey());
@@ -222,12 +233,12 @@ void MainWindowTest::trayMenuAndIcon()
     const QList<QAction *> items = m_window->JvPopupMenu->actions();
     QCOMPARE(items.size(), 3);
     QCOMPARE(items[0]->text(), QStringLiteral("Open Halvora"));
-    QCOMPARE(items[0]->icon().cacheKey(), m_window->ImageList.icon(17).cacheKey());
+    QCOMPARE(items[0]->icon().cacheKey(), m_window->ImageList.icon(Picture::OpenWindow).cacheKey());
     QVERIFY(items[1]->isSeparator());
     QCOMPARE(items[2]->text(), QStringLiteral("Quit"));
-    QCOMPARE(items[2]->icon().cacheKey(), m_window->ImageList.icon(4).cacheKey());
+    QCOMPARE(items[2]->icon().cacheKey(), m_window->ImageList.icon(Picture::Quit).cacheKey());
     QVERIFY(m_window->JvTrayIcon->Active());
-    QCOMPARE(m_window->JvTrayIcon->IconIndex(), 15);
+    QCOMPARE(m_window->JvTrayIcon->IconIndex(), Picture::Waiting);
     QCOMPARE(m_window->JvTrayIcon->Hint, QStringLiteral("Halvora"));
 }
 

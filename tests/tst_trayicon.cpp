@@ -181,13 +181,13 @@ void TrayIconTest::menuItemsRestoreAndQuit()
 void TrayIconTest::iconComesBackWhenTrayHostRestarts()
 {
     QVERIFY(iconGeometry().isValid());
-    m_window->JvTrayIcon->setIconIndex(16);
+    m_window->JvTrayIcon->setIconIndex(Picture::TrayBlink);
     stopTrayHost();
     QVERIFY(startTrayHost());
     const QRect icon = iconGeometry();
     QVERIFY2(icon.isValid(), "the icon did not come back");
-    QCOMPARE(m_window->JvTrayIcon->IconIndex(), 16);
-    QCOMPARE(m_window->JvTrayIcon->platformIcon()->icon().cacheKey(), m_window->ImageList.icon(16).cacheKey());
+    QCOMPARE(m_window->JvTrayIcon->IconIndex(), Picture::TrayBlink);
+    QCOMPARE(m_window->JvTrayIcon->platformIcon()->icon().cacheKey(), m_window->ImageList.icon(Picture::TrayBlink).cacheKey());
 
     // And it still works: a click restores the minimised window.
     m_window->showMinimized();
