@@ -24,7 +24,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QScopeGuard>
@@ -319,9 +318,7 @@ void TFFmpegFunc::StopOnClose()
     // Let the encoder finish its file, out of sight, so that the output plays
     // and no encoder outlives the window; its end names the file.
     FFmpegFrm->hide();
-    const QDeadlineTimer deadline(CloseWaitMs);
-    while (JvCreateProcess->isWatching() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    JvCreateProcess->waitUntilEnded(CloseWaitMs);
     Inhibitor->release();
 }
 

@@ -9,11 +9,9 @@
 #include "tmplayerfrm.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
-#include <QTimer>
 
 #include <cstring>
 #include <optional>
@@ -99,15 +97,7 @@ void TMplayerFunc::StopPlayer()
     // mplayer reads commands from its input in slave mode.
     if (!PlayerRunner->Write("quit\n"))
         return;
-    const QDeadlineTimer deadline(QuitWaitMs);
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!PlayerRunner->isWatching() || deadline.hasExpired())
-            loop.quit();
-    });
-    poll.start(10);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    PlayerRunner->waitUntilEnded(QuitWaitMs, QEventLoop::ExcludeUserInputEvents);
 }
 
 QString TMplayerFunc::FormatClock(int seconds)

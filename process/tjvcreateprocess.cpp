@@ -11,6 +11,7 @@
 
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QtDebug>
 
 #include <fcntl.h>
@@ -229,14 +230,29 @@ void TJvCreateProcess::workerFinished(quint64 run)
         return;
     m_state = State::Idle;
     m_countdown = 0;
-    if (!OnTerminate)
-        return;
-    const TerminateEvent handler = OnTerminate;
-    try {
-        handler(this, m_exitCode);
-    } catch (...) {
-        showHandlerError(std::current_exception());
+    if (OnTerminate) {
+        const TerminateEvent handler = OnTerminate;
+        try {
+            handler(this, m_exitCode);
+        } catch (...) {
+            showHandlerError(std::current_exception());
+        }
     }
+    emit ended();
+}
+
+bool TJvCreateProcess::waitUntilEnded(int timeoutMs, QEventLoop::ProcessEventsFlags flags)
+{
+    if (!isWatching())
+        return true;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &TJvCreateProcess::ended, &loop, &QEventLoop::quit);
+    limit.start(timeoutMs);
+    loop.exec(flags);
+    return !isWatching();
 }
 
 void TJvCreateProcess::raiseRead(const QByteArray &line, bool startsOnNewLine)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QObject>
 
 #include <cstdint>
@@ -88,6 +89,11 @@ public:
     void StopWatching();
     // Whether a started child is being watched (its end not yet reported).
     bool isWatching() const noexcept { return m_state == State::Watching; }
+    // Runs a local event loop until the watched child's end has been reported
+    // (OnTerminate has returned) or timeoutMs has passed; true when it ended.
+    // Sleeps between events instead of polling. At once true when no child
+    // is watched.
+    bool waitUntilEnded(int timeoutMs, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
     // The signal that ended the child whose end was reported last, 0 when it
     // exited on its own (its ExitCode is then its exit status).
     int TerminationSignal() const noexcept { return m_endSignal; }
@@ -96,6 +102,10 @@ public:
     // go; an empty function restores the default (a warning on the log).
     // Returns the previous display.
     static HandlerErrorDisplay setHandlerErrorDisplay(HandlerErrorDisplay display);
+
+signals:
+    // The watched child's end has been reported, after OnTerminate.
+    void ended();
 
 private:
     friend class TJvReader;

@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -147,6 +148,7 @@ private slots:
     void noDescriptorLeakNoZombie();
     void handlerErrorsGoToDisplayAndRunEnds();
     void childOutlivesItsStartingThreadButNotThisProcess();
+    void waitUntilEndedReturnsAfterTheEndOrTheLimit();
 
 private:
     QTemporaryDir m_dir;
@@ -544,5 +546,27 @@ void ProcessRunnerTest::handlerErrorsGoToDisplayAndRunEnds()
     TJvCreateProcess::setHandlerErrorDisplay(previous);
 }
 
+void ProcessRunnerTest::waitUntilEndedReturnsAfterTheEndOrTheLimit()
+{
+    Recorder r;
+    QVERIFY(r.runner->waitUntilEnded(10)); // nothing watched
+
+    // The end is reported, handler included, before the wait returns.
+    r.run(helperCommand({"sleep", "200"}));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(r.runner->waitUntilEnded(Timeout));
+    QCOMPARE(r.log, QByteArrayList{"T 0"});
+    QVERIFY(clock.elapsed() < Timeout);
+
+    // A child that runs on past the limit: the wait ends, the child is still watched.
+    r.run(helperCommand({"sleep", "1000"}));
+    QVERIFY(!r.runner->waitUntilEnded(100));
+    QVERIFY(r.runner->isWatching());
+    QVERIFY(r.runner->waitUntilEnded(Timeout));
+    QCOMPARE(r.log, (QByteArrayList{"T 0", "T 0"}));
+}
+
 QTEST_GUILESS_MAIN(ProcessRunnerTest)
 #include "tst_processrunner.moc"
+
