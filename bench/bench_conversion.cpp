@@ -16,6 +16,7 @@
 #include "streammap.h"
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
+#include "tjvcreateprocess.h"
 #include "tsqldatmod.h"
 
 #include <QApplication>
@@ -157,6 +158,18 @@ int main(int argc, char **argv)
     }
     const double direct = clock.nsecsElapsed() / 1e9;
 
+    // The hand-over between entries: from an encoder's end being reported to
+    // the next encoder running (the end handler starts it).
+    QList<double> handOvers;
+    const TJvCreateProcess::TerminateEvent endHandler = window.JvCreateProcess->OnTerminate;
+    window.JvCreateProcess->OnTerminate = [&](TJvCreateProcess *sender, std::uint32_t exitCode) {
+        QElapsedTimer handOver;
+        handOver.start();
+        endHandler(sender, exitCode);
+        if (sender->isWatching())
+            handOvers << handOver.nsecsElapsed() / 1e6;
+    };
+
     clock.restart();
     window.ConvFileBtn->click();
     // Sleeps until the next event (without a time limit Qt really waits).
@@ -167,6 +180,10 @@ int main(int argc, char **argv)
     std::printf("direct, one after another: %.2f s\n", direct);
     std::printf("through the window:        %.2f s\n", throughWindow);
     std::printf("ratio window / direct:     %.3f\n", throughWindow / direct);
+    std::sort(handOvers.begin(), handOvers.end());
+    if (!handOvers.isEmpty())
+        std::printf("hand-over between entries: median %.2f ms, worst %.2f ms (%lld)\n",
+                    handOvers[handOvers.size() / 2], handOvers.last(), qlonglong(handOvers.size()));
     std::printf("stream decision, plain clip (media library):  median %.2f ms, worst %.2f ms\n", plainCost.first,
                 plainCost.second);
     std::printf("stream decision, subtitled clip (probe):      median %.2f ms, worst %.2f ms\n", probedCost.first,
