@@ -499,7 +499,7 @@ void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *Sender, std::uint32_
         TFFmpegFunc().StartCurrentItem();
         return;
     }
-    if (AddFileBtn->isEnabled()) // stopped, or the window is closing
+    if (!BatchRunning) // stopped, or the window is closing
         return;
     TFFmpegFunc().AdvanceBatch();
 }

@@ -113,6 +113,9 @@ public:
     // Convert was pressed while a stopped encoder was still ending: the entry
     // the batch cursor names starts when that encoder's end arrives.
     bool StartWhenEncoderEnds = false;
+    // A batch runs: from Convert until its last entry has ended, or Stop.
+    // The tool buttons show it; the controller asks this.
+    bool BatchRunning = false;
 
     // The streams of the entry's source that its output leaves out, in words.
     // (Picture and exact path use UserRole + 1 and + 2.)

@@ -34,6 +34,7 @@ TFFmpegFunc::TFFmpegFunc()
     JvTrayIcon = frm.JvTrayIcon;
     JvTimer = frm.JvTimer;
     StartWhenEncoderEnds = &frm.StartWhenEncoderEnds;
+    BatchRunning = &frm.BatchRunning;
     Inhibitor = frm.Inhibitor;
     Notifier = frm.Notifier;
     Encoder = &frm.Encoder;

@@ -130,6 +130,7 @@ private:
     TJvTrayIcon *JvTrayIcon;
     TJvTimer *JvTimer;
     bool *StartWhenEncoderEnds;
+    bool *BatchRunning;
     SleepInhibitor *Inhibitor;
     BatchNotifier *Notifier;
     EncoderRun *Encoder;

@@ -126,14 +126,15 @@ void TFFmpegFunc::HandleProgressLine(const QByteArray &line)
 
 void TFFmpegFunc::StartConversion()
 {
-    if (FileListView->topLevelItemCount() == 0 || !AddFileBtn->isEnabled())
+    if (FileListView->topLevelItemCount() == 0 || *BatchRunning)
         return;
+    *BatchRunning = true;
     DisableToolButtons();
     Inhibitor->hold();
     WriteBatchCursor(0);
     StartCurrentItem();
     // The batch may have ended already (no entry could start).
-    if (!AddFileBtn->isEnabled())
+    if (*BatchRunning)
         JvTimer->setEnabled(true);
 }
 
@@ -272,6 +273,7 @@ void TFFmpegFunc::AdvanceBatch()
 
 void TFFmpegFunc::EndBatch()
 {
+    *BatchRunning = false;
     TFFmpegFunc().EnableToolButtons();
     JvTimer->setEnabled(false);
     JvTrayIcon->setIconIndex(Picture::Waiting);
@@ -290,8 +292,9 @@ void TFFmpegFunc::EndBatch()
 
 bool TFFmpegFunc::QuitEncoder()
 {
-    if (FileListView->topLevelItemCount() == 0 || AddFileBtn->isEnabled())
+    if (FileListView->topLevelItemCount() == 0 || !*BatchRunning)
         return false;
+    *BatchRunning = false;
     EnableToolButtons();
     *StartWhenEncoderEnds = false;
     Encoder->stopped = true;

@@ -91,7 +91,7 @@ bool TFFmpegFunc::AddRow(const QByteArray &file)
 
 void TFFmpegFunc::ShowAddedFile(const QByteArray &file)
 {
-    if (AddFileBtn->isEnabled())
+    if (!*BatchRunning)
         ShowMediaInfo(file);
 }
 
