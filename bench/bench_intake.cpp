@@ -2,6 +2,7 @@
 // time per added file against one `mediainfo` command-line run on the same
 // clip, and the longest stall of the GUI thread while the list fills.
 
+#include "benchsupport.h"
 #include "errordisplay.h"
 #include "intakequeue.h"
 #include "tffmpegfrm.h"
@@ -24,15 +25,6 @@
 
 namespace {
 
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-}
-
 qint64 threadCpuNs()
 {
     timespec now{};
@@ -49,7 +41,7 @@ int main(int argc, char **argv)
     const int count = argc > 1 ? std::max(1, atoi(argv[1])) : 500;
     QTemporaryDir dir;
     const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
-    if (!run(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+    if (!BenchSupport::run(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
                                         "testsrc=size=320x240:rate=25:duration=5", "-f", "lavfi", "-i",
                                         "sine=duration=5", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
                                         "-shortest", clip})) {
@@ -66,7 +58,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < 9; ++i) {
         QElapsedTimer timer;
         timer.start();
-        if (!run(QStringLiteral("mediainfo"), {clip})) {
+        if (!BenchSupport::run(QStringLiteral("mediainfo"), {clip})) {
             std::fprintf(stderr, "mediainfo did not run (apt-get install mediainfo)\n");
             return 1;
         }

@@ -2,6 +2,7 @@
 // the same file through the mediainfo command line, and prints the ratio.
 // Also prints how the resident memory moves over many queries.
 
+#include "benchsupport.h"
 #include "mediaquery.h"
 
 #include <QCoreApplication>
@@ -33,15 +34,6 @@ long residentKiB()
     return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
 
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -49,7 +41,7 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     QTemporaryDir dir;
     const QString clip = dir.filePath(QStringLiteral("one minute.mp4"));
-    if (!run(QStringLiteral("ffmpeg"),
+    if (!BenchSupport::run(QStringLiteral("ffmpeg"),
              {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=60",
               "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=60", "-c:v", "libx264", "-preset",
               "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", clip})) {
@@ -78,7 +70,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < CommandRuns; ++i) {
         QElapsedTimer timer;
         timer.start();
-        if (!run(QStringLiteral("mediainfo"), {clip})) {
+        if (!BenchSupport::run(QStringLiteral("mediainfo"), {clip})) {
             std::fprintf(stderr, "mediainfo failed\n");
             return 1;
         }
