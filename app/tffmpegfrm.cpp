@@ -360,7 +360,7 @@ void TFFmpegFrm::createInformationPanel()
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(602, 45, 245, 172);
-    Image1->setPixmap(TImageList::render(QStringLiteral(":/images/banner.svg"), QSize(245, 172)));
+    // The banner is drawn once fitText() has settled its height.
 
     MsgListView = reportList(this, "MsgListView", QRect(602, 222, 245, 278));
     MsgListView->setColumnCount(2);
@@ -621,7 +621,7 @@ void TFFmpegFrm::fitText()
     const int listHeight = qMax(MsgListView->height(), MsgListView->topLevelItemCount() * rowHeight + 2 * frame);
     MsgListView->setGeometry(MsgListView->x(), listBottom + 1 - listHeight, MsgListView->width(), listHeight);
     const int bannerHeight = MsgListView->y() - 5 - Image1->y();
-    if (bannerHeight != Image1->height()) {
+    if (bannerHeight != Image1->height() || Image1->pixmap().isNull()) {
         Image1->setGeometry(Image1->x(), Image1->y(), Image1->width(), bannerHeight);
         Image1->setPixmap(TImageList::render(QStringLiteral(":/images/banner.svg"), Image1->size()));
     }

@@ -2,12 +2,16 @@
 
 #include "contrastcolour.h"
 
+#include <QBuffer>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QPalette>
 #include <QPainter>
-#include <QSvgRenderer>
+#include <QResource>
 
 // The pictures live in this static library; its resources need registering.
 static void initImageResources()
@@ -33,18 +37,86 @@ QIcon TImageList::icon(int index) const
     return icon;
 }
 
-QPixmap TImageList::render(const QString &resource, const QSize &size)
+namespace {
+
+// The picture drawn into an image of `size`: scaled to fit with its aspect
+// ratio kept, centred, the rest transparent.
+QImage fitted(const QImage &picture, const QSize &size)
 {
-    // Painted in the pixmap's own format, so no conversion follows.
+    if (picture.isNull() || picture.size() == size)
+        return picture;
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    // Dark parts are lightened where the palette's window colour is dark too.
+    const QImage scaled = picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter painter(&image);
+    painter.drawImage((size.width() - scaled.width()) / 2, (size.height() - scaled.height()) / 2, scaled);
+    return image;
+}
+
+// The SVG text drawn at `size` by Qt's SVG image plugin.
+QImage drawn(const QByteArray &svg, const QSize &size)
+{
+    QBuffer buffer;
+    buffer.setData(svg);
+    QImageReader reader(&buffer, "svg");
+    const QSize natural = reader.size();
+    if (!natural.isEmpty())
+        reader.setScaledSize(natural.scaled(size, Qt::KeepAspectRatio));
+    return fitted(reader.read(), size);
+}
+
+// The pixels of a picture rendered while building (resource.WxH.argb), where
+// they lie in the program; a null image when there is no such rendering.
+QImage rendering(const QString &file, const QSize &size)
+{
+    const QResource resource(file);
+    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression
+        || resource.size() != qint64(size.width()) * size.height() * 4)
+        return QImage();
+    return QImage(resource.data(), size.width(), size.height(), size.width() * 4, QImage::Format_ARGB32_Premultiplied);
+}
+
+// The picture as rendered while building: at `size`, or else the smallest
+// rendering it fits into `size` from without growing. A null image when there
+// is none.
+QImage prerendered(const QString &resource, const QSize &size)
+{
+    const QString stem = resource.chopped(int(qstrlen(".svg")));
+    const auto fileFor = [&stem](const QSize &size) {
+        return QStringLiteral("%1.%2x%3.argb").arg(stem).arg(size.width()).arg(size.height());
+    };
+    if (const QImage exact = rendering(fileFor(size), size); !exact.isNull())
+        return exact;
+    QSize best;
+    const QString prefix = QFileInfo(stem).fileName() + QLatin1Char('.');
+    QDirIterator files(QFileInfo(resource).path(), {prefix + QStringLiteral("*x*.argb")}, QDir::Files);
+    while (files.hasNext()) {
+        const QStringList parts = files.next().section(QLatin1Char('.'), -2, -2).split(QLatin1Char('x'));
+        const QSize rendered(parts.value(0).toInt(), parts.value(1).toInt());
+        const bool fitsWithoutGrowing = rendered.scaled(size, Qt::KeepAspectRatio).width() <= rendered.width();
+        if (!rendered.isEmpty() && fitsWithoutGrowing && (best.isEmpty() || rendered.width() < best.width()))
+            best = rendered;
+    }
+    return best.isEmpty() ? QImage() : rendering(fileFor(best), best);
+}
+
+} // namespace
+
+QPixmap TImageList::render(const QString &resource, const QSize &size)
+{
     QFile file(resource);
     const QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    QSvgRenderer renderer(ContrastColour::adaptPicture(svg, QGuiApplication::palette().color(QPalette::Window)));
-    renderer.setAspectRatioMode(Qt::KeepAspectRatio);
-    QPainter painter(&image);
-    renderer.render(&painter);
-    painter.end();
+    // Dark parts are lightened where the palette's window colour is dark too;
+    // a picture that stays as drawn comes from the ones rendered while building.
+    const QByteArray shown = ContrastColour::adaptPicture(svg, QGuiApplication::palette().color(QPalette::Window));
+    QImage image;
+    if (shown == svg)
+        image = fitted(prerendered(resource, size), size);
+    if (image.isNull())
+        image = drawn(shown, size);
+    if (image.isNull()) {
+        image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+    }
     return QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
 }

@@ -18,9 +18,11 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyleFactory>
+#include <QSvgRenderer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -116,6 +118,8 @@ private slots:
     void textFitsAtEveryScale();
     void panelShowsSixteenRowsWithoutScrollBars();
     void picturesStayVisibleOnDarkPalette();
+    void picturesLookAsDrawn_data();
+    void picturesLookAsDrawn();
     void trackBarMarkerStandsOutOnBothPalettes_data();
     void trackBarMarkerStandsOutOnBothPalettes();
 };
@@ -244,6 +248,56 @@ void AppearanceTest::trackBarMarkerStandsOutOnBothPalettes()
         QVERIFY2(ContrastColour::ratio(pixel, window) >= ContrastColour::Minimum, qPrintable(pixel.name()));
     }
     QVERIFY(markerPixels >= 1);
+}
+
+void AppearanceTest::picturesLookAsDrawn_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QSize>("size");
+    // The sizes the window shows, which come ready-made from the build, and
+    // sizes it draws from the SVG or scales down to.
+    for (int i = 0; i < TImageList::Count; ++i) {
+        const QString picture = QStringLiteral(":/images/img%1.svg").arg(i, 2, 10, QLatin1Char('0'));
+        QTest::addRow("img%02d 16", i) << picture << QSize(16, 16);
+        QTest::addRow("img%02d 32", i) << picture << QSize(32, 32);
+    }
+    QTest::newRow("img05 24") << QStringLiteral(":/images/img05.svg") << QSize(24, 24);
+    QTest::newRow("folder 16") << QStringLiteral(":/images/folder_open.svg") << QSize(16, 16);
+    QTest::newRow("window icon") << QStringLiteral(":/images/halvora.svg") << QSize(64, 64);
+    QTest::newRow("banner") << QStringLiteral(":/images/banner.svg") << QSize(245, 172);
+    QTest::newRow("banner made lower") << QStringLiteral(":/images/banner.svg") << QSize(245, 139);
+    QTest::newRow("banner made larger") << QStringLiteral(":/images/banner.svg") << QSize(600, 420);
+}
+
+void AppearanceTest::picturesLookAsDrawn()
+{
+    QFETCH(QString, picture);
+    QFETCH(QSize, size);
+    const TImageList initResources;
+    const QImage shown = TImageList::render(picture, size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+    QImage drawn(size, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QSvgRenderer renderer(picture);
+    renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+    QPainter painter(&drawn);
+    renderer.render(&painter);
+    painter.end();
+
+    QCOMPARE(shown.size(), size);
+    // Scaling down blurs edges a little; anything more is a wrong picture,
+    // position or byte order.
+    qint64 difference = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb a = shown.pixel(x, y);
+            const QRgb b = drawn.pixel(x, y);
+            difference += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b))
+                        + qAbs(qAlpha(a) - qAlpha(b));
+        }
+    }
+    const double perChannel = double(difference) / (4.0 * size.width() * size.height());
+    QVERIFY2(perChannel < 3.0, qPrintable(QString::number(perChannel)));
 }
 
 QTEST_MAIN(AppearanceTest)
