@@ -4,15 +4,26 @@
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QThread>
 
+#include <cstring>
+#include <functional>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr quint32 Magic = 0x48564c31; // "HVL1"
 constexpr int WaitMs = 5000;
+// More than any list of paths a desktop hands over; a peer sending more is
+// cut off rather than filling the memory.
+constexpr qsizetype MaxMessage = 64 * 1024 * 1024;
 
 QString socketFolder()
 {
@@ -30,6 +41,83 @@ QString socketPathFor(const QString &settingsFile)
     return socketFolder() + QStringLiteral("/halvora-") + QString::fromLatin1(hash);
 }
 
+// The socket's address; false when the path does not fit in one.
+bool addressOf(const QString &path, sockaddr_un &address)
+{
+    const QByteArray name = QFile::encodeName(path);
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (name.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    return true;
+}
+
+UniqueFd unixSocket(int flags = 0)
+{
+    return UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0));
+}
+
+// Waits for `events` on `fd` until `deadline`; false when it passed.
+bool waitFor(int fd, short events, const QDeadlineTimer &deadline)
+{
+    pollfd entry{fd, events, 0};
+    int ready;
+    do {
+        ready = ::poll(&entry, 1, int(qMax<qint64>(0, deadline.remainingTime())));
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+// One later start talking to the running window: collects its message up to
+// the peer's end of sending, answers "k" as it passes the paths on, and goes.
+class Connection : public QObject {
+public:
+    Connection(UniqueFd fd, SingleInstance *owner,
+               std::function<void(const QList<QByteArray> &)> deliver)
+        : QObject(owner), m_fd(std::move(fd)), m_notifier(m_fd.get(), QSocketNotifier::Read, this),
+          m_deliver(std::move(deliver))
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, &Connection::readable);
+    }
+
+private:
+    void readable()
+    {
+        char chunk[65536];
+        const ssize_t got = retryOnEintr([&] { return ::read(m_fd.get(), chunk, sizeof chunk); });
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (got > 0 && m_message.size() + got <= MaxMessage) {
+            m_message.append(chunk, got);
+            return;
+        }
+        // The peer has sent all (it shuts down its writing side) or failed.
+        finish();
+        if (got != 0)
+            return;
+        QDataStream in(m_message);
+        quint32 magic = 0;
+        QList<QByteArray> paths;
+        in >> magic >> paths;
+        if (in.status() != QDataStream::Ok || magic != Magic)
+            return;
+        (void)retryOnEintr([&] { return ::send(m_fd.get(), "k", 1, MSG_NOSIGNAL); });
+        m_deliver(paths);
+    }
+
+    void finish()
+    {
+        m_notifier.setEnabled(false);
+        deleteLater();
+    }
+
+    UniqueFd m_fd;
+    QSocketNotifier m_notifier;
+    std::function<void(const QList<QByteArray> &)> m_deliver;
+    QByteArray m_message;
+};
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString &settingsFile, QObject *parent)
@@ -37,12 +125,12 @@ SingleInstance::SingleInstance(const QString &settingsFile, QObject *parent)
 {
     // Held for the whole run: only a dead owner makes it stale, never its age.
     m_lock.setStaleLockTime(0);
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
 }
 
 SingleInstance::~SingleInstance()
 {
-    m_server.close();
+    if (m_listener.isOpen())
+        ::unlink(QFile::encodeName(m_socketPath).constData());
 }
 
 bool SingleInstance::claim(const QList<QByteArray> &paths)
@@ -64,53 +152,62 @@ bool SingleInstance::claim(const QList<QByteArray> &paths)
     return true;
 }
 
-bool SingleInstance::handOver(const QList<QByteArray> &paths)
+bool SingleInstance::handOver(const QList<QByteArray> &paths) const
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(1000))
+    sockaddr_un address;
+    UniqueFd socket = unixSocket();
+    if (!socket.isOpen() || !addressOf(m_socketPath, address)
+        || retryOnEintr([&] { return ::connect(socket.get(), reinterpret_cast<sockaddr *>(&address), sizeof address); }) != 0)
         return false;
     QByteArray message;
     {
         QDataStream out(&message, QIODevice::WriteOnly);
         out << Magic << paths;
     }
-    socket.write(message);
-    if (!socket.waitForBytesWritten(WaitMs))
-        return false;
-    // The running window answers once it has taken the paths.
-    while (socket.bytesAvailable() == 0) {
-        if (!socket.waitForReadyRead(WaitMs))
+    const QDeadlineTimer deadline(WaitMs);
+    for (qsizetype sent = 0; sent < message.size();) {
+        if (!waitFor(socket.get(), POLLOUT, deadline))
             return false;
+        const ssize_t done = retryOnEintr([&] {
+            return ::send(socket.get(), message.constData() + sent, size_t(message.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        });
+        if (done < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        sent += qMax<ssize_t>(done, 0);
     }
-    return socket.read(1) == "k";
+    ::shutdown(socket.get(), SHUT_WR);
+    // The running window answers once it has taken the paths.
+    char answer = 0;
+    return waitFor(socket.get(), POLLIN, deadline)
+        && retryOnEintr([&] { return ::recv(socket.get(), &answer, 1, MSG_DONTWAIT); }) == 1 && answer == 'k';
 }
 
 void SingleInstance::serve()
 {
-    // A socket left by a killed owner would refuse the name.
-    QLocalServer::removeServer(m_socketPath);
-    if (!m_server.listen(m_socketPath))
+    sockaddr_un address;
+    UniqueFd listener = unixSocket(SOCK_NONBLOCK);
+    if (!listener.isOpen() || !addressOf(m_socketPath, address))
         return;
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                QDataStream in(socket);
-                in.startTransaction();
-                quint32 magic = 0;
-                QList<QByteArray> paths;
-                in >> magic >> paths;
-                if (!in.commitTransaction())
-                    return; // more to come
-                if (magic != Magic) {
-                    socket->abort();
-                    return;
-                }
-                socket->write("k");
-                socket->flush();
-                emit pathsArrived(paths);
-            });
-        }
-    });
+    // A socket left by a killed owner would refuse the name; the lock says it is ours now.
+    ::unlink(address.sun_path);
+    if (::bind(listener.get(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        return;
+    // Only this user may hand over paths; nobody can connect before listen().
+    if (::chmod(address.sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(listener.get(), 16) != 0) {
+        ::unlink(address.sun_path);
+        return;
+    }
+    m_listener = std::move(listener);
+    m_listening = new QSocketNotifier(m_listener.get(), QSocketNotifier::Read, this);
+    connect(m_listening, &QSocketNotifier::activated, this, &SingleInstance::accept);
+}
+
+void SingleInstance::accept()
+{
+    for (;;) {
+        UniqueFd peer(retryOnEintr([&] { return ::accept4(m_listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC); }));
+        if (!peer.isOpen())
+            return;
+        new Connection(std::move(peer), this, [this](const QList<QByteArray> &paths) { emit pathsArrived(paths); });
+    }
 }

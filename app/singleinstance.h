@@ -1,15 +1,16 @@
 #pragma once
 
+#include "uniquefd.h"
+
 #include <QByteArray>
 #include <QList>
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 
-#include <memory>
+class QSocketNotifier;
 
 // One running Halvora per user and settings file. The first start holds a
-// lock file and listens on a local socket in $XDG_RUNTIME_DIR; a later start
+// lock file and listens on a Unix socket in $XDG_RUNTIME_DIR; a later start
 // with the same settings file hands its paths to it over that socket and
 // ends. The lock names its owner's process, so one left by a killed Halvora
 // is taken over instead of blocking.
@@ -34,10 +35,12 @@ signals:
     void pathsArrived(const QList<QByteArray> &paths);
 
 private:
-    bool handOver(const QList<QByteArray> &paths);
+    bool handOver(const QList<QByteArray> &paths) const;
     void serve();
+    void accept();
 
     QString m_socketPath;
     QLockFile m_lock;
-    QLocalServer m_server;
+    UniqueFd m_listener;
+    QSocketNotifier *m_listening = nullptr;
 };
