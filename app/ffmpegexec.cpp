@@ -72,8 +72,22 @@ int FFmpegExec(int argc, char **argv)
     });
     // Asked to end from outside: as if the window were closed, so a running
     // encoder finishes its file first.
-    QuitSignals::install([&window] { window.close(); });
+    bool askedToEnd = false;
+    QuitSignals::install([&window, &askedToEnd] {
+        askedToEnd = true;
+        // A message box blocks closing the window below it: it goes first,
+        // as if the user had dismissed it.
+        while (QWidget *box = QApplication::activeModalWidget()) {
+            if (!box->close())
+                break;
+        }
+        window.close();
+    });
     window.show();
     ErrorDisplay::runHandler([&paths] { TFFmpegFunc().AddVideoFiles(paths); });
+    // Asked while the start showed a message box: the request to quit went
+    // with that box's event loop, and exec() would wait for another.
+    if (askedToEnd)
+        return 0;
     return application.exec();
 }

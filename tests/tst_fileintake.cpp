@@ -154,6 +154,7 @@ private slots:
     void startedWithFilesAddsAndConvertsThem();
     void secondStartHandsFilesToRunningWindow();
     void startAfterKilledInstanceRunsNormally();
+    void quitSignalDuringStartMessageEndsProgram();
 
 private:
     QByteArray path(const char *name) const { return QFile::encodeName(m_dir.path()) + '/' + name; }
@@ -514,6 +515,31 @@ void FileIntakeTest::startAfterKilledInstanceRunsNormally()
     QVERIFY(next.waitForFinished(TimeoutMs));
     QCOMPARE(next.exitCode(), 0);
     QCOMPARE(readReport(folder + QStringLiteral("/report")).paths, QList<QByteArray>{path("three.mp4")});
+}
+
+void FileIntakeTest::quitSignalDuringStartMessageEndsProgram()
+{
+    // An empty settings file: the window says so in a message box as it opens.
+    const QString folder = m_dir.filePath(QStringLiteral("empty settings"));
+    QVERIFY(QDir().mkpath(folder));
+    QFile settings(folder + QStringLiteral("/LibFFmpeg.Dat"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.close();
+    QProcess program;
+    program.setProcessEnvironment(childEnvironment());
+    program.setWorkingDirectory(folder);
+    program.start(TestSupport::programDir() + QStringLiteral("halvora"), {});
+    QVERIFY(program.waitForStarted());
+    const auto stop = qScopeGuard([&program] { program.kill(); program.waitForFinished(); });
+    QTRY_VERIFY_WITH_TIMEOUT(runningInstanceIsUp(m_runtime.path()), 20000);
+    QTest::qWait(1000);
+    QVERIFY(program.state() == QProcess::Running);
+
+    // Ends as a logout would have it, with the box still up.
+    QCOMPARE(::kill(pid_t(program.processId()), SIGTERM), 0);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
 }
 
 int main(int argc, char **argv)
