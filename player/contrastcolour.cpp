@@ -1,7 +1,7 @@
 #include "contrastcolour.h"
 
-#include <QRegularExpression>
-
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace ContrastColour {
@@ -46,21 +46,28 @@ QColor visibleOn(const QColor &colour, const QColor &background, double minimum)
 
 QByteArray adaptPicture(const QByteArray &svg, const QColor &background)
 {
-    static const QRegularExpression hex(QStringLiteral("#[0-9a-fA-F]{6}\\b"));
-    QString text = QString::fromUtf8(svg);
-    QString result;
+    // Scanned by hand for "#rrggbb" not followed by a word character: a
+    // regular expression would load and compile its engine on every start.
+    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    const auto isWord = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; };
+    QByteArray result;
+    result.reserve(svg.size());
     qsizetype from = 0;
-    for (const QRegularExpressionMatch &match : hex.globalMatch(text)) {
-        const QColor colour = QColor::fromString(match.captured());
-        QColor shown = colour;
-        if (colour.lightnessF() <= DarkLightness)
-            shown = visibleOn(colour, background);
-        result += QStringView(text).mid(from, match.capturedStart() - from);
-        result += shown.name();
-        from = match.capturedEnd();
+    for (qsizetype at = svg.indexOf('#'); at >= 0; at = svg.indexOf('#', at + 1)) {
+        const qsizetype end = at + 7;
+        if (end > svg.size() || !std::all_of(svg.begin() + at + 1, svg.begin() + end, isHex)
+            || (end < svg.size() && isWord(svg[end])))
+            continue;
+        const QColor colour = QColor::fromString(QLatin1StringView(svg.constData() + at, 7));
+        const QColor shown = colour.lightnessF() <= DarkLightness ? visibleOn(colour, background) : colour;
+        if (shown == colour)
+            continue; // kept as written, so an unchanged picture stays the same text
+        result += QByteArrayView(svg).sliced(from, at - from);
+        result += shown.name().toLatin1();
+        from = end;
     }
-    result += QStringView(text).mid(from);
-    return result.toUtf8();
+    result += QByteArrayView(svg).sliced(from);
+    return result;
 }
 
 } // namespace ContrastColour

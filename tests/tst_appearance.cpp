@@ -118,6 +118,8 @@ private slots:
     void textFitsAtEveryScale();
     void panelShowsSixteenRowsWithoutScrollBars();
     void picturesStayVisibleOnDarkPalette();
+    void pictureTextKeepsWhatStandsOut_data();
+    void pictureTextKeepsWhatStandsOut();
     void picturesLookAsDrawn_data();
     void picturesLookAsDrawn();
     void trackBarMarkerStandsOutOnBothPalettes_data();
@@ -248,6 +250,32 @@ void AppearanceTest::trackBarMarkerStandsOutOnBothPalettes()
         QVERIFY2(ContrastColour::ratio(pixel, window) >= ContrastColour::Minimum, qPrintable(pixel.name()));
     }
     QVERIFY(markerPixels >= 1);
+}
+
+void AppearanceTest::pictureTextKeepsWhatStandsOut_data()
+{
+    QTest::addColumn<QByteArray>("svg");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<QByteArray>("shown");
+    const QColor light(0xef, 0xef, 0xef);
+    const QColor dark(0x30, 0x30, 0x30);
+    const QByteArray lightened = ContrastColour::visibleOn(QColor(0x10, 0x10, 0x10), dark).name().toLatin1();
+    QTest::newRow("light palette: as written") << QByteArray("<p fill=\"#1A1A1A\"/>") << light
+                                               << QByteArray("<p fill=\"#1A1A1A\"/>");
+    QTest::newRow("dark colour lightened") << QByteArray("<p fill=\"#101010\" stroke='#101010'/>") << dark
+                                           << "<p fill=\"" + lightened + "\" stroke='" + lightened + "'/>";
+    QTest::newRow("light colour kept") << QByteArray("<p fill=\"#f0f0f0\"/>") << dark << QByteArray("<p fill=\"#f0f0f0\"/>");
+    QTest::newRow("not a colour") << QByteArray("<a href=\"#1010101\"/><b id=\"#10101g\"/>#10") << dark
+                                  << QByteArray("<a href=\"#1010101\"/><b id=\"#10101g\"/>#10");
+    QTest::newRow("at the very end") << QByteArray("#101010") << dark << lightened;
+}
+
+void AppearanceTest::pictureTextKeepsWhatStandsOut()
+{
+    QFETCH(QByteArray, svg);
+    QFETCH(QColor, background);
+    QFETCH(QByteArray, shown);
+    QCOMPARE(ContrastColour::adaptPicture(svg, background), shown);
 }
 
 void AppearanceTest::picturesLookAsDrawn_data()
