@@ -1,10 +1,8 @@
 #include "tjvconsolethread.h"
 
-#include "eoserror.h"
 #include "wakesignal.h"
 #include "workerthread.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,9 +12,7 @@
 std::shared_ptr<TJvConsoleThread> TJvConsoleThread::start(int pid, UniqueFd pidFd, UniqueFd writeEnd,
                                                           std::shared_ptr<WakeSignal> wake)
 {
-    const int flags = ::fcntl(writeEnd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(writeEnd.get(), F_SETFL, flags | O_NONBLOCK) < 0)
-        throw EOSError(errno);
+    setNonBlocking(writeEnd.get());
     std::shared_ptr<TJvConsoleThread> thread(
         new TJvConsoleThread(pid, std::move(pidFd), std::move(writeEnd), std::move(wake)));
     startWorkerThread([thread] { thread->run(); });
@@ -63,11 +59,7 @@ void TJvConsoleThread::run()
 
     {
         std::unique_lock lock(m_lock);
-        if (!m_detached) {
-            m_endStepRequested = true;
-            m_wake->notify();
-            m_released.wait(lock, [this] { return m_endStepDone || m_detached; });
-        }
+        (void)m_endStep.request(lock, *m_wake);
         // The child (or whoever inherited its input) sees the end of its input.
         closeUnderLock();
     }
@@ -142,7 +134,7 @@ int TJvConsoleThread::endSignal() const
 bool TJvConsoleThread::write(const QByteArray &bytes)
 {
     std::lock_guard lock(m_lock);
-    if (!m_writeEnd.isOpen() || m_detached || m_queued + bytes.size() > QueueSize)
+    if (!m_writeEnd.isOpen() || m_endStep.detached() || m_queued + bytes.size() > QueueSize)
         return false;
     std::memcpy(m_queue + m_queued, bytes.constData(), size_t(bytes.size()));
     m_queued += bytes.size();
@@ -153,10 +145,7 @@ bool TJvConsoleThread::write(const QByteArray &bytes)
 bool TJvConsoleThread::takeEndStepRequest()
 {
     std::lock_guard lock(m_lock);
-    if (!m_endStepRequested || m_endStepTaken || m_detached)
-        return false;
-    m_endStepTaken = true;
-    return true;
+    return m_endStep.take();
 }
 
 void TJvConsoleThread::closeUnderLock()
@@ -171,15 +160,14 @@ std::uint32_t TJvConsoleThread::endStepDone()
 {
     std::lock_guard lock(m_lock);
     closeUnderLock();
-    m_endStepDone = true;
-    m_released.notify_all();
+    m_endStep.done();
     return m_exitCode;
 }
 
 void TJvConsoleThread::stop()
 {
     std::lock_guard lock(m_lock);
-    m_detached = true;
+    m_endStep.detach();
     m_stopRequested.store(true);
     // Input queued before the stop goes into the pipe now, as far as it takes
     // it without waiting: a quit key written just before its window closes
@@ -188,5 +176,4 @@ void TJvConsoleThread::stop()
         (void)retryOnEintr([&] { return ::write(m_writeEnd.get(), m_queue, size_t(m_queued)); });
     m_queued = 0;
     m_stop.set();
-    m_released.notify_all();
 }

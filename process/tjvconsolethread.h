@@ -1,11 +1,11 @@
 #pragma once
 
+#include "endstep.h"
 #include "uniquefd.h"
 
 #include <QByteArray>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -69,16 +69,12 @@ private:
 
     const int m_pid;
     mutable std::mutex m_lock;
-    std::condition_variable m_released;
+    EndStep m_endStep;
     UniqueFd m_pidFd;
     UniqueFd m_writeEnd; // guarded; closed by the wait thread or the end step
     EventFd m_stop;
     EventFd m_inputPending;
     std::atomic<bool> m_stopRequested{false};
-    bool m_detached = false;
-    bool m_endStepRequested = false;
-    bool m_endStepTaken = false;
-    bool m_endStepDone = false;
     bool m_reaped = false; // the wait thread's own
     std::uint32_t m_exitCode = 0;
     int m_signal = 0;

@@ -3,6 +3,7 @@
 #include "childstart.h"
 #include "commandline.h"
 #include "eoserror.h"
+#include "handlererror.h"
 #include "tjvconsolethread.h"
 #include "tjvreader.h"
 #include "uniquefd.h"
@@ -12,7 +13,6 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QtDebug>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -91,15 +91,9 @@ void reapInBackground(pid_t pid)
     });
 }
 
-TJvCreateProcess::HandlerErrorDisplay &handlerErrorDisplay()
-{
-    static TJvCreateProcess::HandlerErrorDisplay display;
-    return display;
-}
-
 } // namespace
 
-TJvCreateProcess::TJvCreateProcess(QObject *parent) : QObject(parent), m_reader(std::make_unique<TJvReader>(this)) {}
+TJvCreateProcess::TJvCreateProcess(QObject *parent) : QObject(parent), m_reader(std::make_unique<TJvReader>(static_cast<TJvReader::Owner &>(*this))) {}
 
 TJvCreateProcess::~TJvCreateProcess()
 {
@@ -194,7 +188,7 @@ void TJvCreateProcess::wakeUp()
         // The waiting bytes and any end step are taken up at the next wake.
         if (self)
             m_wake->notify();
-        showHandlerError(std::current_exception());
+        HandlerError::show(std::current_exception());
         return;
     }
     if (!self)
@@ -235,7 +229,7 @@ void TJvCreateProcess::workerFinished(quint64 run)
         try {
             handler(this, m_exitCode);
         } catch (...) {
-            showHandlerError(std::current_exception());
+            HandlerError::show(std::current_exception());
         }
     }
     emit ended();
@@ -255,7 +249,12 @@ bool TJvCreateProcess::waitUntilEnded(int timeoutMs, QEventLoop::ProcessEventsFl
     return !isWatching();
 }
 
-void TJvCreateProcess::raiseRead(const QByteArray &line, bool startsOnNewLine)
+void TJvCreateProcess::outputEnded()
+{
+    postWorkerFinished();
+}
+
+void TJvCreateProcess::lineRead(const QByteArray &line, bool startsOnNewLine)
 {
     if (!OnRead)
         return;
@@ -267,24 +266,5 @@ void TJvCreateProcess::raiseRead(const QByteArray &line, bool startsOnNewLine)
 
 TJvCreateProcess::HandlerErrorDisplay TJvCreateProcess::setHandlerErrorDisplay(HandlerErrorDisplay display)
 {
-    return std::exchange(handlerErrorDisplay(), std::move(display));
-}
-
-void TJvCreateProcess::showHandlerError(std::exception_ptr error)
-{
-    const HandlerErrorDisplay display = handlerErrorDisplay();
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-        if (display)
-            display(e);
-        else
-            qWarning("%s", e.what());
-    } catch (...) {
-        const std::runtime_error unknown("Unknown error");
-        if (display)
-            display(unknown);
-        else
-            qWarning("%s", unknown.what());
-    }
+    return HandlerError::setDisplay(std::move(display));
 }

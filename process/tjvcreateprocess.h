@@ -10,9 +10,10 @@
 #include <memory>
 #include <stdexcept>
 
+#include "tjvreader.h"
+
 class QSocketNotifier;
 class TJvConsoleThread;
-class TJvReader;
 class WakeSignal;
 
 // Window settings of the child's console window. Linux gives a console child
@@ -53,7 +54,7 @@ public:
 // reading thread and a wait thread) that never touch the runner itself.
 // An error that an OnRead or OnTerminate handler raises goes to the handler
 // error display; the run goes on and still ends with OnTerminate.
-class TJvCreateProcess : public QObject {
+class TJvCreateProcess : public QObject, private TJvReader::Owner {
     Q_OBJECT
 public:
     using ReadEvent = std::function<void(TJvCreateProcess *Sender, const QByteArray &S, bool StartsOnNewLine)>;
@@ -108,7 +109,6 @@ signals:
     void ended();
 
 private:
-    friend class TJvReader;
     enum class State { Idle, Watching };
 
     void runRedirected(const QList<QByteArray> &arguments);
@@ -117,8 +117,9 @@ private:
     void runWaitEndStepIfRequested();
     void postWorkerFinished();
     void workerFinished(quint64 run);
-    void raiseRead(const QByteArray &line, bool startsOnNewLine);
-    static void showHandlerError(std::exception_ptr error);
+    // TJvReader::Owner
+    void lineRead(const QByteArray &line, bool startsOnNewLine) override;
+    void outputEnded() override;
 
     State m_state = State::Idle;
     int m_countdown = 0;

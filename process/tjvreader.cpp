@@ -1,11 +1,9 @@
 #include "tjvreader.h"
 
-#include "tjvcreateprocess.h"
+#include "handlererror.h"
 #include "tjvreadthread.h"
 
-#include <QPointer>
-
-TJvReader::TJvReader(TJvCreateProcess *owner) : m_owner(owner) {}
+TJvReader::TJvReader(Owner &owner) : m_owner(owner) {}
 
 TJvReader::~TJvReader()
 {
@@ -26,17 +24,19 @@ void TJvReader::stop()
 
 // A report handler may stop the reader, start a new run, or destroy the
 // runner (and this reader with it): after each report the assembly goes on
-// only while the runner lives and the same reading thread is current.
+// only while the reader lives and the same reading thread is current.
+bool TJvReader::report(const std::weak_ptr<const int> &alive, const TJvReadThread *thread, const QByteArray &line,
+                       bool startsOnNewLine)
+{
+    m_owner.lineRead(line, startsOnNewLine);
+    return !alive.expired() && m_thread.get() == thread;
+}
+
 bool TJvReader::assemblePiece(const char *piece, qsizetype size)
 {
-    struct Context {
-        TJvReader *reader;
-        TJvReadThread *thread;
-        QPointer<TJvCreateProcess> owner;
-    } context{this, m_thread.get(), m_owner};
-    return m_assembler.assemble(piece, size, [c = &context](const QByteArray &line, bool startsOnNewLine) {
-        c->owner->raiseRead(line, startsOnNewLine);
-        return c->owner && c->reader->m_thread.get() == c->thread;
+    return m_assembler.assemble(piece, size, [this, alive = std::weak_ptr(m_alive), thread = m_thread.get()](
+                                                 const QByteArray &line, bool startsOnNewLine) {
+        return report(alive, thread, line, startsOnNewLine);
     });
 }
 
@@ -61,7 +61,7 @@ void TJvReader::runEndStepIfRequested()
     const std::shared_ptr<TJvReadThread> thread = m_thread;
     if (!thread || !thread->takeEndStepRequest())
         return;
-    const QPointer<TJvCreateProcess> owner(m_owner);
+    const std::weak_ptr<const int> alive = m_alive;
     std::exception_ptr error;
     try {
         char piece[TJvReadThread::BlockSize];
@@ -73,22 +73,20 @@ void TJvReader::runEndStepIfRequested()
             going = assemblePiece(piece, size);
         }
         if (going) {
-            const TJvReadThread *current = thread.get();
-            m_assembler.finish([this, current, &owner](const QByteArray &line, bool startsOnNewLine) {
-                owner->raiseRead(line, startsOnNewLine);
-                return owner && m_thread.get() == current;
+            m_assembler.finish([this, &alive, current = thread.get()](const QByteArray &line, bool startsOnNewLine) {
+                return report(alive, current, line, startsOnNewLine);
             });
         }
     } catch (...) {
         error = std::current_exception();
     }
-    // A runner destroyed by a handler has detached the thread already; a
-    // stop from a handler has too, and no worker-finished follows then.
-    if (owner && m_thread == thread) {
+    // A reader destroyed by a handler has detached the thread already; a
+    // stop from a handler has too, and the output's end is not told then.
+    if (!alive.expired() && m_thread == thread) {
         m_thread.reset();
         thread->endStepDone();
-        m_owner->postWorkerFinished();
+        m_owner.outputEnded();
     }
     if (error)
-        TJvCreateProcess::showHandlerError(error);
+        HandlerError::show(error);
 }

@@ -1,10 +1,8 @@
 #include "tjvreadthread.h"
 
-#include "eoserror.h"
 #include "wakesignal.h"
 #include "workerthread.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -13,9 +11,7 @@
 
 std::shared_ptr<TJvReadThread> TJvReadThread::start(UniqueFd readEnd, std::shared_ptr<WakeSignal> wake)
 {
-    const int flags = ::fcntl(readEnd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(readEnd.get(), F_SETFL, flags | O_NONBLOCK) < 0)
-        throw EOSError(errno);
+    setNonBlocking(readEnd.get());
     std::shared_ptr<TJvReadThread> thread(new TJvReadThread(std::move(readEnd), std::move(wake)));
     startWorkerThread([thread] { thread->run(); });
     return thread;
@@ -59,12 +55,7 @@ void TJvReadThread::run()
         // End of file: every write end is closed. Any other failure ends
         // the output the same way rather than spinning on it.
         std::unique_lock lock(m_lock);
-        if (m_detached)
-            break;
-        m_endStepRequested = true;
-        m_wake->notify();
-        m_released.wait(lock, [this] { return m_endStepDone || m_detached; });
-        if (m_endStepDone)
+        if (m_endStep.request(lock, *m_wake))
             return; // the end step closed the read end
         break;
     }
@@ -137,10 +128,7 @@ bool TJvReadThread::hasBytes() const
 bool TJvReadThread::takeEndStepRequest()
 {
     std::lock_guard lock(m_lock);
-    if (!m_endStepRequested || m_endStepTaken || m_detached)
-        return false;
-    m_endStepTaken = true;
-    return true;
+    return m_endStep.take();
 }
 
 void TJvReadThread::closeUnderLock()
@@ -153,17 +141,15 @@ void TJvReadThread::endStepDone()
 {
     std::lock_guard lock(m_lock);
     closeUnderLock();
-    m_endStepDone = true;
-    m_released.notify_all();
+    m_endStep.done();
 }
 
 void TJvReadThread::stop()
 {
     std::lock_guard lock(m_lock);
-    m_detached = true;
+    m_endStep.detach();
     m_stopRequested.store(true);
     // Wake a thread waiting in poll() before its descriptor goes.
     m_stop.set();
-    m_released.notify_all();
     m_roomMade.notify_all();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "endstep.h"
 #include "uniquefd.h"
 
 #include <QtGlobal>
@@ -61,16 +62,12 @@ private:
     void closeUnderLock();
 
     mutable std::mutex m_lock;
-    std::condition_variable m_released;
+    EndStep m_endStep;
     std::condition_variable m_roomMade; // a piece was taken from a full buffer
     UniqueFd m_readEnd;  // the thread's own; closed when it ends or by the end step
     const int m_readFd;  // its number
     EventFd m_stop;
     std::atomic<bool> m_stopRequested{false};
-    bool m_detached = false;
-    bool m_endStepRequested = false;
-    bool m_endStepTaken = false;
-    bool m_endStepDone = false;
     std::unique_ptr<char[]> m_buffer;
     qsizetype m_capacity = InitialCapacity;
     qsizetype m_start = 0; // the bytes waiting are m_buffer[m_start, m_start + m_count)

@@ -2,6 +2,7 @@
 
 #include "eoserror.h"
 
+#include <fcntl.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -12,6 +13,13 @@ void UniqueFd::reset() noexcept
     // close() is not retried on EINTR: on Linux the descriptor is gone either way.
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
+}
+
+void setNonBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0)
+        throw EOSError(errno);
 }
 
 EventFd::EventFd() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))

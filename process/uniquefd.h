@@ -37,6 +37,9 @@ auto retryOnEintr(Call &&call)
     return result;
 }
 
+// Makes `fd` non-blocking. Throws EOSError.
+void setNonBlocking(int fd);
+
 // A manual-reset event over an eventfd: set() makes its descriptor readable
 // until reset(). Any thread may set or reset it. Throws EOSError when the
 // eventfd cannot be made.
