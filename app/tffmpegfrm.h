@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encoderrun.h"
+#include "preparedstreams.h"
 #include "selectors.h"
 #include "timagelist.h"
 
@@ -122,6 +123,8 @@ public:
     static constexpr int StreamNoteRole = Qt::UserRole + 3;
     // The encoder that runs or is still ending after Stop.
     EncoderRun Encoder;
+    // The next entry's streams, decided while the running entry converts.
+    PreparedStreams NextStreams;
 
 public slots:
     void AddFileBtnClick();

@@ -38,6 +38,7 @@ TFFmpegFunc::TFFmpegFunc()
     Inhibitor = frm.Inhibitor;
     Notifier = frm.Notifier;
     Encoder = &frm.Encoder;
+    NextStreams = &frm.NextStreams;
 }
 
 void TFFmpegFunc::OpenHomePage()

@@ -24,6 +24,7 @@ class TJvTimer;
 class TJvTrayIcon;
 class TSqliteQuery;
 struct EncoderRun;
+class PreparedStreams;
 
 // The per-event controller of the main window. Each event handler creates
 // one, calls one operation and discards it. It refers to the controls of the
@@ -59,6 +60,9 @@ public:
     void DeleteVideoFile();
     void ClearVideoFiles();
     void ShowMediaInfo(const QByteArray &fileName);
+    // ShowMediaInfo at the next turn of the event loop, a failure clearing
+    // the panel; with `prepareNext`, then the next entry's streams too.
+    void ShowMediaInfoLater(const QByteArray &fileName, bool prepareNext = false);
     void ClearMediaInfo();
 
     // Selectors and output folder
@@ -73,6 +77,8 @@ public:
 
     // Conversion
     // The encoder's command line for the current entry, writing to `output`.
+    // bin/ffmpeg in the program folder.
+    QByteArray EncoderPath();
     QByteArray BuildCommandLine(const QByteArray &output);
     int CurrentItemSeconds();
     // Empty for a line without a usable time ("time=N/A", a negative time).
@@ -134,4 +140,5 @@ private:
     SleepInhibitor *Inhibitor;
     BatchNotifier *Notifier;
     EncoderRun *Encoder;
+    PreparedStreams *NextStreams;
 };

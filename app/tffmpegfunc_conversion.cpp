@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QScopeGuard>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -67,16 +68,20 @@ void TFFmpegFunc::WriteBatchCursor(int k)
     JvEditNumb->setText(QString::number(k));
 }
 
+QByteArray TFFmpegFunc::EncoderPath()
+{
+    return (QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg")).toLocal8Bit();
+}
+
 QByteArray TFFmpegFunc::BuildCommandLine(const QByteArray &output)
 {
-    const QByteArray encoder = (QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg")).toLocal8Bit();
+    const QByteArray encoder = EncoderPath();
     QTreeWidgetItem *item = FileListView->topLevelItem(BatchCursor());
     const QByteArray source = TFFmpegFrm::itemPath(item);
 
-    // What the output keeps is decided before the start; what it leaves out
-    // stays with the entry.
-    const StreamMap::Decision streams =
-        StreamMap::decide(MediaStreams::streams(FFmpegCommand::probeProgram(encoder), source));
+    // What the output keeps is decided before the start (most often while
+    // the entry before converted); what it leaves out stays with the entry.
+    const StreamMap::Decision streams = NextStreams->take(FFmpegCommand::probeProgram(encoder), source);
     item->setData(0, TFFmpegFrm::StreamNoteRole, streams.note);
     item->setToolTip(0, streams.note);
 
@@ -157,21 +162,40 @@ bool TFFmpegFunc::BeginCurrentItem()
         *StartWhenEncoderEnds = true;
         return true;
     }
-    try {
-        // The panel is a courtesy here: the entry converts without it.
-        ShowMediaInfo(TFFmpegFrm::itemPath(item));
-    } catch (const std::exception &) {
-        ClearMediaInfo();
-    }
     // Nothing that fails here may halt the batch: the reason goes to the
     // entry, and the batch goes on.
+    bool started = false;
     try {
         StartEncoder(item);
-        return true;
+        started = true;
     } catch (const std::exception &error) {
         MarkItem(item, ImageFailed, QString::fromLocal8Bit(error.what()));
     }
-    return false;
+    // The panel shows the entry once its encoder runs, and the next entry's
+    // streams are read meanwhile: either one first would hold the encoder back.
+    ShowMediaInfoLater(TFFmpegFrm::itemPath(item), started);
+    return started;
+}
+
+void TFFmpegFunc::ShowMediaInfoLater(const QByteArray &fileName, bool prepareNext)
+{
+    QTimer::singleShot(0, MsgListView, [fileName, prepareNext] {
+        TFFmpegFunc func;
+        // The panel is a courtesy here: the entry converts without it.
+        try {
+            func.ShowMediaInfo(fileName);
+        } catch (const std::exception &) {
+            func.ClearMediaInfo();
+        }
+        QTreeWidgetItem *next = func.FileListView->topLevelItem(func.BatchCursor() + 1);
+        if (!prepareNext || !next || !*func.BatchRunning)
+            return;
+        try {
+            func.NextStreams->prepare(FFmpegCommand::probeProgram(func.EncoderPath()), TFFmpegFrm::itemPath(next));
+        } catch (const std::exception &) {
+            // Decided again when the entry starts, which reports any failure.
+        }
+    });
 }
 
 void TFFmpegFunc::StartEncoder(QTreeWidgetItem *item)

@@ -305,8 +305,11 @@ void ConversionTest::stopLeavesPlayablePartialOutputAndStartsNothingMore()
 {
     add(m_longClip);
     add(m_clip);
+    QCOMPARE(m_window->MsgListView->topLevelItem(1)->text(1), QStringLiteral("clip.mp4"));
     QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(percent(0) != "0%" && percent(0).chopped(1).toInt() >= 2, 60000);
+    // The panel shows the entry being converted.
+    QCOMPARE(m_window->MsgListView->topLevelItem(1)->text(1), QStringLiteral("long.mp4"));
     QTest::mouseClick(m_window->StopConvBtn, Qt::LeftButton);
     const QString reached = percent(0);
     QVERIFY(m_window->AddFileBtn->isEnabled());

@@ -5,6 +5,7 @@
 #include "commandline.h"
 #include "ffmpegcommand.h"
 #include "mediastreams.h"
+#include "preparedstreams.h"
 #include "streammap.h"
 #include "testsupport.h"
 
@@ -93,6 +94,7 @@ private slots:
     void commandLine();
     void probeProgramFollowsTheEncoderLink();
     void probeReadsAPathThatIsNotText();
+    void preparedDecisionServesOnlyTheUnchangedFile();
 
     void conversionKeepsStreams_data();
     void conversionKeepsStreams();
@@ -305,6 +307,38 @@ void StreamMapTest::probeReadsAPathThatIsNotText()
     ::remove(path.constData());
     QCOMPARE(streams, OptionalStreams(StreamList{audio(), subtitle("subrip")}));
     QCOMPARE(MediaStreams::probe("/usr/bin/ffprobe", path + ".missing"), OptionalStreams());
+}
+
+void StreamMapTest::preparedDecisionServesOnlyTheUnchangedFile()
+{
+    // A font attachment: only the probe finds it, and the note names it.
+    const QString font = source("prepared font.mkv", {"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", "-attach",
+                                                      "{font}", "-metadata:s:t", "mimetype=application/x-truetype-font"});
+    const QString plain = source("prepared plain.m4a", {"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac"});
+    QVERIFY(!font.isEmpty() && !plain.isEmpty());
+    const QByteArray path = QFile::encodeName(font);
+    const QByteArray probe = "/usr/bin/ffprobe";
+    // Decided without a probe program, a file with an attachment gets no note.
+    const QByteArray noProbe = "/nonexistent/ffprobe";
+    QCOMPARE(PreparedStreams().take(noProbe, path).note, QString());
+
+    PreparedStreams prepared;
+    prepared.prepare(probe, path);
+    // Used as prepared, once.
+    QCOMPARE(prepared.take(noProbe, path).note, QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it"));
+    QCOMPARE(prepared.take(noProbe, path).note, QString());
+    // Not for another path.
+    prepared.prepare(probe, path);
+    QCOMPARE(prepared.take(noProbe, QFile::encodeName(plain)).note, QString());
+    QCOMPARE(prepared.take(noProbe, path).note, QString());
+    // Not once another file has taken the path's place.
+    prepared.prepare(probe, path);
+    const QString kept = font + QStringLiteral(".kept");
+    QVERIFY(QFile::rename(font, kept));
+    QVERIFY(QFile::copy(plain, font));
+    const StreamMap::Decision replaced = prepared.take(probe, path);
+    QCOMPARE(replaced.note, QString());
+    QCOMPARE(replaced.arguments, StreamMap::decide(StreamList{audio()}).arguments);
 }
 
 QString StreamMapTest::source(const QString &name, QStringList arguments)
