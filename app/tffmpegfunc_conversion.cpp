@@ -16,6 +16,7 @@
 #include "poweroff.h"
 #include "sleepinhibitor.h"
 #include "streammap.h"
+#include "textparse.h"
 #include "tffmpegfrm.h"
 #include "tjvcombobox.h"
 #include "tjvcreateprocess.h"
@@ -51,7 +52,7 @@ constexpr int CloseWaitMs = 10000;
 
 int TFFmpegFunc::BatchCursor()
 {
-    return FFmpegProgress::strToInt(JvEditNumb->text().toLatin1());
+    return TextParse::strToInt(JvEditNumb->text().toLatin1());
 }
 
 QTreeWidgetItem *TFFmpegFunc::CurrentItem()
@@ -94,7 +95,7 @@ QByteArray TFFmpegFunc::BuildCommandLine(const QByteArray &output)
 
 int TFFmpegFunc::CurrentItemSeconds()
 {
-    return FFmpegProgress::clockTextSeconds(FileListView->topLevelItem(BatchCursor())->text(TimeColumn).toLatin1());
+    return TextParse::clockTextSeconds(FileListView->topLevelItem(BatchCursor())->text(TimeColumn).toLatin1());
 }
 
 std::optional<int> TFFmpegFunc::ProgressSeconds(const QByteArray &line)
@@ -121,7 +122,7 @@ void TFFmpegFunc::HandleProgressLine(const QByteArray &line)
                                                          : nullptr;
     if (!item)
         return;
-    const int total = FFmpegProgress::clockTextSeconds(item->text(TimeColumn).toLatin1());
+    const int total = TextParse::clockTextSeconds(item->text(TimeColumn).toLatin1());
     const std::optional<int> encoded = ProgressSeconds(line);
     // No time yet, or no playing time to measure against: only the status line moves.
     if (encoded && total > 0)

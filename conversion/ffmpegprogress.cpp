@@ -1,16 +1,15 @@
 #include "ffmpegprogress.h"
 
-#include "econverterror.h"
+#include "textparse.h"
 
 #include <limits>
 
 namespace FFmpegProgress {
-namespace {
 
-bool isBlankOrControl(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
+using TextParse::stripped;
+using TextParse::strToInt;
+
+namespace {
 
 // The two characters at a position counted from 0; missing ones are left out.
 QByteArray pair(const QByteArray &text, qsizetype at)
@@ -19,41 +18,6 @@ QByteArray pair(const QByteArray &text, qsizetype at)
 }
 
 } // namespace
-
-QByteArray stripped(const QByteArray &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlankOrControl(text[begin]))
-        ++begin;
-    while (end > begin && isBlankOrControl(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-int strToInt(const QByteArray &text)
-{
-    qsizetype i = 0;
-    const bool negative = !text.isEmpty() && text[0] == '-';
-    if (!text.isEmpty() && (text[0] == '-' || text[0] == '+'))
-        ++i;
-    if (i == text.size())
-        throw EConvertError(text.toStdString());
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            throw EConvertError(text.toStdString());
-        value = value * 10 + (text[i] - '0');
-        if (value > std::numeric_limits<int>::max() + (negative ? 1LL : 0LL))
-            throw EConvertError(text.toStdString());
-    }
-    return int(negative ? -value : value);
-}
-
-int clockTextSeconds(const QByteArray &clock)
-{
-    return strToInt(pair(clock, 0)) * 3600 + strToInt(pair(clock, 3)) * 60 + strToInt(pair(clock, 6));
-}
 
 bool isProgressLine(const QByteArray &line)
 {

@@ -4,20 +4,9 @@
 
 #include <optional>
 
-// The rules for reading ffmpeg's progress lines and the clock texts they are
-// measured against. Plain functions; they throw EConvertError for a text that
-// should hold a decimal integer but does not.
+// The rules for reading ffmpeg's progress lines. Plain functions; they throw
+// EConvertError for a text that should hold a decimal integer but does not.
 namespace FFmpegProgress {
-
-// The text without the blanks and control characters at either end.
-QByteArray stripped(const QByteArray &text);
-
-// A decimal integer with an optional sign, nothing else (no blanks).
-int strToInt(const QByteArray &text);
-
-// Seconds of a clock text "HH:MM:SS", read by character position without
-// trimming (characters 1-2, 4-5, 7-8).
-int clockTextSeconds(const QByteArray &clock);
 
 // Whether the line is a progress line: it starts with "frame=" exactly.
 bool isProgressLine(const QByteArray &line);

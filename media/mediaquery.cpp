@@ -1,6 +1,7 @@
 #include "mediaquery.h"
 
 #include "mediainfodll.h"
+#include "textparse.h"
 
 #include <QList>
 
@@ -73,7 +74,7 @@ std::optional<FileEntry> fileEntry(const QByteArray &path)
                                             {General, "Duration/String3"}});
     if (!values)
         return std::nullopt;
-    return FileEntry{values->at(0), sizeText(values->at(1)), clockText(values->at(2), ListDefaultTime)};
+    return FileEntry{values->at(0), sizeText(values->at(1)), TextParse::clockText(values->at(2), ListDefaultTime)};
 }
 
 std::optional<PanelValues> panel(const QByteArray &path)
@@ -100,7 +101,7 @@ std::optional<PanelValues> panel(const QByteArray &path)
     rows[1] = v[0] + '.' + v[1];
     rows[2] = v[2];
     rows[3] = sizeText(v[3]);
-    rows[4] = clockText(v[4], PanelDefaultTime);
+    rows[4] = TextParse::clockText(v[4], PanelDefaultTime);
     rows[6] = v[5];
     rows[7] = v[6];
     rows[8] = v[7] + 'x' + v[8];
@@ -118,7 +119,7 @@ std::optional<QByteArray> duration(const QByteArray &path)
     const auto values = loadAndQuery(path, {{General, "Duration/String3"}});
     if (!values)
         return std::nullopt;
-    return clockText(values->at(0), ListDefaultTime);
+    return TextParse::clockText(values->at(0), ListDefaultTime);
 }
 
 std::optional<QList<QByteArray>> generalValues(const QByteArray &path, const QList<QByteArray> &names)
@@ -160,11 +161,6 @@ QByteArray sizeText(const QByteArray &fileSize)
         }
     }
     return fileSize.left(std::max<qsizetype>(0, fileSize.size() - 3)) + "MB";
-}
-
-QByteArray clockText(const QByteArray &duration, const QByteArray &fallback)
-{
-    return duration.isEmpty() ? fallback : duration.left(8);
 }
 
 } // namespace MediaQuery

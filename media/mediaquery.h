@@ -56,8 +56,4 @@ QByteArray fileName(const QByteArray &path);
 // characters to "MB".
 QByteArray sizeText(const QByteArray &fileSize);
 
-// The first eight characters of a "Duration/String3" text ("00:01:02.345"
-// gives "00:01:02"), or `fallback` when the text is empty.
-QByteArray clockText(const QByteArray &duration, const QByteArray &fallback);
-
 } // namespace MediaQuery

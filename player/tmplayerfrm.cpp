@@ -1,5 +1,6 @@
 #include "tmplayerfrm.h"
 
+#include "textparse.h"
 #include "tjvcolortrackbar.h"
 #include "tjvcreateprocess.h"
 #include "tmplayerfunc.h"
@@ -150,7 +151,7 @@ void TMplayerFrm::JvCmdProcRead(TJvCreateProcess *, const QByteArray &S, bool)
     if (TMplayerFunc::IsPlaybackStart(S))
         m_started = true;
     const int elapsed = TMplayerFunc::ParseElapsed(S);
-    JvLabBgTime->setText(TMplayerFunc::FormatClock(elapsed));
+    JvLabBgTime->setText(TextParse::formatClock(elapsed));
     JvColorTrkBar->setPosition(elapsed);
 }
 

@@ -2,8 +2,8 @@
 
 #include "commandline.h"
 #include "eoserror.h"
-#include "ffmpegprogress.h"
 #include "mediaquery.h"
+#include "textparse.h"
 #include "tjvcolortrackbar.h"
 #include "tjvcreateprocess.h"
 #include "tmplayerfrm.h"
@@ -16,15 +16,6 @@
 #include <cstring>
 #include <optional>
 #include <stdexcept>
-
-namespace {
-
-QString twoDigits(int n)
-{
-    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-}
-
-} // namespace
 
 TMplayerFunc::TMplayerFunc()
 {
@@ -89,7 +80,7 @@ void TMplayerFunc::ShowDuration(const QByteArray &path)
     if (!total)
         return;
     TotalLabel->setText(QString::fromLatin1(*total));
-    PositionBar->setMaximum(FFmpegProgress::clockTextSeconds(*total));
+    PositionBar->setMaximum(TextParse::clockTextSeconds(*total));
 }
 
 void TMplayerFunc::StopPlayer()
@@ -100,18 +91,11 @@ void TMplayerFunc::StopPlayer()
     PlayerRunner->waitUntilEnded(QuitWaitMs, QEventLoop::ExcludeUserInputEvents);
 }
 
-QString TMplayerFunc::FormatClock(int seconds)
-{
-    const int s = seconds < 0 ? 0 : seconds;
-    return QLatin1Char('0') + QString::number(s / 3600) + QLatin1Char(':') + twoDigits(s / 60 % 60)
-         + QLatin1Char(':') + twoDigits(s % 60);
-}
-
 int TMplayerFunc::ParseElapsed(const QByteArray &line)
 {
     // Without sound mplayer writes "V:" where it writes "A:" with sound, the
     // position in the same place.
     if (!line.startsWith("A:") && !line.startsWith("V:"))
         return 0;
-    return FFmpegProgress::strToInt(FFmpegProgress::stripped(line.mid(2, 4)));
+    return TextParse::strToInt(TextParse::stripped(line.mid(2, 4)));
 }

@@ -31,8 +31,6 @@ public:
     // user input.
     void StopPlayer();
 
-    // "0H:MM:SS" for a number of seconds; a negative number counts as 0.
-    static QString FormatClock(int seconds);
     // The whole seconds of a status line of the player ("A:" with sound,
     // "V:" without, then the position right-aligned in six characters); 0
     // for any other line. Throws EConvertError when the four characters

@@ -13,8 +13,6 @@ private slots:
     void progressLines();
     void percentage_data();
     void percentage();
-    void clockText_data();
-    void clockText();
 };
 
 void FFmpegProgressTest::progressLines_data()
@@ -81,31 +79,6 @@ void FFmpegProgressTest::percentage()
     QFETCH(int, total);
     QFETCH(int, percent);
     QCOMPARE(FFmpegProgress::percentage(encoded, total), percent);
-}
-
-void FFmpegProgressTest::clockText_data()
-{
-    QTest::addColumn<QByteArray>("clock");
-    QTest::addColumn<int>("seconds");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("list default") << QByteArray("02:50:00") << 10200 << "";
-    QTest::newRow("zero") << QByteArray("00:00:00") << 0 << "";
-    QTest::newRow("separators not looked at") << QByteArray("01x02y03") << 3723 << "";
-    QTest::newRow("not trimmed") << QByteArray(" 1:00:00") << 0 << "' 1' is not a valid integer value";
-    QTest::newRow("empty") << QByteArray() << 0 << "'' is not a valid integer value";
-}
-
-void FFmpegProgressTest::clockText()
-{
-    QFETCH(QByteArray, clock);
-    QFETCH(int, seconds);
-    QFETCH(QString, error);
-    try {
-        QCOMPARE(FFmpegProgress::clockTextSeconds(clock), seconds);
-        QVERIFY(error.isEmpty());
-    } catch (const EConvertError &e) {
-        QCOMPARE(QString::fromUtf8(e.what()), error);
-    }
 }
 
 QTEST_APPLESS_MAIN(FFmpegProgressTest)

@@ -13,9 +13,12 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -145,14 +148,29 @@ void MainWindowTest::toolBarHoldsButtonsInOrder()
 
 void MainWindowTest::fileListHasItsColumns()
 {
+    // What the user sees: the captions in order, each shown whole in its
+    // column, and all columns side by side within the list, so no horizontal
+    // scroll bar appears.
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QTreeWidget *list = m_window->FileListView;
+    QHeaderView *header = list->header();
     const QStringList captions{"Video Files", "File Types", "File Size", "Playing Time", "Percent"};
-    const int widths[] = {310, 65, 70, 80, 60};
-    QCOMPARE(list->columnCount(), 5);
-    for (int c = 0; c < 5; ++c) {
+    QCOMPARE(list->columnCount(), captions.size());
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    int total = 0;
+    for (int c = 0; c < captions.size(); ++c) {
         QCOMPARE(list->headerItem()->text(c), captions[c]);
-        QCOMPARE(list->columnWidth(c), widths[c]);
+        QVERIFY(!header->isSectionHidden(c));
+        const int needed = header->fontMetrics().horizontalAdvance(captions[c]) + margins;
+        QVERIFY2(header->sectionSize(c) >= needed,
+                 qPrintable(QStringLiteral("\"%1\" needs %2 pixels, its column has %3")
+                                .arg(captions[c]).arg(needed).arg(header->sectionSize(c))));
+        total += header->sectionSize(c);
     }
+    QVERIFY2(total <= list->viewport()->width(),
+             qPrintable(QStringLiteral("columns %1 wide in a list %2 wide").arg(total).arg(list->viewport()->width())));
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(m_window->MsgListView->columnCount(), 2);

@@ -26,8 +26,6 @@ private slots:
     void codecRowsShowTheCodecs();
     void sizeText_data();
     void sizeText();
-    void clockText_data();
-    void clockText();
 
 private:
     QTemporaryDir m_dir;
@@ -160,25 +158,6 @@ void MediaInfoTest::sizeText()
     QFETCH(QByteArray, fileSize);
     QFETCH(QByteArray, expected);
     QCOMPARE(MediaQuery::sizeText(fileSize), expected);
-}
-
-void MediaInfoTest::clockText_data()
-{
-    QTest::addColumn<QByteArray>("duration");
-    QTest::addColumn<QByteArray>("fallback");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("milliseconds cut") << QByteArray("01:02:03.456") << QByteArray("02:50:00") << QByteArray("01:02:03");
-    QTest::newRow("short text whole") << QByteArray("1:02") << QByteArray("02:50:00") << QByteArray("1:02");
-    QTest::newRow("empty list") << QByteArray() << QByteArray("02:50:00") << QByteArray("02:50:00");
-    QTest::newRow("empty panel") << QByteArray() << QByteArray("02:00:00") << QByteArray("02:00:00");
-}
-
-void MediaInfoTest::clockText()
-{
-    QFETCH(QByteArray, duration);
-    QFETCH(QByteArray, fallback);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(MediaQuery::clockText(duration, fallback), expected);
 }
 
 QTEST_GUILESS_MAIN(MediaInfoTest)

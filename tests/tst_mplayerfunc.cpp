@@ -38,8 +38,6 @@ private slots:
 
     void trackBarRules_data();
     void trackBarRules();
-    void formatClock_data();
-    void formatClock();
     void parseElapsed_data();
     void parseElapsed();
     void parseElapsedRejectsNonNumbers_data();
@@ -127,27 +125,6 @@ void MplayerFuncTest::trackBarRules()
     QCOMPARE(bar.minimum(), 0);
     QCOMPARE(bar.maximum(), expectedMaximum);
     QCOMPARE(bar.position(), expectedPosition);
-}
-
-void MplayerFuncTest::formatClock_data()
-{
-    QTest::addColumn<int>("seconds");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("zero") << 0 << "00:00:00";
-    QTest::newRow("12 s") << 12 << "00:00:12";
-    QTest::newRow("1234 s") << 1234 << "00:20:34";
-    QTest::newRow("last second of an hour") << 3599 << "00:59:59";
-    QTest::newRow("one hour") << 3600 << "01:00:00";
-    QTest::newRow("9999 s, the largest position read") << 9999 << "02:46:39";
-    QTest::newRow("negative counts as zero") << -12 << "00:00:00";
-}
-
-void MplayerFuncTest::formatClock()
-{
-    QFETCH(int, seconds);
-    QFETCH(QString, text);
-    QCOMPARE(TMplayerFunc::FormatClock(seconds), text);
 }
 
 void MplayerFuncTest::parseElapsed_data()
