@@ -131,6 +131,9 @@ class ProcessRunnerTest : public QObject {
 private slots:
     void silentChildGivesOnlyTerminate();
     void allOutputArrivesBeforeTerminate();
+    void outputClosedEarlyEndsWithTheChild();
+    void lastLineAtTheEnd_data();
+    void lastLineAtTheEnd();
     void exitCode_data();
     void exitCode();
     void blockedHandlerDropsOutputButRunEnds();
@@ -176,6 +179,75 @@ void ProcessRunnerTest::allOutputArrivesBeforeTerminate()
     expected << "tail";
     QCOMPARE(r.lines, expected);
     QCOMPARE(r.log.mid(r.log.size() - 2), (QByteArrayList{"R tail same", "T 0"}));
+}
+
+void ProcessRunnerTest::outputClosedEarlyEndsWithTheChild()
+{
+    // The child closes its output and runs on: the output's end is handed
+    // over first, and the run ends only when the child does.
+    Recorder r;
+    r.run(joinCommandLine({"/bin/sh", "-c", "printf 'a\\nb'; exec >&- 2>&-; sleep 1; exit 4"}));
+    QTRY_COMPARE_WITH_TIMEOUT(r.lines, (QByteArrayList{"a", "b"}), Timeout);
+    QTest::qWait(100);
+    QVERIFY(r.runner->isWatching());
+    QVERIFY(r.exitCodes.isEmpty());
+    QVERIFY(r.waitForTerminates(1));
+    QCOMPARE(r.lines, (QByteArrayList{"a", "b"}));
+    QCOMPARE(r.log.last(), QByteArray("T 4"));
+    QCOMPARE(r.exitCodes.size(), 1);
+}
+
+void ProcessRunnerTest::lastLineAtTheEnd_data()
+{
+    // What the handler does when the unfinished last line is reported once
+    // more, which happens while the output's end is handed over.
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QByteArrayList>("log");
+    QTest::addColumn<QStringList>("shown");
+    const QByteArrayList lines{"R first new", "R  new", "R tail same", "R tail same"};
+    QTest::newRow("nothing") << QString() << lines + QByteArrayList{"T 0"} << QStringList();
+    QTest::newRow("throws") << QStringLiteral("throw") << lines + QByteArrayList{"T 0"}
+                            << QStringList{"read handler failed"};
+    QTest::newRow("stops watching") << QStringLiteral("stop") << lines << QStringList();
+    QTest::newRow("destroys the runner") << QStringLiteral("destroy") << lines << QStringList();
+}
+
+void ProcessRunnerTest::lastLineAtTheEnd()
+{
+    // The first report keeps the GUI thread busy until the child has ended
+    // and its output is closed, so both ends wait to be handed over at once:
+    // every line still comes before the end, whatever the last report does.
+    QFETCH(QString, action);
+    QFETCH(QByteArrayList, log);
+    QFETCH(QStringList, shown);
+    QStringList errors;
+    const auto previous = TJvCreateProcess::setHandlerErrorDisplay(
+        [&errors](const std::exception &error) { errors << QString::fromLocal8Bit(error.what()); });
+    Recorder r;
+    int tails = 0;
+    r.onRead = [&](const QByteArray &S) {
+        if (S == "first")
+            QThread::msleep(300);
+        if (S != "tail" || ++tails < 2)
+            return;
+        if (action == QLatin1String("throw"))
+            throw std::runtime_error("read handler failed");
+        if (action == QLatin1String("stop"))
+            r.runner->StopWatching();
+        if (action == QLatin1String("destroy"))
+            r.runner.reset();
+    };
+    r.run(helperCommand({"out", "first\\n", "sleep", "50", "out", "tail"}));
+    if (log.endsWith("T 0"))
+        QVERIFY(r.waitForTerminates(1));
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(tails, 2, Timeout);
+    QTest::qWait(200); // nothing more follows
+    QCOMPARE(r.log, log);
+    QCOMPARE(errors, shown);
+    if (r.runner)
+        QVERIFY(!r.runner->isWatching());
+    TJvCreateProcess::setHandlerErrorDisplay(previous);
 }
 
 void ProcessRunnerTest::exitCode_data()
