@@ -73,7 +73,10 @@ QImage rendering(const QString &file, const QSize &size)
     if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression
         || resource.size() != qint64(size.width()) * size.height() * 4)
         return QImage();
-    return QImage(resource.data(), size.width(), size.height(), size.width() * 4, QImage::Format_ARGB32_Premultiplied);
+    const QImage pixels(resource.data(), size.width(), size.height(), size.width() * 4,
+                        QImage::Format_ARGB32_Premultiplied);
+    // Pixels are read as 32-bit words: resource data not aligned for that is copied.
+    return quintptr(resource.data()) % alignof(quint32) == 0 ? pixels : pixels.copy();
 }
 
 // The picture as rendered while building: at `size`, or else the smallest
