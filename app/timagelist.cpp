@@ -92,9 +92,14 @@ QImage prerendered(const QString &resource, const QSize &size)
         return exact;
     QSize best;
     const QString prefix = QFileInfo(stem).fileName() + QLatin1Char('.');
-    QDirIterator files(QFileInfo(resource).path(), {prefix + QStringLiteral("*x*.argb")}, QDir::Files);
+    // Names picked by hand: a name filter would load and compile a regular
+    // expression engine for this one look.
+    QDirIterator files(QFileInfo(resource).path(), QDir::Files);
     while (files.hasNext()) {
-        const QStringList parts = files.next().section(QLatin1Char('.'), -2, -2).split(QLatin1Char('x'));
+        const QString name = QFileInfo(files.next()).fileName();
+        if (!name.startsWith(prefix) || !name.endsWith(QLatin1String(".argb")))
+            continue;
+        const QStringList parts = name.section(QLatin1Char('.'), -2, -2).split(QLatin1Char('x'));
         const QSize rendered(parts.value(0).toInt(), parts.value(1).toInt());
         const bool fitsWithoutGrowing = rendered.scaled(size, Qt::KeepAspectRatio).width() <= rendered.width();
         if (!rendered.isEmpty() && fitsWithoutGrowing && (best.isEmpty() || rendered.width() < best.width()))
