@@ -2,6 +2,7 @@
 
 #include "errordisplay.h"
 #include "fileintake.h"
+#include "fontwarmup.h"
 #include "singleinstance.h"
 #include "quitsignals.h"
 #include "tffmpegfrm.h"
@@ -43,6 +44,7 @@ int FFmpegExec(int argc, char **argv)
     QApplication application(argc, argv);
     // After the application object, which sets the locale on its own.
     setLocaleFromEnvironment();
+    const FontWarmUp fonts;
     QApplication::setApplicationName(QStringLiteral("Halvora"));
     // No display name: Qt would append it to every window title.
     // The Wayland app id and the task bar's icon come from the menu entry.
