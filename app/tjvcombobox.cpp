@@ -4,7 +4,7 @@
 
 TJvComboBox::TJvComboBox(int tag, QWidget *parent) : QComboBox(parent), Tag(tag)
 {
-    setEditable(true);
+    setLineEdit(new QLineEdit(this));
     // Typed text is never added to the list, and no completion rewrites it:
     // what the user typed is what selects an entry, or none.
     setInsertPolicy(QComboBox::NoInsert);
