@@ -11,32 +11,46 @@
 #include <QWidget>
 
 TJvTrayIcon::TJvTrayIcon(QWidget *window, const TImageList &icons)
-    : QObject(window), m_window(window), m_icons(icons), m_tray(new QSystemTrayIcon(this))
+    : QObject(window), m_window(window), m_icons(icons)
 {
     m_window->installEventFilter(this);
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger:
-            reportClick(Qt::LeftButton);
-            break;
-        case QSystemTrayIcon::MiddleClick:
-            reportClick(Qt::MiddleButton);
-            break;
-        case QSystemTrayIcon::Context:
-            // The platform opens PopupMenu at the pointer; the click itself is reported too.
-            reportClick(Qt::RightButton);
-            break;
-        case QSystemTrayIcon::DoubleClick:
-        case QSystemTrayIcon::Unknown:
-            // A double click arrives after its first click, which was reported already.
-            break;
-        }
-    });
 }
 
 TJvTrayIcon::~TJvTrayIcon()
 {
-    m_tray->hide();
+    if (m_tray)
+        m_tray->hide();
+}
+
+void TJvTrayIcon::putUp()
+{
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(this);
+        connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            switch (reason) {
+            case QSystemTrayIcon::Trigger:
+                reportClick(Qt::LeftButton);
+                break;
+            case QSystemTrayIcon::MiddleClick:
+                reportClick(Qt::MiddleButton);
+                break;
+            case QSystemTrayIcon::Context:
+                // The platform opens PopupMenu at the pointer; the click itself is reported too.
+                reportClick(Qt::RightButton);
+                break;
+            case QSystemTrayIcon::DoubleClick:
+            case QSystemTrayIcon::Unknown:
+                // A double click arrives after its first click, which was reported already.
+                break;
+            }
+        });
+    }
+    if (m_active) {
+        m_tray->setIcon(currentIcon());
+        m_tray->setToolTip(Hint.section(QLatin1Char('|'), 0, 0).left(127));
+        m_tray->setContextMenu(PopupMenu);
+    }
+    m_tray->setVisible(m_active);
 }
 
 QIcon TJvTrayIcon::currentIcon() const
@@ -48,12 +62,18 @@ QIcon TJvTrayIcon::currentIcon() const
 void TJvTrayIcon::setActive(bool active)
 {
     m_active = active;
-    if (active) {
-        m_tray->setIcon(currentIcon());
-        m_tray->setToolTip(Hint.section(QLatin1Char('|'), 0, 0).left(127));
-        m_tray->setContextMenu(PopupMenu);
+    if (m_tray || m_windowPainted || !active) {
+        if (m_tray || active)
+            putUp();
+        return;
     }
-    m_tray->setVisible(active);
+    // Putting the icon up waits on the desktop's session bus, so a window
+    // about to be shown is drawn first; one that stays hidden gets its icon
+    // at once.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_tray && m_active && !m_window->isVisible())
+            putUp();
+    });
 }
 
 void TJvTrayIcon::setIconIndex(int index)
@@ -61,7 +81,7 @@ void TJvTrayIcon::setIconIndex(int index)
     if (index == m_iconIndex)
         return;
     m_iconIndex = index;
-    if (m_active)
+    if (m_active && m_tray)
         m_tray->setIcon(currentIcon());
 }
 
@@ -94,6 +114,14 @@ void TJvTrayIcon::RestoreFromTray()
 
 bool TJvTrayIcon::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_window && event->type() == QEvent::Paint && !m_windowPainted) {
+        m_windowPainted = true;
+        // Up once this first drawing is on the screen.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_tray && m_active)
+                putUp();
+        });
+    }
     if (watched == m_window && event->type() == QEvent::WindowStateChange && m_window->isMinimized()
         && m_active && (Visibility & tvAutoHide) && QSystemTrayIcon::isSystemTrayAvailable()) {
         // Hide once the minimise has taken its course; without a tray host the

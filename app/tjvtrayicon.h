@@ -21,7 +21,8 @@ Q_DECLARE_FLAGS(TTrayVisibility, TTrayVisibilityFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TTrayVisibility)
 
 // The notification-area icon of a window, over QSystemTrayIcon. While Active
-// the icon is up, shows picture IconIndex of Icons with the tip Hint, opens
+// the icon is up (from just after the window's first drawing when the window
+// is shown then), shows picture IconIndex of Icons with the tip Hint, opens
 // PopupMenu on a context request and reports clicks through OnClick; with
 // tvAutoHide, minimising the window hides it to the tray, where a tray host
 // exists (without one the window minimises normally and stays reachable).
@@ -49,7 +50,8 @@ public:
     void HideToTray();
     void RestoreFromTray();
 
-    // The platform icon, for tests that look at what the desktop is shown.
+    // The platform icon, for tests that look at what the desktop is shown;
+    // null until the icon is first put up.
     const QSystemTrayIcon *platformIcon() const { return m_tray; }
 
 protected:
@@ -57,11 +59,14 @@ protected:
 
 private:
     QIcon currentIcon() const;
+    // Makes the platform icon where needed and shows it as Active says.
+    void putUp();
     void reportClick(Qt::MouseButton button);
 
     QWidget *m_window;
     const TImageList &m_icons;
-    QSystemTrayIcon *m_tray;
+    QSystemTrayIcon *m_tray = nullptr;
     bool m_active = false;
+    bool m_windowPainted = false;
     int m_iconIndex = 15;
 };

@@ -2,6 +2,7 @@
 // clicked with real pointer events (xdotool).
 
 #include "testsupport.h"
+#include "timagelist.h"
 #include "tffmpegfrm.h"
 #include "tjvtrayicon.h"
 #include "tsqldatmod.h"
@@ -30,6 +31,7 @@ private slots:
     void iconComesBackWhenTrayHostRestarts();
     void withoutTrayHostMinimisedWindowStaysReachable();
     void restoreShowsWindowTheWindowSystemHidUnreported();
+    void iconGoesUpForShownAndHiddenWindows();
 
 private:
     bool startTrayHost();
@@ -108,7 +110,9 @@ QRect TrayIconTest::iconGeometry()
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 10000 && steady < 6) {
-        const QRect now = m_window->JvTrayIcon->platformIcon()->geometry();
+        // The icon goes up just after the window's first drawing.
+        const QSystemTrayIcon *tray = m_window->JvTrayIcon->platformIcon();
+        const QRect now = tray ? tray->geometry() : QRect();
         const bool docked = now.width() > 1 && now.top() >= 0 && now.bottom() < 30;
         steady = docked && now == geometry ? steady + 1 : 0;
         geometry = now;
@@ -226,6 +230,36 @@ void TrayIconTest::restoreShowsWindowTheWindowSystemHidUnreported()
     QTRY_VERIFY(viewable());
     QVERIFY(m_window->isVisible());
     QVERIFY(!m_window->isMinimized());
+}
+
+
+void TrayIconTest::iconGoesUpForShownAndHiddenWindows()
+{
+    const TImageList images;
+    // A window that is shown gets its icon once it has been drawn.
+    QWidget shown;
+    auto *shownIcon = new TJvTrayIcon(&shown, images);
+    shownIcon->setActive(true);
+    shown.show();
+    QTRY_VERIFY(shownIcon->platformIcon() && shownIcon->platformIcon()->isVisible());
+    shownIcon->setActive(false);
+    QVERIFY(!shownIcon->platformIcon()->isVisible());
+
+    // One that stays hidden gets it all the same.
+    QWidget hidden;
+    auto *hiddenIcon = new TJvTrayIcon(&hidden, images);
+    hiddenIcon->setActive(true);
+    QTRY_VERIFY(hiddenIcon->platformIcon() && hiddenIcon->platformIcon()->isVisible());
+
+    // Taken down before it went up: it never shows.
+    QWidget brief;
+    auto *briefIcon = new TJvTrayIcon(&brief, images);
+    briefIcon->setActive(true);
+    brief.show();
+    briefIcon->setActive(false);
+    QVERIFY(QTest::qWaitForWindowExposed(&brief));
+    QTest::qWait(100);
+    QVERIFY(!briefIcon->platformIcon() || !briefIcon->platformIcon()->isVisible());
 }
 
 QTEST_MAIN(TrayIconTest)
