@@ -2,9 +2,9 @@
 
 #include "errordisplay.h"
 #include "fileintake.h"
-#include "fontwarmup.h"
-#include "singleinstance.h"
 #include "quitsignals.h"
+#include "singleinstance.h"
+#include "startwarmup.h"
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
 #include "tsqldatmod.h"
@@ -14,6 +14,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <future>
 #include <langinfo.h>
 #include <memory>
 
@@ -41,10 +42,14 @@ void choosePlatform()
 int FFmpegExec(int argc, char **argv)
 {
     choosePlatform();
+    // The settings file opens (its library loaded on the way) while the
+    // application object is made, which needs neither.
+    std::future<std::unique_ptr<TSqlDatMod>> settings =
+        std::async(std::launch::async, [] { return std::make_unique<TSqlDatMod>(); });
     QApplication application(argc, argv);
     // After the application object, which sets the locale on its own.
     setLocaleFromEnvironment();
-    const FontWarmUp fonts;
+    const StartWarmUp warmUp;
     QApplication::setApplicationName(QStringLiteral("Halvora"));
     // No display name: Qt would append it to every window title.
     // The Wayland app id and the task bar's icon come from the menu entry.
@@ -61,7 +66,7 @@ int FFmpegExec(int argc, char **argv)
 
     std::unique_ptr<TSqlDatMod> dataModule;
     try {
-        dataModule = std::make_unique<TSqlDatMod>();
+        dataModule = settings.get();
     } catch (const std::exception &error) {
         ErrorDisplay::showApplicationError(error);
         return 1;
