@@ -8,6 +8,7 @@
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
 #include "tsqldatmod.h"
+#include "windowstyle.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,6 +57,7 @@ int FFmpegExec(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("halvora"));
     // Closing the main window ends the program, also while hidden in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(new WindowStyle);
 
     // Files and folders to add; with Halvora already running on the same
     // settings file, they go to its window and this start ends.
