@@ -1,13 +1,18 @@
 // Times Halvora's start, from exec to the first paint of its main window, and
 // the same for a bare Qt window of the same size, started alternately under
 // the same X server; prints both medians, their ratio and the resident memory
-// of each at that moment, and the processor time each has used by then.
+// of each at that moment, and the processor time each has used by then. A
+// third program, the bare window with a few text controls, shows what any
+// window that draws text pays on top (the font system, text shaping).
 //
 // The first paint is seen from outside: the X server reports the new
 // top-level window's creation and mapping, and the DAMAGE extension its first
 // drawing. Use an X server of its own, with nothing else drawing on it:
 //   Xvfb :151 -screen 0 1280x1024x24 -nolisten tcp &
 //   DISPLAY=:151 bench/bench_startup [runs]
+// Without a session bus in the environment the programs run on one of the
+// benchmark's own, as on a desktop; otherwise each start would launch a bus
+// of its own first.
 
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
@@ -29,6 +34,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,19 +68,9 @@ long residentKiB(pid_t pid)
     return -1;
 }
 
-// Time on a processor so far, all threads of the process together: on a busy
-// machine a steadier figure than the wall time.
-double cpuMilliseconds(pid_t pid)
+double milliseconds(const timeval &time)
 {
-    double total = 0;
-    std::error_code error;
-    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-        std::ifstream schedstat(task.path() / "schedstat");
-        double nanoseconds = 0;
-        if (schedstat >> nanoseconds)
-            total += nanoseconds / 1e6;
-    }
-    return total;
+    return double(time.tv_sec) * 1e3 + double(time.tv_usec) / 1e3;
 }
 
 class Display {
@@ -154,6 +150,52 @@ private:
     uint8_t m_damageEvent = 0;
 };
 
+// A private session bus for the programs, ended with the object.
+class SessionBus {
+public:
+    bool start()
+    {
+        int address[2];
+        if (pipe2(address, O_CLOEXEC) != 0)
+            return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, address[1], 3);
+        char program[] = "dbus-daemon";
+        char session[] = "--session";
+        char noFork[] = "--nofork";
+        char print[] = "--print-address=3";
+        char *argv[] = {program, session, noFork, print, nullptr};
+        const int failed = posix_spawnp(&m_pid, program, &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(address[1]);
+        std::string text;
+        char buffer[512];
+        ssize_t got = 0;
+        while (!failed && text.find('\n') == std::string::npos
+               && ((got = read(address[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)))
+            text.append(buffer, size_t(std::max<ssize_t>(got, 0)));
+        close(address[0]);
+        if (failed || text.find('\n') == std::string::npos)
+            return false;
+        text.resize(text.find('\n'));
+        setenv("DBUS_SESSION_BUS_ADDRESS", text.c_str(), 1);
+        return true;
+    }
+
+    ~SessionBus()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            while (waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
 bool runOnce(Display &display, Program &program)
 {
     posix_spawn_file_actions_t actions;
@@ -175,11 +217,14 @@ bool runOnce(Display &display, Program &program)
     const bool shown = display.waitForFirstPaint(20000);
     const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     const long resident = residentKiB(pid);
-    const double cpu = cpuMilliseconds(pid);
     kill(pid, SIGKILL);
+    // Time on a processor, all threads together (also those that have
+    // ended): on a busy machine a steadier figure than the wall time.
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    const double cpu = milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
     if (!shown) {
         std::fprintf(stderr, "%s showed no window\n", program.label);
         return false;
@@ -208,6 +253,9 @@ int main(int argc, char **argv)
         return 1;
     }
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    SessionBus bus;
+    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS") && !bus.start())
+        std::fprintf(stderr, "no dbus-daemon: the programs launch a session bus each\n");
     Display display;
     if (!display.open()) {
         std::fprintf(stderr, "cannot open the display, or it has no DAMAGE extension\n");
@@ -232,13 +280,22 @@ int main(int argc, char **argv)
     }
 
     Program bare{"bare window", BARE_WINDOW, folder.string(), {}};
+    Program text{"text window", TEXT_WINDOW, folder.string(), {}};
     Program halvora{"Halvora", HALVORA_PROGRAM_DIR "/halvora", folder.string(), {}};
+    const std::vector<Program *> programs{&bare, &text, &halvora};
+    const auto runEach = [&display, &programs] {
+        for (Program *program : programs) {
+            if (!runOnce(display, *program))
+                return false;
+        }
+        return true;
+    };
     // One unrecorded start each fills the file cache.
-    bool ok = runOnce(display, bare) && runOnce(display, halvora);
-    bare.samples.clear();
-    halvora.samples.clear();
+    bool ok = runEach();
+    for (Program *program : programs)
+        program->samples.clear();
     for (int i = 0; ok && i < runs; ++i)
-        ok = runOnce(display, bare) && runOnce(display, halvora);
+        ok = runEach();
     fs::remove_all(folder, error);
     if (!ok)
         return 1;
@@ -246,17 +303,18 @@ int main(int argc, char **argv)
     const auto time = [](const Sample &sample) { return sample.milliseconds; };
     const auto cpu = [](const Sample &sample) { return sample.cpuMilliseconds; };
     const auto memory = [](const Sample &sample) { return sample.residentKiB; };
-    for (const Program *program : {&bare, &halvora}) {
+    for (const Program *program : programs) {
         const auto worst = std::max_element(program->samples.begin(), program->samples.end(),
                                             [](const Sample &a, const Sample &b) { return a.milliseconds < b.milliseconds; });
         std::printf("%-12s median %7.1f ms  worst %7.1f ms  processor %7.1f ms  resident %7.1f MB  (%d starts)\n",
                     program->label, median(program->samples, time), worst->milliseconds, median(program->samples, cpu),
                     median(program->samples, memory) / 1024.0, runs);
     }
-    std::printf("ratio (Halvora / bare window): %.2f  (processor time: %.2f)\n",
-                median(halvora.samples, time) / median(bare.samples, time),
-                median(halvora.samples, cpu) / median(bare.samples, cpu));
-    std::printf("extra resident memory: %.1f MB\n",
-                (median(halvora.samples, memory) - median(bare.samples, memory)) / 1024.0);
+    for (const Program *yardstick : {&bare, &text}) {
+        std::printf("Halvora / %s: time %.2f, processor time %.2f, extra resident memory %.1f MB\n", yardstick->label,
+                    median(halvora.samples, time) / median(yardstick->samples, time),
+                    median(halvora.samples, cpu) / median(yardstick->samples, cpu),
+                    (median(halvora.samples, memory) - median(yardstick->samples, memory)) / 1024.0);
+    }
     return 0;
 }
