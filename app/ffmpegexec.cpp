@@ -15,7 +15,6 @@
 
 #include <clocale>
 #include <cstring>
-#include <future>
 #include <langinfo.h>
 #include <memory>
 
@@ -43,10 +42,6 @@ void choosePlatform()
 int FFmpegExec(int argc, char **argv)
 {
     choosePlatform();
-    // The settings file opens (its library loaded on the way) while the
-    // application object is made, which needs neither.
-    std::future<std::unique_ptr<TSqlDatMod>> settings =
-        std::async(std::launch::async, [] { return std::make_unique<TSqlDatMod>(); });
     QApplication application(argc, argv);
     // After the application object, which sets the locale on its own.
     setLocaleFromEnvironment();
@@ -68,7 +63,7 @@ int FFmpegExec(int argc, char **argv)
 
     std::unique_ptr<TSqlDatMod> dataModule;
     try {
-        dataModule = settings.get();
+        dataModule = std::make_unique<TSqlDatMod>();
     } catch (const std::exception &error) {
         ErrorDisplay::showApplicationError(error);
         return 1;
