@@ -2,13 +2,12 @@
 
 #include "errordisplay.h"
 #include "fileintake.h"
+#include "fontwarmup.h"
 #include "quitsignals.h"
 #include "singleinstance.h"
-#include "startwarmup.h"
 #include "tffmpegfrm.h"
 #include "tffmpegfunc.h"
 #include "tsqldatmod.h"
-#include "windowstyle.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,14 +44,13 @@ int FFmpegExec(int argc, char **argv)
     QApplication application(argc, argv);
     // After the application object, which sets the locale on its own.
     setLocaleFromEnvironment();
-    const StartWarmUp warmUp;
+    const FontWarmUp fonts;
     QApplication::setApplicationName(QStringLiteral("Halvora"));
     // No display name: Qt would append it to every window title.
     // The Wayland app id and the task bar's icon come from the menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("halvora"));
     // Closing the main window ends the program, also while hidden in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setStyle(new WindowStyle);
 
     // Files and folders to add; with Halvora already running on the same
     // settings file, they go to its window and this start ends.

@@ -10,7 +10,6 @@
 #include "tjvcolortrackbar.h"
 #include "tjvcombobox.h"
 #include "tmplayerfrm.h"
-#include "windowstyle.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -125,7 +124,6 @@ private slots:
     void picturesLookAsDrawn();
     void trackBarMarkerStandsOutOnBothPalettes_data();
     void trackBarMarkerStandsOutOnBothPalettes();
-    void toolBarArrowsLookAsTheStyleDrawsThem();
 };
 
 void AppearanceTest::textFitsAtEveryScale_data()
@@ -328,20 +326,6 @@ void AppearanceTest::picturesLookAsDrawn()
     }
     const double perChannel = double(difference) / (4.0 * size.width() * size.height());
     QVERIFY2(perChannel < 3.0, qPrintable(QString::number(perChannel)));
-}
-
-void AppearanceTest::toolBarArrowsLookAsTheStyleDrawsThem()
-{
-    // The window's style loads the extension arrows late; drawn, they are the style's own.
-    const WindowStyle windowStyle;
-    for (const QStyle::StandardPixmap arrow :
-         {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
-        const QIcon deferred = windowStyle.standardIcon(arrow);
-        QVERIFY(!deferred.isNull());
-        const QImage expected = QApplication::style()->standardIcon(arrow).pixmap(QSize(16, 16)).toImage();
-        QVERIFY(!expected.isNull());
-        QCOMPARE(deferred.pixmap(QSize(16, 16)).toImage(), expected);
-    }
 }
 
 QTEST_MAIN(AppearanceTest)

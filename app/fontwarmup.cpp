@@ -1,0 +1,11 @@
+#include "fontwarmup.h"
+
+#include <QFontDatabase>
+#include <QStringList>
+
+FontWarmUp::FontWarmUp() : m_thread([] { QFontDatabase::families(); }) {}
+
+FontWarmUp::~FontWarmUp()
+{
+    m_thread.join();
+}
