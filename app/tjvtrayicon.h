@@ -1,5 +1,7 @@
 #pragma once
 
+#include "timagelist.h"
+
 #include <QFlags>
 #include <QObject>
 #include <QString>
@@ -9,7 +11,6 @@
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
-class TImageList;
 
 // How the application shows itself beside its tray icon.
 enum TTrayVisibilityFlag {
@@ -68,5 +69,5 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     bool m_active = false;
     bool m_windowPainted = false;
-    int m_iconIndex = 15;
+    int m_iconIndex = Picture::Waiting;
 };

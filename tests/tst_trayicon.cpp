@@ -2,8 +2,8 @@
 // clicked with real pointer events (xdotool).
 
 #include "testsupport.h"
-#include "timagelist.h"
 #include "tffmpegfrm.h"
+#include "timagelist.h"
 #include "tjvtrayicon.h"
 #include "tsqldatmod.h"
 
