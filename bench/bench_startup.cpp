@@ -168,6 +168,8 @@ public:
         char *argv[] = {program, session, noFork, print, nullptr};
         const int failed = posix_spawnp(&m_pid, program, &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
+        if (failed)
+            m_pid = -1;
         close(address[1]);
         std::string text;
         char buffer[512];
