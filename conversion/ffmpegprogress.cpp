@@ -2,22 +2,11 @@
 
 #include "textparse.h"
 
-#include <limits>
-
 namespace FFmpegProgress {
 
+using TextParse::pairAt;
 using TextParse::stripped;
 using TextParse::strToInt;
-
-namespace {
-
-// The two characters at a position counted from 0; missing ones are left out.
-QByteArray pair(const QByteArray &text, qsizetype at)
-{
-    return at < text.size() ? text.mid(at, 2) : QByteArray();
-}
-
-} // namespace
 
 bool isProgressLine(const QByteArray &line)
 {
@@ -36,8 +25,8 @@ std::optional<int> progressSeconds(const QByteArray &line)
     // timestamp of some inputs: not an error, just nothing to measure.
     if (line.mid(p, 3) == "N/A" || line.mid(p, 1) == "-")
         return std::nullopt;
-    return strToInt(stripped(pair(line, p))) * 3600 + strToInt(stripped(pair(line, p + 3))) * 60
-         + strToInt(stripped(pair(line, p + 6)));
+    return strToInt(stripped(pairAt(line, p))) * 3600 + strToInt(stripped(pairAt(line, p + 3))) * 60
+         + strToInt(stripped(pairAt(line, p + 6)));
 }
 
 int percentage(int encoded, int total)

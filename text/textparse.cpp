@@ -12,12 +12,6 @@ bool isBlankOrControl(char c)
     return static_cast<unsigned char>(c) <= ' ';
 }
 
-// The two characters at a position counted from 0; missing ones are left out.
-QByteArray pair(const QByteArray &text, qsizetype at)
-{
-    return at < text.size() ? text.mid(at, 2) : QByteArray();
-}
-
 QString twoDigits(int n)
 {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
@@ -55,9 +49,14 @@ int strToInt(const QByteArray &text)
     return int(negative ? -value : value);
 }
 
+QByteArray pairAt(const QByteArray &text, qsizetype at)
+{
+    return at < text.size() ? text.mid(at, 2) : QByteArray();
+}
+
 int clockTextSeconds(const QByteArray &clock)
 {
-    return strToInt(pair(clock, 0)) * 3600 + strToInt(pair(clock, 3)) * 60 + strToInt(pair(clock, 6));
+    return strToInt(pairAt(clock, 0)) * 3600 + strToInt(pairAt(clock, 3)) * 60 + strToInt(pairAt(clock, 6));
 }
 
 QString formatClock(int seconds)

@@ -15,6 +15,9 @@ QByteArray stripped(const QByteArray &text);
 // A decimal integer with an optional sign, nothing else (no blanks).
 int strToInt(const QByteArray &text);
 
+// The two characters at a position counted from 0; missing ones are left out.
+QByteArray pairAt(const QByteArray &text, qsizetype at);
+
 // Seconds of a clock text "HH:MM:SS", read by character position without
 // trimming (characters 1-2, 4-5, 7-8).
 int clockTextSeconds(const QByteArray &clock);
