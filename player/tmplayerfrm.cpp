@@ -1,5 +1,6 @@
 #include "tmplayerfrm.h"
 
+#include "handlererror.h"
 #include "textparse.h"
 #include "tjvcolortrackbar.h"
 #include "tjvcreateprocess.h"
@@ -9,7 +10,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
-#include <QtDebug>
 
 #include <algorithm>
 #include <stdexcept>
@@ -19,18 +19,10 @@ TMplayerFrm *MplayerFrm = nullptr;
 
 namespace {
 
-TMplayerFrm::HandlerErrorDisplay &handlerErrorDisplay()
+HandlerError::Channel &handlerErrors()
 {
-    static TMplayerFrm::HandlerErrorDisplay display;
-    return display;
-}
-
-void showHandlerError(const std::exception &error)
-{
-    if (const auto &display = handlerErrorDisplay())
-        display(error);
-    else
-        qWarning("Mini Player: %s", error.what());
+    static HandlerError::Channel channel("Mini Player: ");
+    return channel;
 }
 
 // Runs a handler's body; an error that leaves it goes to the handler error
@@ -40,10 +32,8 @@ void runHandler(Body &&body) noexcept
 {
     try {
         body();
-    } catch (const std::exception &error) {
-        showHandlerError(error);
     } catch (...) {
-        showHandlerError(std::runtime_error("Unknown error"));
+        handlerErrors().show(std::current_exception());
     }
 }
 
@@ -125,7 +115,7 @@ TMplayerFrm::~TMplayerFrm()
 
 TMplayerFrm::HandlerErrorDisplay TMplayerFrm::setHandlerErrorDisplay(HandlerErrorDisplay display)
 {
-    return std::exchange(handlerErrorDisplay(), std::move(display));
+    return handlerErrors().setDisplay(std::move(display));
 }
 
 void TMplayerFrm::FormShow()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "handlererror.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -23,7 +25,7 @@ class TJvCreateProcess;
 class TMplayerFrm : public QDialog {
     Q_OBJECT
 public:
-    using HandlerErrorDisplay = std::function<void(const std::exception &error)>;
+    using HandlerErrorDisplay = HandlerError::Display;
 
     // The background colour of the panel, also given to the player as its colour key.
     static constexpr unsigned PanelColour = 0x101010;

@@ -8,37 +8,46 @@
 namespace HandlerError {
 namespace {
 
-Display &current()
+Channel &runners()
 {
-    static Display display;
-    return display;
-}
-
-void showOn(const Display &display, const std::exception &error)
-{
-    if (display)
-        display(error);
-    else
-        qWarning("%s", error.what());
+    static Channel channel;
+    return channel;
 }
 
 } // namespace
 
+Display Channel::setDisplay(Display display)
+{
+    return std::exchange(m_display, std::move(display));
+}
+
+void Channel::show(std::exception_ptr error) const
+{
+    // A copy: the display may set another while it runs.
+    const Display display = m_display;
+    const auto showOne = [&](const std::exception &e) {
+        if (display)
+            display(e);
+        else
+            qWarning("%s%s", m_logPrefix, e.what());
+    };
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        showOne(e);
+    } catch (...) {
+        showOne(std::runtime_error("Unknown error"));
+    }
+}
+
 Display setDisplay(Display display)
 {
-    return std::exchange(current(), std::move(display));
+    return runners().setDisplay(std::move(display));
 }
 
 void show(std::exception_ptr error)
 {
-    const Display display = current();
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-        showOn(display, e);
-    } catch (...) {
-        showOn(display, std::runtime_error("Unknown error"));
-    }
+    runners().show(error);
 }
 
 } // namespace HandlerError

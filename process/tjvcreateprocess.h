@@ -1,5 +1,8 @@
 #pragma once
 
+#include "handlererror.h"
+#include "tjvreader.h"
+
 #include <QByteArray>
 #include <QEventLoop>
 #include <QObject>
@@ -9,8 +12,6 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
-
-#include "tjvreader.h"
 
 class QSocketNotifier;
 class TJvConsoleThread;
@@ -59,7 +60,7 @@ class TJvCreateProcess : public QObject, private TJvReader::Owner {
 public:
     using ReadEvent = std::function<void(TJvCreateProcess *Sender, const QByteArray &S, bool StartsOnNewLine)>;
     using TerminateEvent = std::function<void(TJvCreateProcess *Sender, std::uint32_t ExitCode)>;
-    using HandlerErrorDisplay = std::function<void(const std::exception &error)>;
+    using HandlerErrorDisplay = HandlerError::Display;
 
     explicit TJvCreateProcess(QObject *parent = nullptr);
     // Stops watching: no event follows and the child is not ended.
