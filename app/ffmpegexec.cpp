@@ -1,13 +1,13 @@
-#include "ffmpegexec.h"
+#include "app/ffmpegexec.h"
 
-#include "errordisplay.h"
-#include "fileintake.h"
-#include "fontwarmup.h"
-#include "quitsignals.h"
-#include "singleinstance.h"
-#include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
-#include "tsqldatmod.h"
+#include "widgets/errordisplay.h"
+#include "intake/fileintake.h"
+#include "app/fontwarmup.h"
+#include "app/quitsignals.h"
+#include "app/singleinstance.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "settings/tsqldatmod.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "fontwarmup.h"
+#include "app/fontwarmup.h"
 
 #include <QFontDatabase>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "ffmpegexec.h"
+#include "app/ffmpegexec.h"
 
 int main(int argc, char **argv)
 {

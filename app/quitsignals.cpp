@@ -1,4 +1,4 @@
-#include "quitsignals.h"
+#include "app/quitsignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -10,16 +10,16 @@
 // Run from the build tree: QT_QPA_PLATFORM=offscreen bench/bench_conversion
 // (bin/ffmpeg must lie beside the program, as the build lays it out).
 
-#include "commandline.h"
-#include "errordisplay.h"
-#include "ffmpegcommand.h"
-#include "mediaquery.h"
-#include "mediastreams.h"
-#include "streammap.h"
-#include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
-#include "tjvcreateprocess.h"
-#include "tsqldatmod.h"
+#include "process/commandline.h"
+#include "widgets/errordisplay.h"
+#include "conversion/ffmpegcommand.h"
+#include "media/mediaquery.h"
+#include "media/mediastreams.h"
+#include "conversion/streammap.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "process/tjvcreateprocess.h"
+#include "settings/tsqldatmod.h"
 
 #include <QApplication>
 #include <QDir>

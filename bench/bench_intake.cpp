@@ -3,11 +3,11 @@
 // clip, and the longest stall of the GUI thread while the list fills.
 
 #include "benchsupport.h"
-#include "errordisplay.h"
-#include "intakequeue.h"
-#include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
-#include "tsqldatmod.h"
+#include "widgets/errordisplay.h"
+#include "intake/intakequeue.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "settings/tsqldatmod.h"
 
 #include <QApplication>
 #include <QDir>

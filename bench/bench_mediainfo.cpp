@@ -3,7 +3,7 @@
 // Also prints how the resident memory moves over many queries.
 
 #include "benchsupport.h"
-#include "mediaquery.h"
+#include "media/mediaquery.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

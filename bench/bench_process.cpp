@@ -11,9 +11,9 @@
 // Usage: bench_process [MB]   (default 200). The program starts itself with
 // --emit BYTES as the child.
 
-#include "commandline.h"
-#include "lineassembler.h"
-#include "tjvcreateprocess.h"
+#include "process/commandline.h"
+#include "process/lineassembler.h"
+#include "process/tjvcreateprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

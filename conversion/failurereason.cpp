@@ -1,6 +1,6 @@
-#include "failurereason.h"
+#include "conversion/failurereason.h"
 
-#include "ffmpegprogress.h"
+#include "conversion/ffmpegprogress.h"
 
 #include <QStringList>
 

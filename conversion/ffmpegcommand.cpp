@@ -1,6 +1,6 @@
-#include "ffmpegcommand.h"
+#include "conversion/ffmpegcommand.h"
 
-#include "commandline.h"
+#include "process/commandline.h"
 
 #include <QFile>
 #include <QFileInfo>

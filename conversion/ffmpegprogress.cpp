@@ -1,6 +1,6 @@
-#include "ffmpegprogress.h"
+#include "conversion/ffmpegprogress.h"
 
-#include "textparse.h"
+#include "text/textparse.h"
 
 namespace FFmpegProgress {
 

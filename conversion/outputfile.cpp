@@ -1,6 +1,6 @@
-#include "outputfile.h"
+#include "conversion/outputfile.h"
 
-#include "eoserror.h"
+#include "process/eoserror.h"
 
 #include <cerrno>
 #include <fcntl.h>

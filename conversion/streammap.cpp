@@ -1,4 +1,4 @@
-#include "streammap.h"
+#include "conversion/streammap.h"
 
 #include <QSet>
 

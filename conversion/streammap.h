@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mediastreams.h"
+#include "media/mediastreams.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,7 +2,7 @@
 // folder, then starts the installed program with the user's data folder as
 // its current directory.
 
-#include "usersettings.h"
+#include "launcher/usersettings.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "usersettings.h"
+#include "launcher/usersettings.h"
 
-#include "outputfolder.h"
-#include "selectors.h"
-#include "selectorstatements.h"
-#include "tsqliteconnection.h"
-#include "tsqlitequery.h"
+#include "settings/outputfolder.h"
+#include "settings/selectors.h"
+#include "settings/selectorstatements.h"
+#include "settings/tsqliteconnection.h"
+#include "settings/tsqlitequery.h"
 
 #include <QDir>
 #include <QFile>

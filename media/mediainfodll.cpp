@@ -1,4 +1,4 @@
-#include "mediainfodll.h"
+#include "media/mediainfodll.h"
 
 #include <dlfcn.h>
 

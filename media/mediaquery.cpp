@@ -1,7 +1,7 @@
-#include "mediaquery.h"
+#include "media/mediaquery.h"
 
-#include "mediainfodll.h"
-#include "textparse.h"
+#include "media/mediainfodll.h"
+#include "text/textparse.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
-#include "mediastreams.h"
+#include "media/mediastreams.h"
 
-#include "mediaquery.h"
+#include "media/mediaquery.h"
 
 #include <QFile>
 #include <QJsonArray>

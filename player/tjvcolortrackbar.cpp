@@ -1,6 +1,6 @@
-#include "tjvcolortrackbar.h"
+#include "player/tjvcolortrackbar.h"
 
-#include "contrastcolour.h"
+#include "widgets/contrastcolour.h"
 
 #include <QHBoxLayout>
 #include <QLinearGradient>

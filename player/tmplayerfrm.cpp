@@ -1,10 +1,10 @@
-#include "tmplayerfrm.h"
+#include "player/tmplayerfrm.h"
 
-#include "handlererror.h"
-#include "textparse.h"
-#include "tjvcolortrackbar.h"
-#include "tjvcreateprocess.h"
-#include "tmplayerfunc.h"
+#include "process/handlererror.h"
+#include "text/textparse.h"
+#include "player/tjvcolortrackbar.h"
+#include "process/tjvcreateprocess.h"
+#include "player/tmplayerfunc.h"
 
 #include <QApplication>
 #include <QGuiApplication>

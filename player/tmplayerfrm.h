@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handlererror.h"
+#include "process/handlererror.h"
 
 #include <QDialog>
 

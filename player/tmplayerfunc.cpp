@@ -1,12 +1,12 @@
-#include "tmplayerfunc.h"
+#include "player/tmplayerfunc.h"
 
-#include "commandline.h"
-#include "eoserror.h"
-#include "mediaquery.h"
-#include "textparse.h"
-#include "tjvcolortrackbar.h"
-#include "tjvcreateprocess.h"
-#include "tmplayerfrm.h"
+#include "process/commandline.h"
+#include "process/eoserror.h"
+#include "media/mediaquery.h"
+#include "text/textparse.h"
+#include "player/tjvcolortrackbar.h"
+#include "process/tjvcreateprocess.h"
+#include "player/tmplayerfrm.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

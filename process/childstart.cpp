@@ -1,6 +1,6 @@
-#include "childstart.h"
+#include "process/childstart.h"
 
-#include "eoserror.h"
+#include "process/eoserror.h"
 
 #include <condition_variable>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "commandline.h"
+#include "process/commandline.h"
 
 namespace {
 

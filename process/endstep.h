@@ -1,6 +1,6 @@
 #pragma once
 
-#include "wakesignal.h"
+#include "process/wakesignal.h"
 
 #include <condition_variable>
 #include <mutex>

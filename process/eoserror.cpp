@@ -1,4 +1,4 @@
-#include "eoserror.h"
+#include "process/eoserror.h"
 
 #include <cstring>
 

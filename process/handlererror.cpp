@@ -1,4 +1,4 @@
-#include "handlererror.h"
+#include "process/handlererror.h"
 
 #include <QtDebug>
 

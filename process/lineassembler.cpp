@@ -1,4 +1,4 @@
-#include "lineassembler.h"
+#include "process/lineassembler.h"
 
 #include <cstdint>
 #include <cstring>

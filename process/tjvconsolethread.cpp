@@ -1,7 +1,7 @@
-#include "tjvconsolethread.h"
+#include "process/tjvconsolethread.h"
 
-#include "wakesignal.h"
-#include "workerthread.h"
+#include "process/wakesignal.h"
+#include "process/workerthread.h"
 
 #include <poll.h>
 #include <sys/wait.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "endstep.h"
-#include "uniquefd.h"
+#include "process/endstep.h"
+#include "process/uniquefd.h"
 
 #include <QByteArray>
 

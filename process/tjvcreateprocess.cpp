@@ -1,14 +1,14 @@
-#include "tjvcreateprocess.h"
+#include "process/tjvcreateprocess.h"
 
-#include "childstart.h"
-#include "commandline.h"
-#include "eoserror.h"
-#include "handlererror.h"
-#include "tjvconsolethread.h"
-#include "tjvreader.h"
-#include "uniquefd.h"
-#include "wakesignal.h"
-#include "workerthread.h"
+#include "process/childstart.h"
+#include "process/commandline.h"
+#include "process/eoserror.h"
+#include "process/handlererror.h"
+#include "process/tjvconsolethread.h"
+#include "process/tjvreader.h"
+#include "process/uniquefd.h"
+#include "process/wakesignal.h"
+#include "process/workerthread.h"
 
 #include <QPointer>
 #include <QSocketNotifier>

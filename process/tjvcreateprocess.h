@@ -1,7 +1,7 @@
 #pragma once
 
-#include "handlererror.h"
-#include "tjvreader.h"
+#include "process/handlererror.h"
+#include "process/tjvreader.h"
 
 #include <QByteArray>
 #include <QEventLoop>

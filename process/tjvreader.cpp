@@ -1,7 +1,7 @@
-#include "tjvreader.h"
+#include "process/tjvreader.h"
 
-#include "handlererror.h"
-#include "tjvreadthread.h"
+#include "process/handlererror.h"
+#include "process/tjvreadthread.h"
 
 TJvReader::TJvReader(Owner &owner) : m_owner(owner) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lineassembler.h"
-#include "uniquefd.h"
+#include "process/lineassembler.h"
+#include "process/uniquefd.h"
 
 #include <memory>
 

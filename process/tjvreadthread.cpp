@@ -1,7 +1,7 @@
-#include "tjvreadthread.h"
+#include "process/tjvreadthread.h"
 
-#include "wakesignal.h"
-#include "workerthread.h"
+#include "process/wakesignal.h"
+#include "process/workerthread.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-#include "uniquefd.h"
+#include "process/uniquefd.h"
 
-#include "eoserror.h"
+#include "process/eoserror.h"
 
 #include <fcntl.h>
 #include <sys/eventfd.h>

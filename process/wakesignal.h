@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uniquefd.h"
+#include "process/uniquefd.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "workerthread.h"
+#include "process/workerthread.h"
 
-#include "eoserror.h"
+#include "process/eoserror.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

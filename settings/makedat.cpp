@@ -1,8 +1,8 @@
 // Build tool: runs an SQL script into a new SQLite database file.
 // Usage: makedat <script.sql> <database>
 
-#include "esqliteerror.h"
-#include "sqliteapi.h"
+#include "settings/esqliteerror.h"
+#include "settings/sqliteapi.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,6 +1,6 @@
-#include "outputfolder.h"
+#include "settings/outputfolder.h"
 
-#include "tsqlitequery.h"
+#include "settings/tsqlitequery.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "selectors.h"
+#include "settings/selectors.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,6 +1,6 @@
-#include "selectorstatements.h"
+#include "settings/selectorstatements.h"
 
-#include "selectors.h"
+#include "settings/selectors.h"
 
 namespace SelectorStatements {
 

@@ -1,6 +1,6 @@
-#include "sqliteapi.h"
+#include "settings/sqliteapi.h"
 
-#include "esqliteerror.h"
+#include "settings/esqliteerror.h"
 
 #include <dlfcn.h>
 

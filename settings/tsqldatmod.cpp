@@ -1,4 +1,4 @@
-#include "tsqldatmod.h"
+#include "settings/tsqldatmod.h"
 
 TSqlDatMod *SqlDatMod = nullptr;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tsqliteconnection.h"
-#include "tsqlitequery.h"
+#include "settings/tsqliteconnection.h"
+#include "settings/tsqlitequery.h"
 
 // The settings store: the connection to "LibFFmpeg.Dat", opened by its bare
 // name against the current directory while the module is created, and the

@@ -1,7 +1,7 @@
-#include "tsqliteconnection.h"
+#include "settings/tsqliteconnection.h"
 
-#include "esqliteerror.h"
-#include "sqliteapi.h"
+#include "settings/esqliteerror.h"
+#include "settings/sqliteapi.h"
 
 TSqliteConnection::TSqliteConnection(const QString &fileName)
     : m_api(&SqliteApi::instance())

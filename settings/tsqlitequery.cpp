@@ -1,8 +1,8 @@
-#include "tsqlitequery.h"
+#include "settings/tsqlitequery.h"
 
-#include "esqliteerror.h"
-#include "sqliteapi.h"
-#include "tsqliteconnection.h"
+#include "settings/esqliteerror.h"
+#include "settings/sqliteapi.h"
+#include "settings/tsqliteconnection.h"
 
 #include <memory>
 

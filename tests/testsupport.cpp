@@ -1,9 +1,9 @@
 #include "testsupport.h"
 
-#include "selectorstatements.h"
-#include "tsqldatmod.h"
-#include "tsqliteconnection.h"
-#include "tsqlitequery.h"
+#include "settings/selectorstatements.h"
+#include "settings/tsqldatmod.h"
+#include "settings/tsqliteconnection.h"
+#include "settings/tsqlitequery.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

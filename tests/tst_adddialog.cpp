@@ -2,10 +2,10 @@
 // a real X server, driven with xdotool: several uses in a row leave nothing
 // on screen, each starts with an empty name, and tooltips still show.
 
-#include "errordisplay.h"
+#include "widgets/errordisplay.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
 
 #include <QApplication>
 #include <QDir>

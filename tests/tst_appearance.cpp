@@ -3,13 +3,13 @@
 // sixteen rows without scroll bars, and the pictures and the track bar's
 // marker visible on light and dark palettes.
 
-#include "contrastcolour.h"
+#include "widgets/contrastcolour.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "timagelist.h"
-#include "tjvcolortrackbar.h"
-#include "tjvcombobox.h"
-#include "tmplayerfrm.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "widgets/timagelist.h"
+#include "player/tjvcolortrackbar.h"
+#include "widgets/tjvcombobox.h"
+#include "player/tmplayerfrm.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
 // The shipped settings database: its invariants, and every fragment of the
 // catalogue accepted by the real ffmpeg.
 
-#include "selectors.h"
-#include "selectorstatements.h"
+#include "settings/selectors.h"
+#include "settings/selectorstatements.h"
 #include "testsupport.h"
-#include "tsqldatmod.h"
+#include "settings/tsqldatmod.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Splitting a child's command line into its arguments, and quoting arguments
 // so that any of them reaches the child whole.
 
-#include "commandline.h"
+#include "process/commandline.h"
 
 #include <QTest>
 

@@ -1,20 +1,20 @@
 // Batch conversion through the real main window (offscreen) with the real
 // ffmpeg, on clips generated here.
 
-#include "errordisplay.h"
-#include "mediaquery.h"
-#include "sleepinhibitor.h"
-#include "quitsignals.h"
+#include "widgets/errordisplay.h"
+#include "media/mediaquery.h"
+#include "desktop/sleepinhibitor.h"
+#include "app/quitsignals.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
-#include "tjvcombobox.h"
-#include "tjvcreateprocess.h"
-#include "tjvtimer.h"
-#include "tjvtrayicon.h"
-#include "tsqldatmod.h"
-#include "tsqliteconnection.h"
-#include "tsqlitequery.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "widgets/tjvcombobox.h"
+#include "process/tjvcreateprocess.h"
+#include "desktop/tjvtimer.h"
+#include "desktop/tjvtrayicon.h"
+#include "settings/tsqldatmod.h"
+#include "settings/tsqliteconnection.h"
+#include "settings/tsqlitequery.h"
 
 #include <QCheckBox>
 #include <QCryptographicHash>

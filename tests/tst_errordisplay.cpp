@@ -1,6 +1,6 @@
 // The default error display and the last-resort text.
 
-#include "errordisplay.h"
+#include "widgets/errordisplay.h"
 
 #include <QAbstractButton>
 #include <QApplication>

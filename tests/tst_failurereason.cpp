@@ -2,7 +2,7 @@
 // here and feeds its output, line by line as the runner reports it, to the
 // reason text.
 
-#include "failurereason.h"
+#include "conversion/failurereason.h"
 #include "testsupport.h"
 
 #include <QFile>

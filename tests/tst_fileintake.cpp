@@ -2,15 +2,15 @@
 // media library and ffmpeg), and the program started with files, including a
 // second start that hands its files to the running window.
 
-#include "errordisplay.h"
-#include "ffmpegexec.h"
-#include "fileintake.h"
-#include "intakequeue.h"
+#include "widgets/errordisplay.h"
+#include "app/ffmpegexec.h"
+#include "intake/fileintake.h"
+#include "intake/intakequeue.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tjvcreateprocess.h"
-#include "tsqliteconnection.h"
-#include "tsqlitequery.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "process/tjvcreateprocess.h"
+#include "settings/tsqliteconnection.h"
+#include "settings/tsqlitequery.h"
 
 #include <QApplication>
 #include <QDir>

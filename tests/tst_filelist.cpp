@@ -1,14 +1,14 @@
 // The file list and the information panel on the main window: adding through
 // the Open dialog with the real media library, selecting, deleting, clearing.
 
-#include "errordisplay.h"
-#include "ffmpegexec.h"
-#include "mediainfodll.h"
-#include "mediaquery.h"
+#include "widgets/errordisplay.h"
+#include "app/ffmpegexec.h"
+#include "media/mediainfodll.h"
+#include "media/mediaquery.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
-#include "tsqldatmod.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "settings/tsqldatmod.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

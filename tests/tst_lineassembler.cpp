@@ -1,6 +1,6 @@
 // The terminal-line rules that turn a child's output pieces into line reports.
 
-#include "lineassembler.h"
+#include "process/lineassembler.h"
 
 #include <QTest>
 

@@ -1,13 +1,13 @@
 // The main window's structure where a mistake is likely, and its wiring.
 
-#include "errordisplay.h"
-#include "selectors.h"
+#include "widgets/errordisplay.h"
+#include "settings/selectors.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tjvcombobox.h"
-#include "tjvcreateprocess.h"
-#include "tjvtrayicon.h"
-#include "tsqldatmod.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "widgets/tjvcombobox.h"
+#include "process/tjvcreateprocess.h"
+#include "desktop/tjvtrayicon.h"
+#include "settings/tsqldatmod.h"
 
 #include <QAction>
 #include <QCheckBox>

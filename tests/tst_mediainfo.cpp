@@ -2,8 +2,8 @@
 // missing entry points, the duration and file-name queries, and the rules for
 // the size and clock texts.
 
-#include "mediainfodll.h"
-#include "mediaquery.h"
+#include "media/mediainfodll.h"
+#include "media/mediaquery.h"
 #include "testsupport.h"
 
 #include <QFile>

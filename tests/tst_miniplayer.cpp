@@ -3,14 +3,14 @@
 // and without sound, closing in mid-playback, a missing player or media
 // library, and "Play" on the main window.
 
-#include "errordisplay.h"
-#include "mediainfodll.h"
+#include "widgets/errordisplay.h"
+#include "media/mediainfodll.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tjvcolortrackbar.h"
-#include "tjvcreateprocess.h"
-#include "tmplayerfrm.h"
-#include "tmplayerfunc.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "player/tjvcolortrackbar.h"
+#include "process/tjvcreateprocess.h"
+#include "player/tmplayerfrm.h"
+#include "player/tmplayerfunc.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -3,13 +3,13 @@
 // the labels and the marker, the total time from the real media library, and
 // the player's command line.
 
-#include "commandline.h"
-#include "econverterror.h"
+#include "process/commandline.h"
+#include "text/econverterror.h"
 #include "testsupport.h"
-#include "tjvcolortrackbar.h"
-#include "tjvcreateprocess.h"
-#include "tmplayerfrm.h"
-#include "tmplayerfunc.h"
+#include "player/tjvcolortrackbar.h"
+#include "process/tjvcreateprocess.h"
+#include "player/tmplayerfrm.h"
+#include "player/tmplayerfunc.h"
 
 #include <QLabel>
 #include <QSlider>

@@ -1,15 +1,15 @@
 // The nine output-parameter selectors and the output folder, driven through
 // the main window against real settings database files.
 
-#include "errordisplay.h"
-#include "outputfolder.h"
-#include "selectors.h"
-#include "selectorstatements.h"
+#include "widgets/errordisplay.h"
+#include "settings/outputfolder.h"
+#include "settings/selectors.h"
+#include "settings/selectorstatements.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tffmpegfunc.h"
-#include "tjvcombobox.h"
-#include "tsqldatmod.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "widgets/tjvcombobox.h"
+#include "settings/tsqldatmod.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

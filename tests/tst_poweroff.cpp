@@ -1,7 +1,7 @@
 // Power-off requests against a stand-in logind on a private bus: no test
 // ever reaches the machine's real logind.
 
-#include "poweroff.h"
+#include "desktop/poweroff.h"
 #include "testsupport.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 // The console process runner with real child processes: our helper program
 // (childhelper.cpp), /bin/sh and cat.
 
-#include "commandline.h"
-#include "eoserror.h"
-#include "tjvcreateprocess.h"
+#include "process/commandline.h"
+#include "process/eoserror.h"
+#include "process/tjvcreateprocess.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,8 +1,8 @@
 // The settings store against real SQLite files.
 
-#include "esqliteerror.h"
+#include "settings/esqliteerror.h"
 #include "testsupport.h"
-#include "tsqldatmod.h"
+#include "settings/tsqldatmod.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,11 +2,11 @@
 // stream list, the stream list from the media library and the probe, the
 // encoder's command line, and real conversions of generated sources.
 
-#include "commandline.h"
-#include "ffmpegcommand.h"
-#include "mediastreams.h"
-#include "preparedstreams.h"
-#include "streammap.h"
+#include "process/commandline.h"
+#include "conversion/ffmpegcommand.h"
+#include "media/mediastreams.h"
+#include "batch/preparedstreams.h"
+#include "conversion/streammap.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // Numbers and clock texts read from the external programs' output and the
 // clock texts shown to the user.
 
-#include "econverterror.h"
-#include "textparse.h"
+#include "text/econverterror.h"
+#include "text/textparse.h"
 
 #include <QTest>
 

@@ -2,10 +2,10 @@
 // clicked with real pointer events (xdotool).
 
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "timagelist.h"
-#include "tjvtrayicon.h"
-#include "tsqldatmod.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "widgets/timagelist.h"
+#include "desktop/tjvtrayicon.h"
+#include "settings/tsqldatmod.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // replaced, upgraded from an older catalogue with the choices that still fit.
 
 #include "testsupport.h"
-#include "usersettings.h"
+#include "launcher/usersettings.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

@@ -3,12 +3,12 @@
 // X11 display the window still runs and Play says why it cannot preview.
 // Weston gives X clients no input: the program is driven from code.
 
-#include "errordisplay.h"
-#include "ffmpegexec.h"
+#include "widgets/errordisplay.h"
+#include "app/ffmpegexec.h"
 #include "testsupport.h"
-#include "tffmpegfrm.h"
-#include "tjvcreateprocess.h"
-#include "tmplayerfrm.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "process/tjvcreateprocess.h"
+#include "player/tmplayerfrm.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-#include "textparse.h"
+#include "text/textparse.h"
 
-#include "econverterror.h"
+#include "text/econverterror.h"
 
 #include <limits>
 

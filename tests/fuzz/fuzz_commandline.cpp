@@ -2,7 +2,7 @@
 // joined, splits back into itself; any command line, split, joined and split
 // again, gives the same arguments.
 
-#include "commandline.h"
+#include "process/commandline.h"
 
 #include <cstdint>
 #include <cstdlib>

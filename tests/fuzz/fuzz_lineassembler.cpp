@@ -2,7 +2,7 @@
 // one byte at a time: both must give the same reports, also when reports fail
 // (by exception or by asking to stop), and end in the same state.
 
-#include "lineassembler.h"
+#include "process/lineassembler.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

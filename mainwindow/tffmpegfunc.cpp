@@ -1,9 +1,9 @@
-#include "tffmpegfunc.h"
+#include "mainwindow/tffmpegfunc.h"
 
-#include "tffmpegfrm.h"
-#include "tjvcombobox.h"
-#include "tjvtrayicon.h"
-#include "tsqldatmod.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "widgets/tjvcombobox.h"
+#include "desktop/tjvtrayicon.h"
+#include "settings/tsqldatmod.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,16 +1,16 @@
-#include "tffmpegfrm.h"
+#include "mainwindow/tffmpegfrm.h"
 
-#include "batchnotifier.h"
-#include "errordisplay.h"
-#include "fileintake.h"
-#include "intakequeue.h"
-#include "sleepinhibitor.h"
-#include "tffmpegfunc.h"
-#include "tjvcombobox.h"
-#include "tjvcreateprocess.h"
-#include "tjvtimer.h"
-#include "tjvtrayicon.h"
-#include "tmplayerfrm.h"
+#include "desktop/batchnotifier.h"
+#include "widgets/errordisplay.h"
+#include "intake/fileintake.h"
+#include "intake/intakequeue.h"
+#include "desktop/sleepinhibitor.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "widgets/tjvcombobox.h"
+#include "process/tjvcreateprocess.h"
+#include "desktop/tjvtimer.h"
+#include "desktop/tjvtrayicon.h"
+#include "player/tmplayerfrm.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timagelist.h"
+#include "widgets/timagelist.h"
 
 #include <QFlags>
 #include <QObject>

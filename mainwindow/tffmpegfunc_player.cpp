@@ -1,10 +1,10 @@
 // Preview operation of the main window's controller.
 
-#include "tffmpegfunc.h"
+#include "mainwindow/tffmpegfunc.h"
 
-#include "errordisplay.h"
-#include "tffmpegfrm.h"
-#include "tmplayerfrm.h"
+#include "widgets/errordisplay.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "player/tmplayerfrm.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "sleepinhibitor.h"
+#include "desktop/sleepinhibitor.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "tjvcombobox.h"
+#include "widgets/tjvcombobox.h"
 
 #include <QLineEdit>
 

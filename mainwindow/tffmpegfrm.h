@@ -1,9 +1,9 @@
 #pragma once
 
-#include "encoderrun.h"
-#include "preparedstreams.h"
-#include "selectors.h"
-#include "timagelist.h"
+#include "batch/encoderrun.h"
+#include "batch/preparedstreams.h"
+#include "settings/selectors.h"
+#include "widgets/timagelist.h"
 
 #include <QWidget>
 

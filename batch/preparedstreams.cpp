@@ -1,6 +1,6 @@
-#include "preparedstreams.h"
+#include "batch/preparedstreams.h"
 
-#include "mediastreams.h"
+#include "media/mediastreams.h"
 
 #include <sys/stat.h>
 

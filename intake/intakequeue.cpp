@@ -1,9 +1,9 @@
-#include "intakequeue.h"
+#include "intake/intakequeue.h"
 
-#include "errordisplay.h"
-#include "fileintake.h"
-#include "mediainfodll.h"
-#include "tffmpegfunc.h"
+#include "widgets/errordisplay.h"
+#include "intake/fileintake.h"
+#include "media/mediainfodll.h"
+#include "mainwindow/tffmpegfunc.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -1,4 +1,4 @@
-#include "contrastcolour.h"
+#include "widgets/contrastcolour.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
-#include "tjvtrayicon.h"
+#include "desktop/tjvtrayicon.h"
 
-#include "errordisplay.h"
-#include "timagelist.h"
+#include "widgets/errordisplay.h"
+#include "widgets/timagelist.h"
 
 #include <QApplication>
 #include <QEvent>

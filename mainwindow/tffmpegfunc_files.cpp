@@ -1,10 +1,10 @@
 // File list and information panel operations of the main window's controller.
 
-#include "tffmpegfunc.h"
+#include "mainwindow/tffmpegfunc.h"
 
-#include "mediaquery.h"
-#include "intakequeue.h"
-#include "tffmpegfrm.h"
+#include "media/mediaquery.h"
+#include "intake/intakequeue.h"
+#include "mainwindow/tffmpegfrm.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

@@ -1,4 +1,4 @@
-#include "batchnotifier.h"
+#include "desktop/batchnotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

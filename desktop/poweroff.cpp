@@ -1,4 +1,4 @@
-#include "poweroff.h"
+#include "desktop/poweroff.h"
 
 #include <QDBusConnection>
 #include <QDBusInterface>

@@ -1,6 +1,6 @@
-#include "timagelist.h"
+#include "widgets/timagelist.h"
 
-#include "contrastcolour.h"
+#include "widgets/contrastcolour.h"
 
 #include <QBuffer>
 #include <QDirIterator>

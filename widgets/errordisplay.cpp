@@ -1,4 +1,4 @@
-#include "errordisplay.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QFileInfo>

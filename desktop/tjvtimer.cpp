@@ -1,7 +1,7 @@
-#include "tjvtimer.h"
+#include "desktop/tjvtimer.h"
 
-#include "errordisplay.h"
-#include "wakesignal.h"
+#include "widgets/errordisplay.h"
+#include "process/wakesignal.h"
 
 #include <QSocketNotifier>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "streammap.h"
+#include "conversion/streammap.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "fileintake.h"
+#include "intake/fileintake.h"
 
 #include <QSysInfo>
 

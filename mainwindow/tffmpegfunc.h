@@ -1,6 +1,6 @@
 #pragma once
 
-#include "selectors.h"
+#include "settings/selectors.h"
 
 #include <QByteArray>
 #include <QString>

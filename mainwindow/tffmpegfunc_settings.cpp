@@ -1,13 +1,13 @@
 // Selector and output-folder operations of the main window's controller.
 
-#include "tffmpegfunc.h"
+#include "mainwindow/tffmpegfunc.h"
 
-#include "esqliteerror.h"
-#include "outputfolder.h"
-#include "selectorstatements.h"
-#include "tffmpegfrm.h"
-#include "tjvcombobox.h"
-#include "tsqlitequery.h"
+#include "settings/esqliteerror.h"
+#include "settings/outputfolder.h"
+#include "settings/selectorstatements.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "widgets/tjvcombobox.h"
+#include "settings/tsqlitequery.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
