@@ -69,7 +69,10 @@ int FFmpegExec(int argc, char **argv)
 
     TFFmpegFrm window;
     QObject::connect(&instance, &SingleInstance::pathsArrived, &window, [&window](const QList<QByteArray> &handed) {
-        ErrorDisplay::runHandler([&handed] { TFFmpegFunc().AddVideoFiles(handed); });
+        // A window that is closing takes nothing more.
+        if (window.isClosing())
+            return;
+        ErrorDisplay::runHandler([&] { TFFmpegFunc(window).AddVideoFiles(handed); });
         window.bringToFront();
     });
     // Asked to end from outside: as if the window were closed, so a running
@@ -86,7 +89,7 @@ int FFmpegExec(int argc, char **argv)
         window.close();
     });
     window.show();
-    ErrorDisplay::runHandler([&paths] { TFFmpegFunc().AddVideoFiles(paths); });
+    ErrorDisplay::runHandler([&] { TFFmpegFunc(window).AddVideoFiles(paths); });
     // Asked while the start showed a message box: the request to quit went
     // with that box's event loop, and exec() would wait for another.
     if (askedToEnd)

@@ -2,16 +2,20 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QPersistentModelIndex>
 
-// The encoder run in progress, kept by the main window from its start to the
-// end of its encoder, also after Stop: its output lines and end belong to
-// this run's entry only, whatever the list or the batch cursor do meanwhile.
+#include <memory>
+
+class TJvCreateProcess;
+
+// One encoder the batch runs, from its start to its end, also after Stop:
+// its output lines and end belong to its entry only, whatever the list does
+// meanwhile.
 struct EncoderRun {
-    QPersistentModelIndex entry; // invalid once the entry is deleted
-    QByteArray temporary;        // the file ffmpeg writes; empty when none runs
+    quint64 entry = 0;           // the entry's id; gone once the entry is removed
+    TJvCreateProcess *process = nullptr; // owned by the batch, freed after its end
+    QByteArray temporary;        // the file ffmpeg writes
     QByteArray folder;
     QByteArray baseName;
-    QList<QByteArray> output; // ffmpeg's lines other than progress lines
+    QList<QByteArray> output;    // ffmpeg's lines other than progress lines
     bool stopped = false;
 };

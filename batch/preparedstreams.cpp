@@ -1,26 +1,27 @@
 #include "batch/preparedstreams.h"
 
+#include "batch/streamprobe.h"
 #include "media/mediastreams.h"
 
 #include <sys/stat.h>
 
 #include <utility>
 
-void PreparedStreams::prepare(const QByteArray &probeProgram, const QByteArray &source)
+namespace {
+
+// Ends a probe whose answer is no longer wanted; it is let go, never waited for.
+void drop(QPointer<StreamProbe> &probe)
 {
-    // Taken before reading, so a change while it is read counts as a change.
-    m_identity = identityOf(source);
-    m_decision = decide(probeProgram, source);
-    m_source = source;
+    if (StreamProbe *running = probe.data())
+        running->deleteLater();
+    probe.clear();
 }
 
-StreamMap::Decision PreparedStreams::take(const QByteArray &probeProgram, const QByteArray &source)
-{
-    const QByteArray prepared = std::exchange(m_source, QByteArray());
-    if (!prepared.isEmpty() && prepared == source && m_identity.size >= 0 && identityOf(source) == m_identity)
-        return std::exchange(m_decision, StreamMap::Decision());
-    return decide(probeProgram, source);
-}
+} // namespace
+
+PreparedStreams::PreparedStreams(QObject *parent) : QObject(parent) {}
+
+PreparedStreams::~PreparedStreams() = default;
 
 PreparedStreams::Identity PreparedStreams::identityOf(const QByteArray &path)
 {
@@ -31,7 +32,74 @@ PreparedStreams::Identity PreparedStreams::identityOf(const QByteArray &path)
                     (long long)status.st_ctim.tv_sec * 1000000000LL + status.st_ctim.tv_nsec};
 }
 
-StreamMap::Decision PreparedStreams::decide(const QByteArray &probeProgram, const QByteArray &source)
+bool PreparedStreams::decideNow(const QByteArray &source, QPointer<StreamProbe> &probe, Done done)
 {
-    return StreamMap::decide(MediaStreams::streams(probeProgram, source));
+    if (const std::optional<MediaStreams::Counts> counts = MediaStreams::counts(source)) {
+        if (const std::optional<MediaStreams::StreamList> list = MediaStreams::fromCounts(*counts)) {
+            done(StreamMap::decide(list));
+            return true;
+        }
+    }
+    auto *running = new StreamProbe(this);
+    const bool started = running->start(m_probeProgram, source, [running, done](const auto &streams) {
+        running->deleteLater();
+        done(StreamMap::decide(streams));
+    });
+    if (!started) {
+        delete running;
+        done(StreamMap::decide(std::nullopt));
+        return true;
+    }
+    probe = running;
+    return false;
+}
+
+void PreparedStreams::decide(const QByteArray &source, Done done)
+{
+    cancel();
+    const QByteArray prepared = std::exchange(m_preparedSource, QByteArray());
+    if (!prepared.isEmpty() && prepared == source && m_preparedIdentity.size >= 0
+        && identityOf(source) == m_preparedIdentity) {
+        if (m_preparedReady) {
+            m_preparedReady = false;
+            done(std::exchange(m_prepared, StreamMap::Decision()));
+            return;
+        }
+        if (m_ahead) {
+            // Still being read ahead: that answer serves this call.
+            m_preparedSource = prepared;
+            m_waiting = std::move(done);
+            return;
+        }
+    }
+    drop(m_ahead);
+    m_preparedReady = false;
+    decideNow(source, m_probe, std::move(done));
+}
+
+void PreparedStreams::cancel()
+{
+    drop(m_probe);
+    m_waiting = Done();
+}
+
+void PreparedStreams::prepare(const QByteArray &source)
+{
+    drop(m_ahead);
+    // Taken before reading, so a change while it is read counts as a change.
+    m_preparedSource = source;
+    m_preparedIdentity = identityOf(source);
+    m_preparedReady = false;
+    decideNow(source, m_ahead, [this](const StreamMap::Decision &decision) { preparedDecided(decision); });
+}
+
+void PreparedStreams::preparedDecided(const StreamMap::Decision &decision)
+{
+    if (Done waiting = std::exchange(m_waiting, Done())) {
+        m_preparedSource.clear();
+        waiting(decision);
+        return;
+    }
+    m_prepared = decision;
+    m_preparedReady = true;
 }

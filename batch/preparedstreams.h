@@ -3,20 +3,42 @@
 #include "conversion/streammap.h"
 
 #include <QByteArray>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
 
 #include <sys/types.h>
 
-// The stream decision for the batch's next entry, made while the entry
-// before it converts, so that starting the next encoder waits for no file to
-// be read. A decision is used only for the same path and an unchanged file.
-class PreparedStreams {
+class StreamProbe;
+
+// Decides which of a source's streams the output keeps, without blocking
+// the GUI thread: from the media library's stream counts at once when they
+// settle it, otherwise by running the probe program as a child. One decision
+// can be made ahead, for the batch's next entry while the one before it
+// converts; it is used only for the same path and an unchanged file (same
+// size and time of change). GUI thread only.
+class PreparedStreams : public QObject {
+    Q_OBJECT
 public:
-    // Decides for the source now and keeps the decision.
-    void prepare(const QByteArray &probeProgram, const QByteArray &source);
-    // The decision for the source: the one prepared, when it was for this
-    // path and the file is still the same one with the same size and time of
-    // change; otherwise one made now. What was prepared is used once.
-    StreamMap::Decision take(const QByteArray &probeProgram, const QByteArray &source);
+    using Done = std::function<void(const StreamMap::Decision &decision)>;
+
+    explicit PreparedStreams(QObject *parent = nullptr);
+    ~PreparedStreams() override;
+
+    // The probe program; empty decides without it.
+    void setProbeProgram(const QByteArray &probeProgram) { m_probeProgram = probeProgram; }
+
+    // Decides for the source and calls `done` with the decision: before this
+    // returns when it is known at once, later when the probe must run. Drops
+    // a decision still being made by an earlier call. The decision made
+    // ahead for this source is used once.
+    void decide(const QByteArray &source, Done done);
+    // Drops the decision being made by decide(); `done` is not called.
+    void cancel();
+
+    // Starts deciding ahead for the source and keeps the decision for decide().
+    void prepare(const QByteArray &source);
 
 private:
     struct Identity {
@@ -27,9 +49,17 @@ private:
         bool operator==(const Identity &) const = default;
     };
     static Identity identityOf(const QByteArray &path);
-    static StreamMap::Decision decide(const QByteArray &probeProgram, const QByteArray &source);
+    // Decides, through `probe` when the library's counts leave it open;
+    // false when the probe runs and `done` comes later.
+    bool decideNow(const QByteArray &source, QPointer<StreamProbe> &probe, Done done);
+    void preparedDecided(const StreamMap::Decision &decision);
 
-    QByteArray m_source; // empty when nothing is prepared
-    Identity m_identity;
-    StreamMap::Decision m_decision;
+    QByteArray m_probeProgram;
+    QPointer<StreamProbe> m_probe;   // deciding for decide()
+    QPointer<StreamProbe> m_ahead;   // deciding ahead
+    QByteArray m_preparedSource;     // empty while nothing is kept
+    Identity m_preparedIdentity;
+    bool m_preparedReady = false;
+    Done m_waiting; // decide() waits for the decision being made ahead
+    StreamMap::Decision m_prepared;
 };

@@ -60,6 +60,14 @@ const QStringList &videoPatterns()
     return patterns;
 }
 
+QStringList dialogFilters()
+{
+    QStringList filters{QStringLiteral("all video files (%1)").arg(videoPatterns().join(QLatin1Char(' ')))};
+    for (const QString &pattern : videoPatterns())
+        filters << QStringLiteral("%1 video file (%2)").arg(pattern.mid(2), pattern);
+    return filters;
+}
+
 bool isVideoName(const QByteArray &path)
 {
     const qsizetype dot = path.lastIndexOf('.');

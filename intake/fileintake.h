@@ -13,6 +13,10 @@ namespace FileIntake {
 // The name patterns of the Add dialog's "all video files" row, such as "*.mp4".
 const QStringList &videoPatterns();
 
+// The Add dialog's name filters: all video files, then each kind on its own
+// ("mp4 video file (*.mp4)"), from the same patterns.
+QStringList dialogFilters();
+
 // True when the file name's extension is one of the video patterns, in any letter case.
 bool isVideoName(const QByteArray &path);
 

@@ -3,7 +3,6 @@
 #include "widgets/errordisplay.h"
 #include "intake/fileintake.h"
 #include "media/mediainfodll.h"
-#include "mainwindow/tffmpegfunc.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,8 +23,9 @@ QList<QByteArray> droppedPaths(const QMimeData *data)
 
 } // namespace
 
-IntakeQueue::IntakeQueue(QWidget *window, QLineEdit *status)
-    : QObject(window), m_window(window), m_status(status), m_cancelKey(new QShortcut(Qt::Key_Escape, window))
+IntakeQueue::IntakeQueue(QWidget *window, QLineEdit *status, FileStep addFile, FileStep showFile)
+    : QObject(window), m_window(window), m_status(status), m_addFile(std::move(addFile)), m_showFile(std::move(showFile)),
+      m_cancelKey(new QShortcut(Qt::Key_Escape, window))
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(0);
@@ -114,10 +114,9 @@ bool IntakeQueue::addNext()
 void IntakeQueue::addOne(bool showPanel)
 {
     const QByteArray file = m_files.at(m_next++);
-    TFFmpegFunc func;
-    func.AddRow(file);
+    m_addFile(file);
     if (showPanel)
-        func.ShowAddedFile(file);
+        m_showFile(file);
 }
 
 void IntakeQueue::addSlice()
@@ -139,7 +138,7 @@ void IntakeQueue::addSlice()
         while (isBusy() && slice.elapsed() < SliceMs);
         // The panel follows now and then, and shows the last file at the end.
         if (!isBusy() || !m_panelShown.isValid() || m_panelShown.elapsed() >= PanelMs) {
-            TFFmpegFunc().ShowAddedFile(m_files.at(m_next - 1));
+            m_showFile(m_files.at(m_next - 1));
             m_panelShown.start();
         }
     } catch (const std::exception &error) {

@@ -7,21 +7,27 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 class QLineEdit;
 class QShortcut;
 class QWidget;
 
-// Adds many files to the main window's list without freezing it: the files
-// are added in short slices between events, the status line counts them
+// Adds many files to a list without freezing the window: the files are
+// handed to a callback in short slices between events, the status line counts them
 // ("Adding 120 of 500 files…"), and Esc cancels the rest. It also takes file
 // drops (text/uri-list with file: URLs) anywhere on the window it watches.
 class IntakeQueue : public QObject {
     Q_OBJECT
 public:
+    // Adds one file to the list, and shows a file as the one just added
+    // (now and then while adding, and the last one). Either may throw:
+    // adding then stops with the error's message.
+    using FileStep = std::function<void(const QByteArray &file)>;
+
     // `window` receives drops and the Esc key; `status` shows the count.
-    IntakeQueue(QWidget *window, QLineEdit *status);
+    IntakeQueue(QWidget *window, QLineEdit *status, FileStep addFile, FileStep showFile);
 
     // Expands `paths` (files and folders) and queues the files behind those
     // already waiting. Adding starts at the next turn of the event loop.
@@ -58,6 +64,8 @@ private:
 
     QWidget *m_window;
     QLineEdit *m_status;
+    FileStep m_addFile;
+    FileStep m_showFile;
     QShortcut *m_cancelKey;
     QTimer m_timer;
     QList<QByteArray> m_files;

@@ -1,5 +1,8 @@
 #include "mainwindow/tffmpegfrm.h"
 
+#include "batch/batchrun.h"
+#include "media/mediaquery.h"
+
 #include "desktop/batchnotifier.h"
 #include "widgets/errordisplay.h"
 #include "intake/fileintake.h"
@@ -7,7 +10,7 @@
 #include "desktop/sleepinhibitor.h"
 #include "mainwindow/tffmpegfunc.h"
 #include "widgets/tjvcombobox.h"
-#include "process/tjvcreateprocess.h"
+#include "process/handlererror.h"
 #include "desktop/tjvtimer.h"
 #include "desktop/tjvtrayicon.h"
 #include "player/tmplayerfrm.h"
@@ -32,6 +35,7 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 TFFmpegFrm *FFmpegFrm = nullptr;
@@ -40,6 +44,49 @@ namespace {
 
 constexpr int ImageRole = Qt::UserRole + 1;
 constexpr int PathRole = Qt::UserRole + 2;
+
+// The file list's columns, in the order of FileColumn.
+struct FileColumnInfo {
+    const char *caption;
+    int width;
+};
+constexpr FileColumnInfo FileColumns[FileColumnCount] = {
+    {"Video Files", 310}, {"File Types", 65}, {"File Size", 70}, {"Playing Time", 80}, {"Percent", 60},
+};
+
+int panelPicture(MediaQuery::PanelRowKind kind)
+{
+    switch (kind) {
+    case MediaQuery::PanelRowKind::FileHeading:
+        return Picture::Waiting;
+    case MediaQuery::PanelRowKind::VideoHeading:
+        return Picture::VideoHeading;
+    case MediaQuery::PanelRowKind::AudioHeading:
+        return Picture::AudioHeading;
+    case MediaQuery::PanelRowKind::Value:
+        break;
+    }
+    return Picture::Detail;
+}
+
+// An entry's state as the picture in front of its row.
+int entryPicture(const BatchEntry &entry)
+{
+    switch (entry.state) {
+    case EntryState::Pending:
+        return Picture::Waiting;
+    case EntryState::Converting:
+        return Picture::Converting;
+    case EntryState::Done:
+        return Picture::Finished;
+    case EntryState::Failed:
+        return Picture::Failed;
+    case EntryState::Stopped:
+        // What a stopped encoder wrote is kept and plays.
+        return entry.output.isEmpty() ? Picture::Waiting : Picture::Finished;
+    }
+    return Picture::Waiting;
+}
 
 // Where the captions and drop-downs of the two selector rows of a page start.
 constexpr int SelectorRowCaptionTop[] = {9, 39};
@@ -103,7 +150,7 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
     if (!FFmpegFrm)
         FFmpegFrm = this;
     // Errors raised by the runners' event handlers reach the default error display.
-    TJvCreateProcess::setHandlerErrorDisplay([](const std::exception &error) { ErrorDisplay::showError(error); });
+    HandlerError::setDisplay([](const std::exception &error) { ErrorDisplay::showError(error); });
     TMplayerFrm::setHandlerErrorDisplay([](const std::exception &error) { ErrorDisplay::showError(error); });
 
     setObjectName(QStringLiteral("FFmpegFrm"));
@@ -125,7 +172,10 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
 
     JvEditCmdMsg = edit(this, "JvEditCmdMsg", QRect(0, height() - 21, width(), 21), true);
     // Last, so that it watches every control for dropped files.
-    Intake = new IntakeQueue(this, JvEditCmdMsg);
+    Intake = new IntakeQueue(
+        this, JvEditCmdMsg, [this](const QByteArray &file) { TFFmpegFunc(*this).AddRow(file); },
+        [this](const QByteArray &file) { TFFmpegFunc(*this).ShowAddedFile(file); });
+    followBatch();
     fitText();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -143,19 +193,8 @@ TFFmpegFrm::~TFFmpegFrm()
 
 void TFFmpegFrm::createComponents()
 {
-    JvCreateProcess = new TJvCreateProcess(this);
-    JvCreateProcess->setObjectName(QStringLiteral("JvCreateProcess"));
-    JvCreateProcess->StartupInfo.DefaultSize = false;
-    JvCreateProcess->StartupInfo.ShowWindow = TJvCPSShowWindow::swHide;
-    JvCreateProcess->StartupInfo.DefaultWindowState = false;
-    JvCreateProcess->ConsoleOptions =
-        unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
-    JvCreateProcess->OnRead = [this](TJvCreateProcess *sender, const QByteArray &s, bool startsOnNewLine) {
-        JvCreateProcessRead(sender, s, startsOnNewLine);
-    };
-    JvCreateProcess->OnTerminate = [this](TJvCreateProcess *sender, std::uint32_t exitCode) {
-        JvCreateProcessTerminate(sender, exitCode);
-    };
+    m_batch = new BatchRun(this);
+    m_batch->setObjectName(QStringLiteral("Batch"));
 
     JvPopupMenu = new QMenu(this);
     JvPopupMenu->setObjectName(QStringLiteral("JvPopupMenu"));
@@ -196,22 +235,7 @@ QFileDialog *TFFmpegFrm::OpenDialog1()
     m_openDialog->setObjectName(QStringLiteral("OpenDialog1"));
     m_openDialog->setFileMode(QFileDialog::ExistingFile);
     m_openDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    m_openDialog->setNameFilters({
-        QStringLiteral("all video files (%1)").arg(FileIntake::videoPatterns().join(QLatin1Char(' '))),
-        QStringLiteral("mp4 video file (*.mp4)"),
-        QStringLiteral("asf video file (*.asf)"),
-        QStringLiteral("avi video file (*.avi)"),
-        QStringLiteral("qt video file (*.qt)"),
-        QStringLiteral("vob video file (*.vob)"),
-        QStringLiteral("rm video file (*.rm)"),
-        QStringLiteral("rmvb video file (*.rmvb)"),
-        QStringLiteral("flv video file (*.flv)"),
-        QStringLiteral("mov video file (*.mov)"),
-        QStringLiteral("mpq video file (*.mpq)"),
-        QStringLiteral("wmv video file (*.wmv)"),
-        QStringLiteral("3gp video file (*.3gp)"),
-        QStringLiteral("3g2 video file (*.3g2)"),
-    });
+    m_openDialog->setNameFilters(FileIntake::dialogFilters());
     return m_openDialog;
 }
 
@@ -278,12 +302,12 @@ void TFFmpegFrm::createFileList()
     FileListView = reportList(this, "FileListView", QRect(5, 45, 593, 294));
     FileListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     FileListView->setSelectionMode(QAbstractItemView::SingleSelection);
-    FileListView->setHeaderLabels({QStringLiteral("Video Files"), QStringLiteral("File Types"),
-                                   QStringLiteral("File Size"), QStringLiteral("Playing Time"),
-                                   QStringLiteral("Percent")});
-    const int widths[] = {310, 65, 70, 80, 60};
-    for (int column = 0; column < 5; ++column)
-        FileListView->setColumnWidth(column, widths[column]);
+    QStringList captions;
+    for (const FileColumnInfo &column : FileColumns)
+        captions << QLatin1String(column.caption);
+    FileListView->setHeaderLabels(captions);
+    for (int column = 0; column < FileColumnCount; ++column)
+        FileListView->setColumnWidth(column, FileColumns[column].width);
     connect(FileListView, &QTreeWidget::itemClicked, this, &TFFmpegFrm::FileListViewClick);
 }
 
@@ -297,12 +321,12 @@ void TFFmpegFrm::createOutputBox()
     JvEditNumb = edit(JvGroupBox, "JvEditNumb", QRect(484, 12, 33, 21), false);
     JvEditNumb->setText(QStringLiteral("-1"));
     JvEditNumb->hide();
+    JvEditNumb->setReadOnly(true);
     JvBtnSltDir = speedButton(JvGroupBox, "JvBtnSltDir", QRect(523, 18, 25, 25),
                               QStringLiteral(":/images/folder_choose.svg"), QStringLiteral("Choose output directory"));
     JvBtnOpenDir = speedButton(JvGroupBox, "JvBtnOpenDir", QRect(558, 18, 25, 25),
                                QStringLiteral(":/images/folder_open.svg"), QStringLiteral("Open output directory"));
 
-    connect(JvEditNumb, &QLineEdit::textChanged, this, &TFFmpegFrm::JvEditNumbChange);
     connect(JvBtnSltDir, &QToolButton::clicked, this, &TFFmpegFrm::JvBtnSltDirClick);
     connect(JvBtnOpenDir, &QToolButton::clicked, this, &TFFmpegFrm::JvBtnOpenDirClick);
 }
@@ -369,21 +393,60 @@ void TFFmpegFrm::createInformationPanel()
     MsgListView->setColumnWidth(1, 120);
     MsgListView->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    // Sixteen fixed rows: three headings (file, video, audio), each followed
-    // by its value rows, whose values go into the second column.
-    const struct {
-        const char *caption;
-        int image;
-    } rows[] = {
-        {"Video File", Picture::Waiting},       {"File Name", Picture::Detail},        {"File Type", Picture::Detail},      {"File Size", Picture::Detail},
-        {"Playing Time", Picture::Detail},     {"Video Parameters", Picture::VideoHeading},  {"Video Codec", Picture::Detail},    {"Video Bitrate", Picture::Detail},
-        {"Video Size", Picture::Detail},       {"Video Frame Rate", Picture::Detail}, {"Width Ratio", Picture::Detail},    {"Audio Parameters", Picture::AudioHeading},
-        {"Audio Codec", Picture::Detail},      {"Audio Bitrate", Picture::Detail},    {"Audio Channel", Picture::Detail},  {"Sampling Frequency", Picture::Detail},
-    };
-    for (const auto &row : rows) {
+    // Headings (file, video, audio), each followed by its value rows, whose
+    // values go into the second column.
+    for (const MediaQuery::PanelRow &row : MediaQuery::PanelRows) {
         auto *item = new QTreeWidgetItem(MsgListView, {QLatin1String(row.caption)});
-        setItemImage(item, row.image);
+        setItemImage(item, panelPicture(row.kind));
     }
+}
+
+void TFFmpegFrm::followBatch()
+{
+    // The rows mirror the batch's entries; the window, the tray icon, the
+    // sleep lock and the notifier follow its run.
+    connect(m_batch, &BatchRun::entryAdded, this, [this](int index) {
+        auto *item = new QTreeWidgetItem;
+        showEntry(item, m_batch->entry(index));
+        // Adding leaves the selection where it was.
+        FileListView->insertTopLevelItem(index, item);
+    });
+    connect(m_batch, &BatchRun::entryChanged, this,
+            [this](int index) { showEntry(FileListView->topLevelItem(index), m_batch->entry(index)); });
+    connect(m_batch, &BatchRun::entryRemoved, this, [this](int index) { delete FileListView->topLevelItem(index); });
+    connect(m_batch, &BatchRun::entriesCleared, FileListView, &QTreeWidget::clear);
+    connect(m_batch, &BatchRun::currentChanged, this, [this](int index) { JvEditNumb->setText(QString::number(index)); });
+    connect(m_batch, &BatchRun::statusChanged, JvEditCmdMsg, &QLineEdit::setText);
+    connect(m_batch, &BatchRun::entryStarted, this, [this](int index) {
+        // The panel shows the entry being converted once its encoder runs.
+        TFFmpegFunc(*this).ShowMediaInfoLater(m_batch->entry(index).path);
+    });
+    connect(m_batch, &BatchRun::runningChanged, this,
+            [this](bool running) { ErrorDisplay::runHandler([this, running] { TFFmpegFunc(*this).BatchRunningChanged(running); }); });
+    connect(m_batch, &BatchRun::finished, this, [this](int converted, int failed) {
+        ErrorDisplay::runHandler([this, converted, failed] { TFFmpegFunc(*this).BatchFinished(converted, failed); });
+    });
+    m_batch->setMoreEntries([this] { return Intake->addNext(); });
+    m_batch->setOptionsSource([this] { return TFFmpegFunc(*this).EntryOptions(); });
+}
+
+void TFFmpegFrm::showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const
+{
+    if (item->data(0, PathRole).toByteArray() != entry.path) {
+        item->setData(0, PathRole, entry.path);
+        item->setText(ColumnFile, QFile::decodeName(entry.path));
+        item->setText(ColumnType, QString::fromLocal8Bit(entry.type));
+        item->setText(ColumnSize, QString::fromLocal8Bit(entry.size));
+        item->setText(ColumnTime, QString::fromLocal8Bit(entry.time));
+    }
+    item->setText(ColumnPercent, QString::number(entry.percent) + QLatin1Char('%'));
+    if (itemImage(item) != entryPicture(entry))
+        setItemImage(item, entryPicture(entry));
+    // The outcome, and below it the streams left out.
+    const QString tip = entry.reason.isEmpty() || entry.streamNote.isEmpty()
+                            ? entry.reason + entry.streamNote
+                            : entry.reason + QLatin1Char('\n') + entry.streamNote;
+    item->setToolTip(0, tip);
 }
 
 void TFFmpegFrm::setItemImage(QTreeWidgetItem *item, int index) const
@@ -398,12 +461,6 @@ int TFFmpegFrm::itemImage(const QTreeWidgetItem *item)
     return index.isValid() ? index.toInt() : -1;
 }
 
-void TFFmpegFrm::setItemPath(QTreeWidgetItem *item, const QByteArray &path)
-{
-    item->setData(0, PathRole, path);
-    item->setText(0, QFile::decodeName(path));
-}
-
 QByteArray TFFmpegFrm::itemPath(const QTreeWidgetItem *item)
 {
     const QVariant path = item->data(0, PathRole);
@@ -412,7 +469,8 @@ QByteArray TFFmpegFrm::itemPath(const QTreeWidgetItem *item)
 
 void TFFmpegFrm::bringToFront()
 {
-    JvTrayIcon->RestoreFromTray();
+    if (!m_closing)
+        JvTrayIcon->RestoreFromTray();
 }
 
 // Event handlers: each builds one controller for its operation and hands an
@@ -420,37 +478,37 @@ void TFFmpegFrm::bringToFront()
 
 void TFFmpegFrm::AddFileBtnClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().AddVideoFile(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).AddVideoFile(); });
 }
 
 void TFFmpegFrm::DelFileBtnClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().DeleteVideoFile(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).DeleteVideoFile(); });
 }
 
 void TFFmpegFrm::ClearFileBtnClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().ClearVideoFiles(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).ClearVideoFiles(); });
 }
 
 void TFFmpegFrm::ConvFileBtnClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().StartConversion(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).StartConversion(); });
 }
 
 void TFFmpegFrm::StopConvBtnClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().StopConversion(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).StopConversion(); });
 }
 
 void TFFmpegFrm::PlayBtnClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().PlayVideoFile(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).PlayVideoFile(); });
 }
 
 void TFFmpegFrm::HttpBtnClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().OpenHomePage(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).OpenHomePage(); });
 }
 
 void TFFmpegFrm::QuitBtnClick()
@@ -460,64 +518,39 @@ void TFFmpegFrm::QuitBtnClick()
 
 void TFFmpegFrm::FileListViewClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().SelectVideoFile(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).SelectVideoFile(); });
 }
 
 void TFFmpegFrm::JvBtnSltDirClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().ChooseOutputDir(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).ChooseOutputDir(); });
 }
 
 void TFFmpegFrm::JvBtnOpenDirClick()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().OpenOutputDir(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).OpenOutputDir(); });
 }
 
 void TFFmpegFrm::selectorChange(TJvComboBox *selector)
 {
-    ErrorDisplay::runHandler([selector] { TFFmpegFunc().SaveSelection(selector); });
+    ErrorDisplay::runHandler([this, selector] { TFFmpegFunc(*this).SaveSelection(selector); });
 }
 
-
-void TFFmpegFrm::JvEditNumbChange()
-{
-    ErrorDisplay::runHandler([] { TFFmpegFunc().StartCurrentItem(); });
-}
-
-void TFFmpegFrm::JvCreateProcessRead(TJvCreateProcess *, const QByteArray &S, bool)
-{
-    TFFmpegFunc().HandleProgressLine(S);
-}
-
-void TFFmpegFrm::JvCreateProcessTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode)
-{
-    // Errors leave through the runner, which shows them. A stopped encoder's
-    // end still names (or removes) its file.
-    TFFmpegFunc().EncoderEnded(ExitCode, Sender->TerminationSignal());
-    if (std::exchange(StartWhenEncoderEnds, false)) {
-        // Convert was pressed while that stopped encoder was still ending.
-        TFFmpegFunc().StartCurrentItem();
-        return;
-    }
-    if (!BatchRunning) // stopped, or the window is closing
-        return;
-    TFFmpegFunc().AdvanceBatch();
-}
 
 void TFFmpegFrm::JvTimerTimer()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().BlinkTrayIcon(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).BlinkTrayIcon(); });
 }
 
 void TFFmpegFrm::JvTrayIconClick(Qt::MouseButton Button)
 {
     if (Button == Qt::LeftButton)
-        JvTrayIcon->RestoreFromTray();
+        bringToFront();
 }
 
 void TFFmpegFrm::OpenHalvora1Click()
 {
-    JvTrayIcon->RestoreFromTray();
+    bringToFront();
 }
 
 void TFFmpegFrm::Quit1Click()
@@ -527,8 +560,8 @@ void TFFmpegFrm::Quit1Click()
 
 void TFFmpegFrm::FormShow()
 {
-    ErrorDisplay::runHandler([] {
-        TFFmpegFunc func;
+    ErrorDisplay::runHandler([this] {
+        TFFmpegFunc func(*this);
         func.FillSelectors();
         func.LoadOutputDir();
     });
@@ -631,7 +664,7 @@ void TFFmpegFrm::fitText()
 
 void TFFmpegFrm::FormClose()
 {
-    ErrorDisplay::runHandler([] { TFFmpegFunc().StopOnClose(); });
+    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).StopOnClose(); });
 }
 
 void TFFmpegFrm::showEvent(QShowEvent *event)
@@ -644,9 +677,32 @@ void TFFmpegFrm::showEvent(QShowEvent *event)
 
 void TFFmpegFrm::closeEvent(QCloseEvent *event)
 {
-    FormClose();
+    // In two steps when an encoder runs: it is asked to quit and the window
+    // hides; the program ends once the encoder has finished its file, or
+    // after CloseWaitMs. Nothing waits here, so events go on meanwhile.
+    if (!m_closing) {
+        m_closing = true;
+        JvTimer->setEnabled(false);
+        FormClose();
+        if (m_batch->runningEncoders() > 0) {
+            hide();
+            connect(m_batch, &BatchRun::encodersEnded, this, &TFFmpegFrm::finishClosing);
+            QTimer::singleShot(CloseWaitMs, this, &TFFmpegFrm::finishClosing);
+            event->ignore();
+            return;
+        }
+    }
     event->accept();
+    m_closed = true;
     // Closing the main window ends the program, also when it is hidden in the tray.
     if (FFmpegFrm == this)
         QCoreApplication::quit();
+}
+
+void TFFmpegFrm::finishClosing()
+{
+    if (m_closed)
+        return;
+    disconnect(m_batch, &BatchRun::encodersEnded, this, &TFFmpegFrm::finishClosing);
+    close();
 }

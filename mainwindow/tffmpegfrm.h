@@ -1,15 +1,14 @@
 #pragma once
 
-#include "batch/encoderrun.h"
-#include "batch/preparedstreams.h"
 #include "settings/selectors.h"
 #include "widgets/timagelist.h"
 
 #include <QWidget>
 
 #include <array>
-#include <cstdint>
 
+class BatchNotifier;
+class BatchRun;
 class IntakeQueue;
 class QAction;
 class QCheckBox;
@@ -25,15 +24,19 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class BatchNotifier;
 class SleepInhibitor;
 class TJvComboBox;
-class TJvCreateProcess;
 class TJvTimer;
 class TJvTrayIcon;
+struct BatchEntry;
 
-// The main window. Holds every control whose content outlives an event and
-// wires each window event to one operation of a fresh TFFmpegFunc.
+// The file list's columns, left to right.
+enum FileColumn : int { ColumnFile, ColumnType, ColumnSize, ColumnTime, ColumnPercent, FileColumnCount };
+
+// The main window. Shows the batch (its rows follow the batch's entries),
+// the selectors, the output folder and the information panel, and wires each
+// window event to one operation of a fresh TFFmpegFunc. Its controls are its
+// own: the controller reaches them as a friend, tests by their object names.
 class TFFmpegFrm : public QWidget {
     Q_OBJECT
 public:
@@ -42,16 +45,73 @@ public:
     explicit TFFmpegFrm(QWidget *parent = nullptr);
     ~TFFmpegFrm() override;
 
-    // The picture of a list-view row: index into ImageList, kept with the item.
+    // The batch the list shows.
+    BatchRun &batch() const { return *m_batch; }
+    // Adds files and folders in slices, as a drop does.
+    IntakeQueue &intake() const { return *Intake; }
+    const TImageList &imageList() const { return ImageList; }
+
+    // The picture of a list-view row: index into the image list, kept with the item.
     void setItemImage(QTreeWidgetItem *item, int index) const;
     static int itemImage(const QTreeWidgetItem *item);
     // The exact path of a file list row, as bytes; the row's text shows it
     // decoded, with replacement characters where it is not valid text.
-    static void setItemPath(QTreeWidgetItem *item, const QByteArray &path);
     static QByteArray itemPath(const QTreeWidgetItem *item);
 
-    // Brings the window to the front, also from the notification area.
+    // Brings the window to the front, also from the notification area;
+    // nothing once the window is closing.
     void bringToFront();
+    // Closing has begun: the window waits, hidden, for a stopped encoder.
+    bool isClosing() const { return m_closing; }
+
+    // How long closing waits for a stopped encoder to finish its file.
+    static constexpr int CloseWaitMs = 10000;
+
+public slots:
+    void AddFileBtnClick();
+    void DelFileBtnClick();
+    void ClearFileBtnClick();
+    void ConvFileBtnClick();
+    void StopConvBtnClick();
+    void PlayBtnClick();
+    void HttpBtnClick();
+    void QuitBtnClick();
+    void FileListViewClick();
+    void JvBtnSltDirClick();
+    void JvBtnOpenDirClick();
+    void JvTimerTimer();
+    void JvTrayIconClick(Qt::MouseButton Button);
+    void OpenHalvora1Click();
+    void Quit1Click();
+    void FormShow();
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    friend class TFFmpegFunc;
+
+    void createToolBar();
+    void createFileList();
+    void createOutputBox();
+    void createPages();
+    void createInformationPanel();
+    void createComponents();
+    void followBatch();
+    QToolButton *addToolButton(const char *name, const QString &caption, int image, const QString &tip);
+    QAction *addSeparator(const char *name);
+    void addSelector(int position);
+    void selectorChange(TJvComboBox *selector);
+    void fitText();
+    static int neededWidth(const QComboBox *selector);
+    // The row of a batch entry shows it: picture, texts and tip.
+    void showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const;
+    // Ends the program once a stopped encoder has ended or the wait is over.
+    void finishClosing();
+    // The Add dialog, made on first use.
+    QFileDialog *OpenDialog1();
 
     TImageList ImageList;
 
@@ -73,6 +133,7 @@ public:
     QTreeWidget *FileListView;
     QGroupBox *JvGroupBox;
     QLineEdit *JvEditDir;
+    // Shows the batch's current entry (hidden); nothing reacts to its text.
     QLineEdit *JvEditNumb;
     QToolButton *JvBtnSltDir;
     QToolButton *JvBtnOpenDir;
@@ -85,20 +146,12 @@ public:
     // Selectors::All.
     std::array<TJvComboBox *, Selectors::Count> SelectorControls{};
     std::array<QLabel *, Selectors::Count> SelectorCaptions{};
-    TJvComboBox *&JvCmbVdo1 = SelectorControls[0], *&JvCmbVdo2 = SelectorControls[1],
-                *&JvCmbVdo3 = SelectorControls[2], *&JvCmbVdo4 = SelectorControls[3],
-                *&JvCmbVdo5 = SelectorControls[4];
-    TJvComboBox *&JvCmbAdo1 = SelectorControls[5], *&JvCmbAdo2 = SelectorControls[6],
-                *&JvCmbAdo3 = SelectorControls[7], *&JvCmbAdo4 = SelectorControls[8];
     QCheckBox *JvCheckBox;
 
     QLabel *Image1;
     QTreeWidget *MsgListView;
     QLineEdit *JvEditCmdMsg;
 
-    // The Add dialog, made on first use.
-    QFileDialog *OpenDialog1();
-    TJvCreateProcess *JvCreateProcess;
     QMenu *JvPopupMenu;
     QAction *OpenHalvora1;
     QAction *N1;
@@ -110,63 +163,11 @@ public:
     SleepInhibitor *Inhibitor;
     // Tells the desktop when a batch has run to its end.
     BatchNotifier *Notifier;
-
-    // Convert was pressed while a stopped encoder was still ending: the entry
-    // the batch cursor names starts when that encoder's end arrives.
-    bool StartWhenEncoderEnds = false;
-    // A batch runs: from Convert until its last entry has ended, or Stop.
-    // The tool buttons show it; the controller asks this.
-    bool BatchRunning = false;
-
-    // The streams of the entry's source that its output leaves out, in words.
-    // (Picture and exact path use UserRole + 1 and + 2.)
-    static constexpr int StreamNoteRole = Qt::UserRole + 3;
-    // The encoder that runs or is still ending after Stop.
-    EncoderRun Encoder;
-    // The next entry's streams, decided while the running entry converts.
-    PreparedStreams NextStreams;
-
-public slots:
-    void AddFileBtnClick();
-    void DelFileBtnClick();
-    void ClearFileBtnClick();
-    void ConvFileBtnClick();
-    void StopConvBtnClick();
-    void PlayBtnClick();
-    void HttpBtnClick();
-    void QuitBtnClick();
-    void FileListViewClick();
-    void JvBtnSltDirClick();
-    void JvBtnOpenDirClick();
-    void JvEditNumbChange();
-    void JvCreateProcessRead(TJvCreateProcess *Sender, const QByteArray &S, bool StartsOnNewLine);
-    void JvCreateProcessTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode);
-    void JvTimerTimer();
-    void JvTrayIconClick(Qt::MouseButton Button);
-    void OpenHalvora1Click();
-    void Quit1Click();
-    void FormShow();
-    void FormClose();
-
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void createToolBar();
-    void createFileList();
-    void createOutputBox();
-    void createPages();
-    void createInformationPanel();
-    void createComponents();
-    QToolButton *addToolButton(const char *name, const QString &caption, int image, const QString &tip);
-    QAction *addSeparator(const char *name);
-    void addSelector(int position);
-    void selectorChange(TJvComboBox *selector);
-    void fitText();
-    static int neededWidth(const QComboBox *selector);
+    BatchRun *m_batch;
 
     bool m_shown = false;
+    bool m_closing = false;
+    bool m_closed = false;
     QFileDialog *m_openDialog = nullptr;
 };
 

@@ -1,39 +1,25 @@
 #pragma once
 
-#include "settings/selectors.h"
-
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
-#include <array>
-#include <cstdint>
-#include <optional>
 #include <functional>
 
-class QCheckBox;
 class QFileDialog;
-class QLineEdit;
-class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
-class BatchNotifier;
-class SleepInhibitor;
+class TFFmpegFrm;
 class TJvComboBox;
-class TJvCreateProcess;
-class TJvTimer;
-class TJvTrayIcon;
 class TSqliteQuery;
-struct EncoderRun;
-class PreparedStreams;
+struct EntryOptions;
 
 // The per-event controller of the main window. Each event handler creates
-// one, calls one operation and discards it. It refers to the controls of the
-// process-wide main window and to the shared query, owns none of them and
-// keeps nothing between events. Operations let errors propagate to the
-// handler, which shows them.
+// one for its window, calls one operation and discards it. It reaches the
+// window's controls through the window it is given and the settings through
+// the shared query, owns neither and keeps nothing between events.
+// Operations let errors propagate to the handler, which shows them.
 class TFFmpegFunc {
 public:
-    TFFmpegFunc();
+    explicit TFFmpegFunc(TFFmpegFrm &frm);
 
     // Shows the Open dialog and gives the chosen file's full path, or an
     // empty text when the user cancels. The default runs the real modal
@@ -48,8 +34,8 @@ public:
 
     // File list and information panel
     void AddVideoFile();
-    // Appends the row of one file, kept by its exact path; false when the
-    // media library is missing.
+    // Appends the batch entry of one file, kept by its exact path; false
+    // when the media library is missing.
     bool AddRow(const QByteArray &file);
     // The panel shows a file just added, unless a batch runs: then it keeps
     // showing the file being converted.
@@ -60,9 +46,8 @@ public:
     void DeleteVideoFile();
     void ClearVideoFiles();
     void ShowMediaInfo(const QByteArray &fileName);
-    // ShowMediaInfo at the next turn of the event loop, a failure clearing
-    // the panel; with `prepareNext`, then the next entry's streams too.
-    void ShowMediaInfoLater(const QByteArray &fileName, bool prepareNext = false);
+    // ShowMediaInfo at the next turn of the event loop, a failure clearing the panel.
+    void ShowMediaInfoLater(const QByteArray &fileName);
     void ClearMediaInfo();
 
     // Selectors and output folder
@@ -76,69 +61,24 @@ public:
     void OpenOutputDir();
 
     // Conversion
-    // The encoder's command line for the current entry, writing to `output`.
-    // bin/ffmpeg in the program folder.
-    QByteArray EncoderPath();
-    QByteArray BuildCommandLine(const QByteArray &output);
-    int CurrentItemSeconds();
-    // Empty for a line without a usable time ("time=N/A", a negative time).
-    std::optional<int> ProgressSeconds(const QByteArray &line);
-    void HandleProgressLine(const QByteArray &line);
+    // What the entry starting now is converted with: the output folder and
+    // the selectors' fragments, read from the settings file at this moment.
+    ::EntryOptions EntryOptions();
     void StartConversion();
-    // Starts the entry the batch cursor names; an entry that cannot start is
-    // marked failed and the batch goes on with the next.
-    void StartCurrentItem();
     void StopConversion();
     void StopOnClose();
     void DisableToolButtons();
     void EnableToolButtons();
     void PowerOffComputer();
-    // The encoder ended with exitCode (or by signal, when not 0): its output
-    // gets its final name (or is removed when the encoder failed), its entry
-    // its picture and reason; a running batch goes on.
-    void EncoderEnded(std::uint32_t exitCode, int signal);
-    // Starts the next entry that can start, or ends the batch.
-    void AdvanceBatch();
+    // The window, the tray icon and the sleep lock follow the batch's run.
+    void BatchRunningChanged(bool running);
+    // The batch went to its end: the status line, the notification, the power-off.
+    void BatchFinished(int converted, int failed);
 
     // Preview
     void PlayVideoFile();
 
 private:
-    int BatchCursor();
-    QTreeWidgetItem *CurrentItem();
-    void WriteBatchCursor(int k);
-    // Starts the current entry's encoder; false when it could not start (the
-    // entry is then marked failed with the reason).
-    bool BeginCurrentItem();
-    void StartEncoder(QTreeWidgetItem *item);
-    void MarkItem(QTreeWidgetItem *item, int image, const QString &why);
-    void EndBatch();
-    // Stop and closing alike: with a batch running, free the buttons and
-    // write "q" to the encoder. False when no batch runs.
-    bool QuitEncoder();
-
+    TFFmpegFrm &m_frm;
     TSqliteQuery *SqliteQuery;
-    // The output-parameter selectors, in the order of Selectors::All.
-    std::array<TJvComboBox *, Selectors::Count> SelectorControls{};
-    QTreeWidget *FileListView;
-    QTreeWidget *MsgListView;
-    QToolButton *AddFileBtn;
-    QToolButton *DelFileBtn;
-    QToolButton *ClearFileBtn;
-    QToolButton *ConvFileBtn;
-    QToolButton *StopConvBtn;
-    QToolButton *PlayBtn;
-    QLineEdit *JvEditDir;
-    QLineEdit *JvEditNumb;
-    QLineEdit *JvEditCmdMsg;
-    QCheckBox *JvCheckBox;
-    TJvCreateProcess *JvCreateProcess;
-    TJvTrayIcon *JvTrayIcon;
-    TJvTimer *JvTimer;
-    bool *StartWhenEncoderEnds;
-    bool *BatchRunning;
-    SleepInhibitor *Inhibitor;
-    BatchNotifier *Notifier;
-    EncoderRun *Encoder;
-    PreparedStreams *NextStreams;
 };

@@ -2,14 +2,16 @@
 
 #include "mainwindow/tffmpegfunc.h"
 
-#include "media/mediaquery.h"
+#include "batch/batchrun.h"
 #include "intake/intakequeue.h"
 #include "mainwindow/tffmpegfrm.h"
+#include "media/mediaquery.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QFile>
 #include <QFileDialog>
+#include <QTimer>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -58,7 +60,7 @@ TFFmpegFunc::OpenDialogFunction TFFmpegFunc::setOpenDialogFunction(OpenDialogFun
 
 void TFFmpegFunc::AddVideoFile()
 {
-    const QString path = openDialogFunction()(FFmpegFrm->OpenDialog1());
+    const QString path = openDialogFunction()(m_frm.OpenDialog1());
     if (path.isEmpty())
         return;
     const QByteArray file = QFile::encodeName(path);
@@ -68,7 +70,7 @@ void TFFmpegFunc::AddVideoFile()
 
 void TFFmpegFunc::AddVideoFiles(const QList<QByteArray> &paths)
 {
-    FFmpegFrm->Intake->enqueue(paths);
+    m_frm.intake().enqueue(paths);
 }
 
 bool TFFmpegFunc::AddRow(const QByteArray &file)
@@ -76,22 +78,18 @@ bool TFFmpegFunc::AddRow(const QByteArray &file)
     const std::optional<MediaQuery::FileEntry> entry = MediaQuery::fileEntry(file);
     if (!entry)
         return false;
-
-    auto *item = new QTreeWidgetItem;
-    TFFmpegFrm::setItemPath(item, file);
-    item->setText(1, QString::fromLocal8Bit(entry->type));
-    item->setText(2, QString::fromLocal8Bit(entry->size));
-    item->setText(3, QString::fromLocal8Bit(entry->time));
-    item->setText(4, QStringLiteral("0%"));
-    FFmpegFrm->setItemImage(item, Picture::Waiting);
-    // Appending leaves the selection where it was.
-    FileListView->addTopLevelItem(item);
+    BatchEntry added;
+    added.path = file;
+    added.type = entry->type;
+    added.size = entry->size;
+    added.time = entry->time;
+    m_frm.batch().add(added);
     return true;
 }
 
 void TFFmpegFunc::ShowAddedFile(const QByteArray &file)
 {
-    if (!*BatchRunning)
+    if (!m_frm.batch().isRunning())
         ShowMediaInfo(file);
 }
 
@@ -100,41 +98,56 @@ void TFFmpegFunc::ShowMediaInfo(const QByteArray &fileName)
     const std::optional<MediaQuery::PanelValues> values = MediaQuery::panel(fileName);
     if (!values)
         return;
-    for (int row = 1; row < MediaQuery::PanelRowCount; ++row) {
-        const bool hasValue = MediaQuery::isPanelValueRow(row);
-        MsgListView->topLevelItem(row)->setText(1, hasValue ? QString::fromLocal8Bit((*values)[row]) : QString());
+    for (int row = 0; row < MediaQuery::PanelRowCount; ++row) {
+        if (MediaQuery::isPanelValueRow(row))
+            m_frm.MsgListView->topLevelItem(row)->setText(1, QString::fromLocal8Bit((*values)[row]));
     }
+}
+
+void TFFmpegFunc::ShowMediaInfoLater(const QByteArray &fileName)
+{
+    TFFmpegFrm *frm = &m_frm;
+    QTimer::singleShot(0, frm, [frm, fileName] {
+        TFFmpegFunc func(*frm);
+        // The panel is a courtesy here: the entry converts without it.
+        try {
+            func.ShowMediaInfo(fileName);
+        } catch (const std::exception &) {
+            func.ClearMediaInfo();
+        }
+    });
 }
 
 void TFFmpegFunc::ClearMediaInfo()
 {
-    for (int row = 1; row < MediaQuery::PanelRowCount; ++row)
-        MsgListView->topLevelItem(row)->setText(1, QString());
+    for (int row = 0; row < MediaQuery::PanelRowCount; ++row) {
+        if (MediaQuery::isPanelValueRow(row))
+            m_frm.MsgListView->topLevelItem(row)->setText(1, QString());
+    }
 }
 
 void TFFmpegFunc::SelectVideoFile()
 {
-    const QList<QTreeWidgetItem *> selected = FileListView->selectedItems();
+    const QList<QTreeWidgetItem *> selected = m_frm.FileListView->selectedItems();
     if (!selected.isEmpty())
         ShowMediaInfo(TFFmpegFrm::itemPath(selected.first()));
 }
 
 void TFFmpegFunc::DeleteVideoFile()
 {
-    const QList<QTreeWidgetItem *> selected = FileListView->selectedItems();
+    const QList<QTreeWidgetItem *> selected = m_frm.FileListView->selectedItems();
     if (!selected.isEmpty())
-        delete selected.first();
+        m_frm.batch().remove(m_frm.FileListView->indexOfTopLevelItem(selected.first()));
     // The panel keeps showing its file, even a deleted one, while rows remain.
-    if (FileListView->topLevelItemCount() == 0)
+    if (m_frm.batch().count() == 0)
         ClearMediaInfo();
 }
 
 void TFFmpegFunc::ClearVideoFiles()
 {
-    if (FileListView->topLevelItemCount() == 0)
+    if (m_frm.batch().count() == 0)
         return;
-    FileListView->clear();
+    m_frm.batch().clear();
     ClearMediaInfo();
-    JvEditNumb->setText(QStringLiteral("-1"));
-    JvEditCmdMsg->setText(QString());
+    m_frm.JvEditCmdMsg->setText(QString());
 }

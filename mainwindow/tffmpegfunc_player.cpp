@@ -14,7 +14,7 @@
 
 void TFFmpegFunc::PlayVideoFile()
 {
-    const QList<QTreeWidgetItem *> selected = FileListView->selectedItems();
+    const QList<QTreeWidgetItem *> selected = m_frm.FileListView->selectedItems();
     if (selected.isEmpty()) {
         ErrorDisplay::showMessage(QStringLiteral("message"), QStringLiteral("Please choose to play video file"));
         return;
@@ -28,7 +28,7 @@ void TFFmpegFunc::PlayVideoFile()
     }
     // The window sets MplayerFrm for its lifetime; it closes its player when
     // it closes. As a child of the main window it stays attached to it.
-    const auto frm = std::make_unique<TMplayerFrm>(FFmpegFrm);
+    const auto frm = std::make_unique<TMplayerFrm>(&m_frm);
     frm->JvLabFile->setText(selected.first()->text(0));
     frm->JvLabFile->setProperty("path", TFFmpegFrm::itemPath(selected.first()));
     frm->exec();

@@ -16,7 +16,7 @@
 
 void TFFmpegFunc::FillSelectors()
 {
-    for (TJvComboBox *selector : SelectorControls)
+    for (TJvComboBox *selector : m_frm.SelectorControls)
         FillSelector(selector);
 }
 
@@ -60,24 +60,24 @@ void TFFmpegFunc::LoadOutputDir()
     SqliteQuery->run(OutputFolder::loadStatement());
     SqliteQuery->first();
     const QString folder = SqliteQuery->text(0);
-    JvEditDir->setText(folder.isEmpty() ? OutputFolder::defaultFolder() : folder);
+    m_frm.JvEditDir->setText(folder.isEmpty() ? OutputFolder::defaultFolder() : folder);
 }
 
 void TFFmpegFunc::ChooseOutputDir()
 {
     // Opens in the current output folder, with no name typed in: accepting
     // right away chooses the folder the dialog shows.
-    QFileDialog dialog(FFmpegFrm, QStringLiteral("Please select the folder"));
+    QFileDialog dialog(&m_frm, QStringLiteral("Please select the folder"));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setDirectory(JvEditDir->text());
+    dialog.setDirectory(m_frm.JvEditDir->text());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QString folder = dialog.selectedFiles().value(0);
     if (folder.isEmpty())
         return;
     // Shown first, so conversions use the choice even when storing it fails.
-    JvEditDir->setText(folder);
+    m_frm.JvEditDir->setText(folder);
     try {
         SqliteQuery->run(OutputFolder::storeStatement(folder));
     } catch (const ESQLiteError &error) {
@@ -90,5 +90,5 @@ void TFFmpegFunc::ChooseOutputDir()
 void TFFmpegFunc::OpenOutputDir()
 {
     // A folder that cannot be opened is not reported.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(JvEditDir->text()));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_frm.JvEditDir->text()));
 }

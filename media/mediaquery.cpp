@@ -62,11 +62,6 @@ QByteArray fourSignificantDigits(double value)
 
 } // namespace
 
-bool isPanelValueRow(int row)
-{
-    return row > 0 && row < PanelRowCount && row != 5 && row != 11;
-}
-
 std::optional<FileEntry> fileEntry(const QByteArray &path)
 {
     const auto values = loadAndQuery(path, {{General, "FileExtension"},
@@ -97,20 +92,16 @@ std::optional<PanelValues> panel(const QByteArray &path)
     if (!values)
         return std::nullopt;
     const QList<QByteArray> &v = *values;
+    // The values in the order of the panel's value rows.
+    const QByteArray shown[] = {v[0] + '.' + v[1], v[2],  sizeText(v[3]), TextParse::clockText(v[4], PanelDefaultTime),
+                                v[5],             v[6],  v[7] + 'x' + v[8], v[9], v[10], v[11], v[12], v[13], v[14]};
     PanelValues rows;
-    rows[1] = v[0] + '.' + v[1];
-    rows[2] = v[2];
-    rows[3] = sizeText(v[3]);
-    rows[4] = TextParse::clockText(v[4], PanelDefaultTime);
-    rows[6] = v[5];
-    rows[7] = v[6];
-    rows[8] = v[7] + 'x' + v[8];
-    rows[9] = v[9];
-    rows[10] = v[10];
-    rows[12] = v[11];
-    rows[13] = v[12];
-    rows[14] = v[13];
-    rows[15] = v[14];
+    const QByteArray *next = std::begin(shown);
+    for (int row = 0; row < PanelRowCount; ++row) {
+        if (isPanelValueRow(row))
+            rows[row] = *next++;
+    }
+    Q_ASSERT(next == std::end(shown));
     return rows;
 }
 

@@ -4,6 +4,7 @@
 #include <QList>
 
 #include <array>
+#include <iterator>
 #include <optional>
 
 // The query sequences Halvora runs against the media information library,
@@ -23,11 +24,30 @@ struct FileEntry {
     QByteArray time;
 };
 
-// The information panel's values by row. Rows 0, 5 and 11 are headings and
-// stay empty.
-constexpr int PanelRowCount = 16;
+// The information panel's rows, in order: three headings (file, video,
+// audio), each followed by the rows whose values the panel shows.
+enum class PanelRowKind { FileHeading, VideoHeading, AudioHeading, Value };
+struct PanelRow {
+    const char *caption;
+    PanelRowKind kind;
+};
+inline constexpr PanelRow PanelRows[] = {
+    {"Video File", PanelRowKind::FileHeading},        {"File Name", PanelRowKind::Value},
+    {"File Type", PanelRowKind::Value},               {"File Size", PanelRowKind::Value},
+    {"Playing Time", PanelRowKind::Value},            {"Video Parameters", PanelRowKind::VideoHeading},
+    {"Video Codec", PanelRowKind::Value},             {"Video Bitrate", PanelRowKind::Value},
+    {"Video Size", PanelRowKind::Value},              {"Video Frame Rate", PanelRowKind::Value},
+    {"Width Ratio", PanelRowKind::Value},             {"Audio Parameters", PanelRowKind::AudioHeading},
+    {"Audio Codec", PanelRowKind::Value},             {"Audio Bitrate", PanelRowKind::Value},
+    {"Audio Channel", PanelRowKind::Value},           {"Sampling Frequency", PanelRowKind::Value},
+};
+constexpr int PanelRowCount = int(std::size(PanelRows));
+// The panel's values by row; heading rows stay empty.
 using PanelValues = std::array<QByteArray, PanelRowCount>;
-bool isPanelValueRow(int row);
+constexpr bool isPanelValueRow(int row)
+{
+    return row >= 0 && row < PanelRowCount && PanelRows[row].kind == PanelRowKind::Value;
+}
 
 // The playing time shown when the library gives none: in the file list and
 // the player, and in the information panel.

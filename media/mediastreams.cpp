@@ -2,14 +2,10 @@
 
 #include "media/mediaquery.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
-#include <unistd.h>
 
 namespace MediaStreams {
 
@@ -33,21 +29,6 @@ Kind kindOf(const QString &codecType)
     if (codecType == QLatin1String("attachment"))
         return Kind::Attachment;
     return Kind::Data;
-}
-
-// The path as QProcess passes it on. Its arguments are QStrings, so a path
-// whose bytes are not text in the locale's encoding is reached through a
-// link with a plain name, made in `linkDir`. Empty when that fails.
-QString probeArgument(const QByteArray &path, std::optional<QTemporaryDir> &linkDir)
-{
-    const QString decoded = QFile::decodeName(path);
-    if (QFile::encodeName(decoded) == path)
-        return decoded;
-    linkDir.emplace();
-    if (!linkDir->isValid())
-        return QString();
-    const QString link = linkDir->filePath(QStringLiteral("source"));
-    return ::symlink(path.constData(), QFile::encodeName(link).constData()) == 0 ? link : QString();
 }
 
 } // namespace
@@ -97,40 +78,6 @@ std::optional<StreamList> parseProbeOutput(const QByteArray &json)
                        disposition.value(QLatin1String("attached_pic")).toInt() == 1};
     }
     return list;
-}
-
-std::optional<StreamList> probe(const QByteArray &probeProgram, const QByteArray &path, int timeoutMs)
-{
-    std::optional<QTemporaryDir> linkDir;
-    const QString source = probeArgument(path, linkDir);
-    if (source.isEmpty())
-        return std::nullopt;
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(QFile::decodeName(probeProgram),
-                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                   QStringLiteral("stream=codec_type,codec_name,codec_tag_string:stream_disposition=attached_pic"),
-                   QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("-i"), source});
-    if (!process.waitForStarted(timeoutMs))
-        return std::nullopt;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(-1);
-        return std::nullopt;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return parseProbeOutput(process.readAllStandardOutput());
-}
-
-std::optional<StreamList> streams(const QByteArray &probeProgram, const QByteArray &path)
-{
-    if (const std::optional<Counts> known = counts(path)) {
-        if (std::optional<StreamList> list = fromCounts(*known))
-            return list;
-    }
-    return probe(probeProgram, path);
 }
 
 } // namespace MediaStreams

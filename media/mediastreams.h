@@ -9,7 +9,8 @@
 // encoder sees them, for deciding what the output keeps. Two sources: the
 // media information library, which answers from the file's stream counts
 // when those leave nothing open, and the encoder's probe program, which
-// answers for every file it can read. GUI thread only.
+// answers for every file it can read (run by the caller, as a child that the
+// GUI thread does not wait for). GUI thread only.
 namespace MediaStreams {
 
 enum class Kind { Video, Audio, Subtitle, Attachment, Data };
@@ -52,15 +53,5 @@ std::optional<StreamList> fromCounts(const Counts &counts);
 // result when the text is not such output. The text track that carries an
 // MP4 file's chapter titles is left out: the chapters are copied by themselves.
 std::optional<StreamList> parseProbeOutput(const QByteArray &json);
-
-// Runs the probe program (given by path) on the file, waiting at most
-// timeoutMs, and parses its answer. No result when it cannot start, fails,
-// runs too long (it is then ended) or gives no stream list. No shell is
-// involved; the path reaches the probe byte for byte.
-std::optional<StreamList> probe(const QByteArray &probeProgram, const QByteArray &path, int timeoutMs = 10000);
-
-// The stream list: from the counts when they settle it, otherwise from the
-// probe. No result when neither can tell.
-std::optional<StreamList> streams(const QByteArray &probeProgram, const QByteArray &path);
 
 } // namespace MediaStreams

@@ -1,5 +1,7 @@
 #include "player/tmplayerfunc.h"
 
+#include "process/programpath.h"
+
 #include "process/commandline.h"
 #include "process/eoserror.h"
 #include "media/mediaquery.h"
@@ -25,7 +27,7 @@ TMplayerFunc::TMplayerFunc()
     // X11 window ids are 32 bits wide.
     PanelHandle = static_cast<std::uint32_t>(frm.JvMplayer->winId());
     PanelSize = frm.JvMplayer->size() * frm.JvMplayer->devicePixelRatio();
-    PlayerPath = QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/mplayer"));
+    PlayerPath = programInBin("mplayer");
     ElapsedLabel = frm.JvLabBgTime;
     TotalLabel = frm.JvLabEdTime;
     PositionBar = frm.JvColorTrkBar;

@@ -1,0 +1,363 @@
+#include "batch/batchrun.h"
+
+#include "batch/preparedstreams.h"
+#include "conversion/failurereason.h"
+#include "conversion/ffmpegcommand.h"
+#include "conversion/ffmpegprogress.h"
+#include "conversion/outputfile.h"
+#include "process/eoserror.h"
+#include "process/programpath.h"
+#include "process/tjvcreateprocess.h"
+#include "text/textparse.h"
+
+#include <QScopeGuard>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+std::runtime_error failure(const QString &message)
+{
+    return std::runtime_error(message.toLocal8Bit().toStdString());
+}
+
+QString systemText(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// The playing time in seconds; 0 when the text is no clock text.
+int totalSeconds(const QByteArray &clock)
+{
+    try {
+        return TextParse::clockTextSeconds(clock);
+    } catch (const std::exception &) {
+        return 0;
+    }
+}
+
+} // namespace
+
+BatchRun::BatchRun(QObject *parent) : QObject(parent), m_streams(new PreparedStreams(this))
+{
+    setEncoder(programInBin("ffmpeg"));
+}
+
+BatchRun::~BatchRun()
+{
+    for (const std::unique_ptr<EncoderRun> &run : m_encoders)
+        run->process->StopWatching();
+}
+
+void BatchRun::setEncoder(const QByteArray &encoder)
+{
+    m_encoder = encoder;
+    m_streams->setProbeProgram(FFmpegCommand::probeProgram(encoder));
+}
+
+int BatchRun::indexOf(quint64 id) const
+{
+    const auto found = std::find_if(m_entries.begin(), m_entries.end(), [id](const Slot &slot) { return slot.id == id; });
+    return found == m_entries.end() ? -1 : int(found - m_entries.begin());
+}
+
+void BatchRun::setState(RunState state)
+{
+    const bool wasRunning = isRunning();
+    m_state = state;
+    if (wasRunning != isRunning())
+        emit runningChanged(isRunning());
+}
+
+void BatchRun::setCurrent(int index)
+{
+    if (std::exchange(m_current, index) != index)
+        emit currentChanged(index);
+}
+
+void BatchRun::mark(int index, EntryState state, const QString &reason)
+{
+    BatchEntry &entry = m_entries[index].entry;
+    entry.state = state;
+    entry.reason = reason;
+    emit entryChanged(index);
+    // The status line holds one line.
+    if (!reason.isEmpty())
+        emit statusChanged(QString(reason).replace(QLatin1Char('\n'), QLatin1String("; ")));
+}
+
+void BatchRun::add(BatchEntry entry)
+{
+    entry.state = EntryState::Pending;
+    m_entries.push_back(Slot{m_nextId++, std::move(entry)});
+    emit entryAdded(count() - 1);
+}
+
+void BatchRun::remove(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    const bool wasDeciding = m_entries[index].id == m_deciding;
+    m_entries.erase(m_entries.begin() + index);
+    emit entryRemoved(index);
+    // The current entry keeps its place; during a run the next one to start
+    // is the one after the current, wherever it moved.
+    if (index < m_current || (index == m_current && isRunning()))
+        setCurrent(m_current - 1);
+    if (wasDeciding) {
+        m_streams->cancel();
+        m_deciding = 0;
+        if (isRunning() && m_encoders.empty())
+            startNext();
+    }
+}
+
+void BatchRun::clear()
+{
+    if (isRunning())
+        stop();
+    m_entries.clear();
+    emit entriesCleared();
+    setCurrent(-1);
+}
+
+void BatchRun::start()
+{
+    if (m_entries.empty() || m_state == RunState::Running)
+        return;
+    setState(RunState::Running);
+    setCurrent(0);
+    if (!beginCurrent())
+        startNext();
+}
+
+void BatchRun::startNext()
+{
+    // A loop, not a chain of calls: a long list of entries that cannot start
+    // would otherwise nest as deep as it is long.
+    for (int k = m_current + 1;; ++k) {
+        while (k >= count() && m_more && m_more()) {
+        }
+        if (k >= count())
+            break;
+        setCurrent(k);
+        if (beginCurrent())
+            return;
+    }
+    finishRun();
+}
+
+bool BatchRun::beginCurrent()
+{
+    if (m_current < 0 || m_current >= count())
+        return true;
+    const quint64 id = m_entries[m_current].id;
+    m_entries[m_current].entry.streamNote.clear();
+    mark(m_current, EntryState::Converting, QString());
+    emit entryStarted(m_current);
+    if (!m_encoders.empty()) {
+        // A stopped encoder is still finishing its file: start when it has ended.
+        m_startWhenEncodersEnd = true;
+        return true;
+    }
+    // The streams are decided first, at once or when the probe answers.
+    m_deciding = id;
+    m_launchFailed = false;
+    m_inBegin = true;
+    m_streams->decide(m_entries[m_current].entry.path,
+                      [this, id](const StreamMap::Decision &streams) { launch(id, streams); });
+    m_inBegin = false;
+    return !m_launchFailed;
+}
+
+void BatchRun::launch(quint64 id, const StreamMap::Decision &streams)
+{
+    if (id != std::exchange(m_deciding, 0) || !isRunning())
+        return;
+    const int index = indexOf(id);
+    if (index < 0)
+        return;
+    try {
+        startEncoder(index, streams);
+    } catch (const std::exception &error) {
+        // Nothing that fails here halts the batch: the reason goes to the
+        // entry, and the batch goes on.
+        mark(index, EntryState::Failed, QString::fromLocal8Bit(error.what()));
+        if (m_inBegin)
+            m_launchFailed = true;
+        else
+            startNext();
+        return;
+    }
+    prepareAfter(index);
+}
+
+void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
+{
+    const quint64 id = m_entries[index].id;
+    // What the output leaves out stays with the entry, whatever its outcome.
+    m_entries[index].entry.streamNote = streams.note;
+    emit entryChanged(index);
+
+    const EntryOptions options = m_options ? m_options() : EntryOptions();
+    const QByteArray source = m_entries[index].entry.path;
+    const QByteArray base = OutputFile::baseName(source);
+    QByteArray temporary;
+    try {
+        temporary = OutputFile::createTemporary(options.folder, base);
+    } catch (const EOSError &error) {
+        throw failure(QStringLiteral("Could not create the output file in %1: %2")
+                          .arg(QString::fromLocal8Bit(options.folder), systemText(error.errorCode())));
+    }
+    // Made by this run, so removed when the encoder does not start.
+    auto removeTemporary = qScopeGuard([&] { OutputFile::remove(temporary); });
+
+    auto run = std::make_unique<EncoderRun>();
+    run->entry = id;
+    run->temporary = temporary;
+    run->folder = options.folder;
+    run->baseName = base;
+    auto process = std::make_unique<TJvCreateProcess>(this);
+    process->ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
+    // The output is a file this run has just made, so "-y" replaces nothing else.
+    process->CommandLine =
+        FFmpegCommand::commandLine(m_encoder, source, streams.arguments, options.fragments, temporary);
+    EncoderRun *watched = run.get();
+    process->OnRead = [this, watched](TJvCreateProcess *, const QByteArray &line, bool) { encoderLine(watched, line); };
+    process->OnTerminate = [this, watched](TJvCreateProcess *sender, std::uint32_t exitCode) {
+        encoderEnded(watched, exitCode, sender->TerminationSignal());
+    };
+    try {
+        process->Run();
+    } catch (const EOSError &error) {
+        throw failure(QStringLiteral("Could not start ffmpeg (%1): %2")
+                          .arg(QString::fromLocal8Bit(m_encoder), systemText(error.errorCode())));
+    }
+    removeTemporary.dismiss();
+    run->process = process.release();
+    m_encoders.push_back(std::move(run));
+}
+
+void BatchRun::prepareAfter(int index)
+{
+    // After the encoder has got going: the next entry's streams are read
+    // while this one converts, so that it starts without waiting.
+    const quint64 id = m_entries[index].id;
+    QTimer::singleShot(0, this, [this, id] {
+        const int next = indexOf(id) + 1;
+        if (isRunning() && next > 0 && next < count())
+            m_streams->prepare(m_entries[next].entry.path);
+    });
+}
+
+void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line)
+{
+    if (!FFmpegProgress::isProgressLine(line)) {
+        // Kept to tell why the run failed, should it fail.
+        if (!line.trimmed().isEmpty())
+            run->output << line;
+        return;
+    }
+    // A stopped encoder's last lines touch nothing: its entry keeps the
+    // percentage it reached, and the list or a new run may have moved on.
+    if (run->stopped)
+        return;
+    const int index = indexOf(run->entry);
+    if (index < 0)
+        return;
+    BatchEntry &entry = m_entries[index].entry;
+    const int total = totalSeconds(entry.time);
+    const std::optional<int> encoded = FFmpegProgress::progressSeconds(line);
+    // No time yet, or no playing time to measure against: only the status line moves.
+    if (encoded && total > 0) {
+        const int percent = FFmpegProgress::percentage(*encoded, total);
+        if (std::exchange(entry.percent, percent) != percent)
+            emit entryChanged(index);
+    }
+    emit statusChanged(QString::fromLocal8Bit(line));
+}
+
+void BatchRun::encoderEnded(EncoderRun *ended, std::uint32_t exitCode, int signal)
+{
+    const auto found = std::find_if(m_encoders.begin(), m_encoders.end(),
+                                    [ended](const std::unique_ptr<EncoderRun> &run) { return run.get() == ended; });
+    if (found == m_encoders.end())
+        return;
+    const std::unique_ptr<EncoderRun> run = std::move(*found);
+    m_encoders.erase(found);
+    // Freed once its end event has returned.
+    run->process->deleteLater();
+
+    const int index = indexOf(run->entry);
+    if (exitCode != 0 || signal != 0 || !OutputFile::hasContent(run->temporary)) {
+        // A failed encoder leaves nothing behind: the file is this run's own.
+        OutputFile::remove(run->temporary);
+        if (index >= 0) {
+            if (run->stopped && exitCode == 0 && signal == 0)
+                mark(index, EntryState::Stopped, QStringLiteral("Stopped before anything was written"));
+            else
+                mark(index, EntryState::Failed, FailureReason::reason(run->output, int(exitCode), signal));
+        }
+    } else {
+        try {
+            const QString written = QString::fromLocal8Bit(OutputFile::moveToFreeName(run->temporary, run->folder, run->baseName));
+            if (index >= 0) {
+                BatchEntry &entry = m_entries[index].entry;
+                entry.output = written;
+                // ffmpeg's last progress line may fall short of the end (whole seconds).
+                if (!run->stopped)
+                    entry.percent = 100;
+                mark(index, run->stopped ? EntryState::Stopped : EntryState::Done,
+                     (run->stopped ? QStringLiteral("Stopped; written to %1") : QStringLiteral("Written to %1")).arg(written));
+            }
+        } catch (const EOSError &error) {
+            if (index >= 0)
+                mark(index, EntryState::Failed,
+                     QStringLiteral("The converted file stays as %1: it could not be renamed: %2")
+                         .arg(QString::fromLocal8Bit(run->temporary), systemText(error.errorCode())));
+        }
+    }
+
+    if (m_encoders.empty() && m_state == RunState::Stopping)
+        setState(RunState::Idle);
+    if (m_startWhenEncodersEnd && m_encoders.empty()) {
+        // Convert was pressed while this stopped encoder was still ending.
+        m_startWhenEncodersEnd = false;
+        if (!beginCurrent())
+            startNext();
+    } else if (isRunning()) {
+        startNext();
+    }
+    if (m_encoders.empty())
+        emit encodersEnded();
+}
+
+void BatchRun::stop()
+{
+    if (m_entries.empty() || !isRunning())
+        return;
+    // An entry that had not got its encoder yet is pending again.
+    const quint64 waiting = std::exchange(m_deciding, 0);
+    m_streams->cancel();
+    if (std::exchange(m_startWhenEncodersEnd, false) || waiting != 0) {
+        const int index = waiting != 0 ? indexOf(waiting) : m_current;
+        if (index >= 0 && index < count() && m_entries[index].entry.state == EntryState::Converting)
+            mark(index, EntryState::Pending, QString());
+    }
+    for (const std::unique_ptr<EncoderRun> &run : m_encoders) {
+        run->stopped = true;
+        run->process->Write("q");
+    }
+    setState(m_encoders.empty() ? RunState::Idle : RunState::Stopping);
+}
+
+void BatchRun::finishRun()
+{
+    setState(m_encoders.empty() ? RunState::Idle : RunState::Stopping);
+    const int failed = int(std::count_if(m_entries.begin(), m_entries.end(),
+                                         [](const Slot &slot) { return slot.entry.state == EntryState::Failed; }));
+    emit finished(count() - failed, failed);
+}

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "batch/encoderrun.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class PreparedStreams;
+namespace StreamMap {
+struct Decision;
+}
+
+// What becomes of an entry of the batch.
+enum class EntryState {
+    Pending,    // waiting to be converted (again)
+    Converting, // its encoder runs, or is about to
+    Done,       // converted; `output` names the file
+    Failed,     // not converted; `reason` says why
+    Stopped,    // stopped by the user; `output` names the partial file, if any
+};
+
+// One file of the batch.
+struct BatchEntry {
+    QByteArray path; // exact bytes, as the file system holds them
+    // What the list shows of the source: type, size, playing time (a clock text).
+    QByteArray type;
+    QByteArray size;
+    QByteArray time;
+    EntryState state = EntryState::Pending;
+    int percent = 0;
+    QString output;     // the file written
+    QString reason;     // the outcome in words: where it was written, or why it failed
+    QString streamNote; // the source's streams the output leaves out, in words
+};
+
+// What an entry's encoder is given when it starts: read then, so that a
+// change during a batch applies from the next entry on.
+struct EntryOptions {
+    QByteArray folder;            // the output folder
+    QList<QByteArray> fragments;  // the selectors' ffmpeg options, in order
+};
+
+// The batch: its entries and their states, the state of the run, and the
+// encoders it runs, one entry at a time from top to bottom. Entries that
+// cannot start or whose encoder fails are marked failed and the run goes
+// on; a file is done only when its encoder ended well and wrote something.
+// Stop asks every encoder to quit and keeps what it wrote. Knows nothing of
+// windows: views follow its signals. GUI thread (the thread with the event
+// loop) only; errors of its own steps become entry reasons, never exceptions.
+class BatchRun : public QObject {
+    Q_OBJECT
+public:
+    enum class RunState {
+        Idle,     // no run, no encoder
+        Running,  // from start() until the last entry has ended, or stop()
+        Stopping, // stopped; an encoder is still finishing its file
+    };
+
+    using OptionsSource = std::function<EntryOptions()>;
+    using MoreEntries = std::function<bool()>;
+
+    explicit BatchRun(QObject *parent = nullptr);
+    // Stops watching the encoders that still run; their files stay as they are.
+    ~BatchRun() override;
+
+    // Where each entry's options come from when it starts. A source that
+    // throws fails the entry with the error's message.
+    void setOptionsSource(OptionsSource source) { m_options = std::move(source); }
+    // Asked for one more entry when a run reaches the end of the list (files
+    // still being added join the run); true when it added one.
+    void setMoreEntries(MoreEntries more) { m_more = std::move(more); }
+    // The encoder program; its probe program is found beside it.
+    void setEncoder(const QByteArray &encoder);
+    QByteArray encoder() const { return m_encoder; }
+
+    int count() const { return int(m_entries.size()); }
+    const BatchEntry &entry(int index) const { return m_entries.at(index).entry; }
+    // The entry being converted, or the last one converted or stopped; -1 for none.
+    int current() const { return m_current; }
+    RunState state() const { return m_state; }
+    bool isRunning() const { return m_state == RunState::Running; }
+    // Encoders started and not yet ended (also after Stop).
+    int runningEncoders() const { return int(m_encoders.size()); }
+
+    // Appends a pending entry.
+    void add(BatchEntry entry);
+    // Removes an entry; a converting one's encoder goes on, its end touches
+    // no other entry.
+    void remove(int index);
+    // Removes every entry and forgets the current one.
+    void clear();
+
+    // Starts converting from the first entry; nothing while a run is on or
+    // the list is empty.
+    void start();
+    // Asks the encoders to quit, keeping what they wrote; the run ends at once.
+    void stop();
+
+signals:
+    void entryAdded(int index);
+    void entryRemoved(int index);
+    void entriesCleared();
+    void entryChanged(int index);
+    void currentChanged(int index);
+    // The entry is on its way to its encoder (it shows as converting).
+    void entryStarted(int index);
+    void runningChanged(bool running);
+    // The latest progress line, or an entry's outcome as one line.
+    void statusChanged(const QString &text);
+    // The run went to its end (not after stop()): how many entries were
+    // converted and how many failed. Comes after runningChanged(false).
+    void finished(int converted, int failed);
+    // The last encoder has ended and its entry has its state.
+    void encodersEnded();
+
+private:
+    struct Slot {
+        quint64 id;
+        BatchEntry entry;
+    };
+
+    int indexOf(quint64 id) const;
+    void setState(RunState state);
+    void setCurrent(int index);
+    void mark(int index, EntryState state, const QString &reason);
+    // Starts the entries after the current one until one is on its way, or ends the run.
+    void startNext();
+    // Sets the current entry on its way; false when it failed at once.
+    bool beginCurrent();
+    // The current entry's streams are decided: starts its encoder, or marks it failed.
+    void launch(quint64 id, const StreamMap::Decision &streams);
+    void startEncoder(int index, const StreamMap::Decision &streams);
+    void prepareAfter(int index);
+    void encoderLine(EncoderRun *run, const QByteArray &line);
+    void encoderEnded(EncoderRun *run, std::uint32_t exitCode, int signal);
+    void finishRun();
+
+    std::vector<Slot> m_entries;
+    quint64 m_nextId = 1;
+    int m_current = -1;
+    RunState m_state = RunState::Idle;
+    std::vector<std::unique_ptr<EncoderRun>> m_encoders;
+    // Convert came while a stopped encoder was still ending: the current
+    // entry starts when it has ended.
+    bool m_startWhenEncodersEnd = false;
+    quint64 m_deciding = 0; // the entry whose streams are being decided
+    // Within beginCurrent(): a launch that fails there reports it instead of
+    // going on by itself.
+    bool m_inBegin = false;
+    bool m_launchFailed = false;
+    QByteArray m_encoder;
+    PreparedStreams *m_streams;
+    OptionsSource m_options;
+    MoreEntries m_more;
+};
