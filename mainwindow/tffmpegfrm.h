@@ -50,6 +50,8 @@ public:
     // Adds files and folders in slices, as a drop does.
     IntakeQueue &intake() const { return *Intake; }
     const TImageList &imageList() const { return ImageList; }
+    // The Add dialog, made on first use.
+    QFileDialog *OpenDialog1();
 
     // The picture of a list-view row: index into the image list, kept with the item.
     void setItemImage(QTreeWidgetItem *item, int index) const;
@@ -110,9 +112,6 @@ private:
     void showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const;
     // Ends the program once a stopped encoder has ended or the wait is over.
     void finishClosing();
-    // The Add dialog, made on first use.
-    QFileDialog *OpenDialog1();
-
     TImageList ImageList;
 
     QFrame *JvCoolBar;
