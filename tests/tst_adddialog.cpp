@@ -4,6 +4,7 @@
 
 #include "widgets/errordisplay.h"
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
 
@@ -35,6 +36,7 @@ private:
     QProcess m_driver;
     std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
+    WindowControls ui() const { return WindowControls(m_window.get()); }
     QStringList m_boxes;
 };
 
@@ -87,7 +89,7 @@ void AddDialogTest::addDialogSeveralTimesLeavesNothingOnScreen()
     // of the name follows, then Return until the dialog has closed.
     const QStringList names{QStringLiteral("two.mkv"), QStringLiteral("three.mp4"), QStringLiteral("one.avi"),
                             QStringLiteral("two.mkv")};
-    const QPoint add = onScreen(m_window->AddFileBtn, m_window->AddFileBtn->rect().center());
+    const QPoint add = onScreen(ui().AddFileBtn, ui().AddFileBtn->rect().center());
     for (int use = 0; use < names.size(); ++use) {
         const QString rest = names[use].mid(1);
         drive(QStringLiteral("set -e\n"
@@ -109,8 +111,8 @@ void AddDialogTest::addDialogSeveralTimesLeavesNothingOnScreen()
                   .arg(names[use].left(1), rest));
         QTRY_VERIFY_WITH_TIMEOUT(m_driver.state() == QProcess::NotRunning, 30000);
         QCOMPARE(m_driver.exitCode(), 0);
-        QTRY_COMPARE(m_window->FileListView->topLevelItemCount(), use + 1);
-        QCOMPARE(m_window->FileListView->topLevelItem(use)->text(0), m_settings->path(names[use]));
+        QTRY_COMPARE(ui().FileListView->topLevelItemCount(), use + 1);
+        QCOMPARE(ui().FileListView->topLevelItem(use)->text(0), m_settings->path(names[use]));
         // Nothing of the dialog stays on screen.
         QTest::qWait(300);
         for (const QWidget *widget : QApplication::topLevelWidgets())
@@ -118,11 +120,11 @@ void AddDialogTest::addDialogSeveralTimesLeavesNothingOnScreen()
     }
 
     // A failed entry's reason shows as its tooltip when pointed at.
-    m_window->JvEditDir->setText(m_settings->path(QStringLiteral("no such folder")));
-    m_window->ConvFileBtn->click();
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), 60000);
+    ui().JvEditDir->setText(m_settings->path(QStringLiteral("no such folder")));
+    ui().ConvFileBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(ui().AddFileBtn->isEnabled(), 60000);
     m_boxes.clear();
-    QTreeWidget *list = m_window->FileListView;
+    QTreeWidget *list = ui().FileListView;
     const QString why = list->topLevelItem(0)->toolTip(0);
     QVERIFY(!why.isEmpty());
     const QPoint row = onScreen(list->viewport(), list->visualItemRect(list->topLevelItem(0)).center());

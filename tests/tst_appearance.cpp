@@ -5,6 +5,7 @@
 
 #include "widgets/contrastcolour.h"
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "widgets/timagelist.h"
 #include "player/tjvcolortrackbar.h"
@@ -151,10 +152,10 @@ void AppearanceTest::textFitsAtEveryScale()
     TFFmpegFrm window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.JvCmbVdo1->count() > 1); // the selectors are filled
+    QVERIFY(WindowControls(&window).JvCmbVdo1->count() > 1); // the selectors are filled
     QCOMPARE(window.size(), QSize(852, 525));
-    for (int page = 0; page < window.JvPageControl->count(); ++page) {
-        window.JvPageControl->setCurrentIndex(page);
+    for (int page = 0; page < WindowControls(&window).JvPageControl->count(); ++page) {
+        WindowControls(&window).JvPageControl->setCurrentIndex(page);
         const QStringList cuts = cutTexts(&window);
         QVERIFY2(cuts.isEmpty(), qPrintable(cuts.join(QStringLiteral("; "))));
     }
@@ -173,7 +174,7 @@ void AppearanceTest::panelShowsSixteenRowsWithoutScrollBars()
     TFFmpegFrm window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTreeWidget *panel = window.MsgListView;
+    QTreeWidget *panel = WindowControls(&window).MsgListView;
     QCOMPARE(panel->topLevelItemCount(), 16);
     QVERIFY(!panel->verticalScrollBar()->isVisible());
     QVERIFY(!panel->horizontalScrollBar()->isVisible());
@@ -182,8 +183,8 @@ void AppearanceTest::panelShowsSixteenRowsWithoutScrollBars()
         QVERIFY2(panel->viewport()->rect().contains(rect), qPrintable(QString::number(row)));
     }
     // The banner above keeps to its own place.
-    QVERIFY(window.Image1->geometry().bottom() < panel->geometry().top());
-    QVERIFY(window.Image1->height() >= 100);
+    QVERIFY(WindowControls(&window).Image1->geometry().bottom() < panel->geometry().top());
+    QVERIFY(WindowControls(&window).Image1->height() >= 100);
 }
 
 void AppearanceTest::picturesStayVisibleOnDarkPalette()

@@ -1,9 +1,627 @@
-// Placeholder while the model's tests are written.
+// The batch model with the real ffmpeg and no window: the order, states and
+// outputs of its entries, failures that never halt a run, stop and restart,
+// entries joining a run, and stream decisions whose probe never blocks.
+
+#include "batch/batchrun.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+constexpr int RunTimeoutMs = 60000;
+
+BatchEntry entryFor(const QString &path, const QByteArray &time)
+{
+    BatchEntry entry;
+    entry.path = QFile::encodeName(path);
+    entry.type = "Video";
+    entry.size = "20 KB";
+    entry.time = time;
+    return entry;
+}
+
+// The files of a folder, sorted by name.
+QStringList filesIn(const QString &folder)
+{
+    QStringList files = QDir(folder).entryList(QDir::Files);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The kinds of the file's streams ("video", "subtitle"...), in order.
+QStringList streamTypes(const QString &path)
+{
+    QByteArray output;
+    if (TestSupport::runProgram(QStringLiteral("ffprobe"),
+                                {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", path},
+                                QString(), &output)
+        != 0)
+        return {QStringLiteral("ffprobe failed: ") + QString::fromUtf8(output)};
+    return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The container's playing time in seconds; -1 when it cannot be read.
+double durationOf(const QString &path)
+{
+    QByteArray output;
+    if (TestSupport::runProgram(QStringLiteral("ffprobe"),
+                                {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path},
+                                QString(), &output)
+        != 0)
+        return -1;
+    bool ok = false;
+    const double seconds = output.trimmed().toDouble(&ok);
+    return ok ? seconds : -1;
+}
+
+// Whether the whole file decodes without a single error.
+bool decodes(const QString &path)
+{
+    QByteArray output;
+    const int code = TestSupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg"),
+                                             {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"}, QString(),
+                                             &output);
+    if (code != 0 || !output.trimmed().isEmpty())
+        qWarning("%s does not decode: %s", qPrintable(path), output.constData());
+    return code == 0 && output.trimmed().isEmpty();
+}
+
+// The status line shows an outcome as one line.
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1String("; "));
+}
+
+// What the batch tells while a test runs.
+class Watch : public QObject {
+public:
+    explicit Watch(BatchRun &batch) : m_batch(batch)
+    {
+        connect(&batch, &BatchRun::entryStarted, this, [this](int index) { started << index; });
+        connect(&batch, &BatchRun::runningChanged, this,
+                [this](bool running) { runs << (running ? QStringLiteral("running") : QStringLiteral("idle")); });
+        connect(&batch, &BatchRun::finished, this, [this](int converted, int failed) {
+            runs << QStringLiteral("finished %1 %2").arg(converted).arg(failed);
+        });
+        connect(&batch, &BatchRun::statusChanged, this, [this](const QString &text) { status << text; });
+        connect(&batch, &BatchRun::entryChanged, this, [this](int index) {
+            const BatchEntry &entry = m_batch.entry(index);
+            if (entry.state == EntryState::Converting)
+                convertingPercents << entry.percent;
+            int converting = 0;
+            for (int k = 0; k < m_batch.count(); ++k)
+                converting += m_batch.entry(k).state == EntryState::Converting ? 1 : 0;
+            mostConverting = std::max(mostConverting, converting);
+            mostEncoders = std::max(mostEncoders, m_batch.runningEncoders());
+        });
+    }
+
+    QList<int> started;
+    QStringList runs; // "running", "idle", "finished <converted> <failed>", in order
+    QStringList status;
+    QList<int> convertingPercents; // the percentages entries showed while converting
+    int mostConverting = 0;        // the most entries converting at once
+    int mostEncoders = 0;          // the most encoders running at once
+
+private:
+    BatchRun &m_batch;
+};
+
+enum Failure { MissingFolder, MissingEncoder, OptionsThrow, NotMedia, WritesNothing };
+
+} // namespace
+
 class BatchRunTest : public QObject {
     Q_OBJECT
+
 private slots:
-    void placeholder() {}
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void convertsTopToBottomAndFailuresDoNotHalt();
+    void changesDuringTheRunApplyToLaterEntries();
+    void everyEntryFailsWithItsReason_data();
+    void everyEntryFailsWithItsReason();
+    void stopKeepsWhatWasWrittenAndStartsNothingMore_data();
+    void stopKeepsWhatWasWrittenAndStartsNothingMore();
+    void startRightAfterStopRestartsOnceTheEncoderEnded();
+    void percentWithoutPlayingTime_data();
+    void percentWithoutPlayingTime();
+    void slowProbeDoesNotBlockTheRun();
+    void stopWhileProbingLeavesTheEntryPending();
+
+private:
+    // Points the batch at an encoder whose probe answers only after 3 s and
+    // then marks `answered()`.
+    void useSlowProbe();
+    QString answered() const { return m_probeDir.filePath(QStringLiteral("bin/answered")); }
+    QString out(const QString &name) const { return m_out->filePath(name); }
+
+    QTemporaryDir m_media;
+    QTemporaryDir m_probeDir;
+    QString m_clip;  // a/clip.avi, 1 s
+    QString m_twin;  // b/clip.mkv, 2 s
+    QString m_long;  // long.mp4, 10 s
+    QString m_notes; // a text file
+    QString m_subs;  // subs.mkv, 2 s: two video tracks and a text subtitle
+
+    std::unique_ptr<QTemporaryDir> m_out;
+    std::unique_ptr<BatchRun> m_batch;
+    std::unique_ptr<Watch> m_watch;
+    QByteArray m_folder;
+    QList<QByteArray> m_fragments;
+    QString m_optionsError; // thrown by the options source when set
+    int m_optionsCalls = 0;
 };
-QTEST_MAIN(BatchRunTest)
+
+void BatchRunTest::initTestCase()
+{
+    QVERIFY(m_media.isValid() && m_probeDir.isValid());
+    QVERIFY(QDir().mkpath(m_media.filePath("a")) && QDir().mkpath(m_media.filePath("b")));
+    m_clip = m_media.filePath("a/clip.avi");
+    m_twin = m_media.filePath("b/clip.mkv");
+    m_long = m_media.filePath("long.mp4");
+    m_notes = m_media.filePath("notes.avi");
+    m_subs = m_media.filePath("subs.mkv");
+    QVERIFY(TestSupport::makeH264Clip(m_clip, 1));
+    QVERIFY(TestSupport::makeH264Clip(m_twin, 2));
+    QVERIFY(TestSupport::makeH264Clip(m_long, 10));
+
+    QFile notes(m_notes);
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("Shopping list: milk, bread, a new camera.\n");
+    notes.close();
+
+    QFile srt(m_media.filePath("sub.srt"));
+    QVERIFY(srt.open(QIODevice::WriteOnly));
+    srt.write("1\n00:00:00,000 --> 00:00:01,000\nHello\n\n2\n00:00:01,000 --> 00:00:02,000\nWorld\n");
+    srt.close();
+    QVERIFY(TestSupport::makeClip(m_subs, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-f",
+                                           "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=2", "-i",
+                                           m_media.filePath("sub.srt"), "-map", "0", "-map", "1", "-map", "2",
+                                           "-c:v", "mpeg4", "-c:s", "srt"}));
+
+    // The stand-in probe: the real one, after a pause long enough to notice
+    // a caller that waits for it.
+    QVERIFY(QDir().mkpath(m_probeDir.filePath("bin")));
+    QVERIFY(QFile::link(QStringLiteral("/usr/bin/ffmpeg"), m_probeDir.filePath("bin/ffmpeg")));
+    QFile probe(m_probeDir.filePath("bin/ffprobe"));
+    QVERIFY(probe.open(QIODevice::WriteOnly));
+    probe.write("#!/bin/sh\n"
+                "sleep 3\n"
+                "/usr/bin/ffprobe \"$@\"\n"
+                "status=$?\n"
+                ": > \"$(dirname \"$0\")/answered\"\n"
+                "exit $status\n");
+    probe.close();
+    QVERIFY(probe.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+void BatchRunTest::init()
+{
+    m_out = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_out->isValid());
+    m_folder = QFile::encodeName(m_out->path());
+    m_fragments.clear();
+    m_optionsError.clear();
+    m_optionsCalls = 0;
+    QFile::remove(answered());
+
+    m_batch = std::make_unique<BatchRun>();
+    m_watch = std::make_unique<Watch>(*m_batch);
+    m_batch->setOptionsSource([this] {
+        ++m_optionsCalls;
+        if (!m_optionsError.isEmpty())
+            throw std::runtime_error(m_optionsError.arg(m_optionsCalls).toStdString());
+        return EntryOptions{m_folder, m_fragments};
+    });
+}
+
+void BatchRunTest::cleanup()
+{
+    // A test that failed half-way leaves no encoder writing into a folder
+    // that is about to go.
+    if (m_batch) {
+        m_batch->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(m_batch->runningEncoders(), 0, RunTimeoutMs);
+    }
+    m_watch.reset();
+    m_batch.reset();
+    m_out.reset();
+}
+
+void BatchRunTest::useSlowProbe()
+{
+    m_batch->setEncoder(QFile::encodeName(m_probeDir.filePath("bin/ffmpeg")));
+}
+
+void BatchRunTest::convertsTopToBottomAndFailuresDoNotHalt()
+{
+    // An earlier file holds the first output's name.
+    QFile earlier(out("clip.mp4"));
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("an earlier file");
+    earlier.close();
+
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    m_batch->add(entryFor(m_notes, "00:00:01"));
+    m_batch->add(entryFor(m_twin, "00:00:02"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QVERIFY(m_batch->isRunning());
+    QCOMPARE(m_batch->entry(0).state, EntryState::Converting);
+    // Start during a run changes nothing.
+    m_batch->start();
+    QCOMPARE(m_watch->started, QList<int>{0});
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(finished.first(), (QVariantList{2, 1}));
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle", "finished 2 1"}));
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Idle);
+    QCOMPARE(m_batch->runningEncoders(), 0);
+    QCOMPARE(m_batch->current(), 2);
+    // One at a time, top to bottom.
+    QCOMPARE(m_watch->started, (QList<int>{0, 1, 2}));
+    QCOMPARE(m_watch->mostConverting, 1);
+    QCOMPARE(m_watch->mostEncoders, 1);
+
+    const QString first = out("clip (2).mp4");
+    const QString third = out("clip (3).mp4");
+    const BatchEntry &done1 = m_batch->entry(0);
+    QCOMPARE(done1.state, EntryState::Done);
+    QCOMPARE(done1.output, first);
+    QCOMPARE(done1.reason, "Written to " + first);
+    QCOMPARE(done1.percent, 100);
+
+    const BatchEntry &failed = m_batch->entry(1);
+    QCOMPARE(failed.state, EntryState::Failed);
+    QCOMPARE(failed.reason, m_notes + ": Invalid data found when processing input\nffmpeg ended with exit code 1");
+    QVERIFY(failed.output.isEmpty());
+    QVERIFY(m_watch->status.contains(oneLine(failed.reason)));
+
+    const BatchEntry &done2 = m_batch->entry(2);
+    QCOMPARE(done2.state, EntryState::Done);
+    QCOMPARE(done2.output, third);
+    QCOMPARE(done2.reason, "Written to " + third);
+    QCOMPARE(done2.percent, 100);
+    QCOMPARE(m_watch->status.last(), "Written to " + third);
+
+    // Nothing replaced, nothing left half-written.
+    QCOMPARE(filesIn(m_out->path()), (QStringList{"clip (2).mp4", "clip (3).mp4", "clip.mp4"}));
+    QCOMPARE(TestSupport::readAll(out("clip.mp4")), QByteArray("an earlier file"));
+    QVERIFY(decodes(first));
+    QVERIFY(decodes(third));
+    QVERIFY2(qAbs(durationOf(first) - 1) < 0.5, qPrintable(QString::number(durationOf(first))));
+    QVERIFY2(qAbs(durationOf(third) - 2) < 0.5, qPrintable(QString::number(durationOf(third))));
+}
+
+void BatchRunTest::changesDuringTheRunApplyToLaterEntries()
+{
+    QTemporaryDir later;
+    QVERIFY(later.isValid());
+    QStringList waiting{m_clip};
+    int asked = 0;
+    m_batch->setMoreEntries([&] {
+        ++asked;
+        if (waiting.isEmpty())
+            return false;
+        m_batch->add(entryFor(waiting.takeFirst(), "00:00:01"));
+        return true;
+    });
+
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    // The first entry's encoder runs with the options read at its start:
+    // another folder chosen now applies from the next entry on.
+    QCOMPARE(m_batch->runningEncoders(), 1);
+    m_folder = QFile::encodeName(later.path());
+    m_batch->add(entryFor(m_twin, "00:00:02"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(finished.first(), (QVariantList{3, 0}));
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle", "finished 3 0"}));
+    QCOMPARE(m_watch->started, (QList<int>{0, 1, 2}));
+    QVERIFY(waiting.isEmpty());
+    QVERIFY(asked >= 2);
+
+    QCOMPARE(m_batch->count(), 3);
+    const QStringList outputs{out("clip.mp4"), later.filePath("clip.mp4"), later.filePath("clip (2).mp4")};
+    for (int index = 0; index < 3; ++index) {
+        QCOMPARE(m_batch->entry(index).state, EntryState::Done);
+        QCOMPARE(m_batch->entry(index).output, outputs[index]);
+        QVERIFY(decodes(outputs[index]));
+    }
+    QCOMPARE(filesIn(m_out->path()), QStringList{"clip.mp4"});
+    QCOMPARE(filesIn(later.path()), (QStringList{"clip (2).mp4", "clip.mp4"}));
+}
+
+void BatchRunTest::everyEntryFailsWithItsReason_data()
+{
+    QTest::addColumn<int>("failure");
+    QTest::newRow("output folder missing") << int(MissingFolder);
+    QTest::newRow("encoder missing") << int(MissingEncoder);
+    QTest::newRow("options source throws") << int(OptionsThrow);
+    QTest::newRow("not a media file") << int(NotMedia);
+    QTest::newRow("encoder ends well but writes nothing") << int(WritesNothing);
+}
+
+void BatchRunTest::everyEntryFailsWithItsReason()
+{
+    QFETCH(int, failure);
+    QStringList sources{m_clip, m_twin};
+    QStringList reasons;
+    switch (failure) {
+    case MissingFolder: {
+        const QString folder = out("gone");
+        m_folder = QFile::encodeName(folder);
+        reasons = QStringList(2, "Could not create the output file in " + folder + ": No such file or directory");
+        break;
+    }
+    case MissingEncoder: {
+        const QString encoder = out("nobin/ffmpeg");
+        m_batch->setEncoder(QFile::encodeName(encoder));
+        reasons = QStringList(2, "Could not start ffmpeg (" + encoder + "): No such file or directory");
+        break;
+    }
+    case OptionsThrow:
+        m_optionsError = QStringLiteral("The settings file is locked (%1)");
+        reasons = QStringList{"The settings file is locked (1)", "The settings file is locked (2)"};
+        break;
+    case NotMedia: {
+        const QString other = out("more notes.mkv");
+        QVERIFY(QFile::copy(m_notes, other));
+        sources = QStringList{m_notes, other};
+        for (const QString &source : sources)
+            reasons << source + ": Invalid data found when processing input\nffmpeg ended with exit code 1";
+        break;
+    }
+    case WritesNothing:
+        m_fragments = {"-f null"};
+        break;
+    }
+    const QStringList before = filesIn(m_out->path());
+
+    for (const QString &source : sources)
+        m_batch->add(entryFor(source, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(finished.first(), (QVariantList{0, 2}));
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle", "finished 0 2"}));
+    QCOMPARE(m_watch->started, (QList<int>{0, 1}));
+    QCOMPARE(m_batch->runningEncoders(), 0);
+
+    for (int index = 0; index < 2; ++index) {
+        const BatchEntry &entry = m_batch->entry(index);
+        QCOMPARE(entry.state, EntryState::Failed);
+        QVERIFY(entry.output.isEmpty());
+        if (!reasons.isEmpty())
+            QCOMPARE(entry.reason, reasons[index]);
+        else
+            QVERIFY(!entry.reason.isEmpty());
+    }
+    QCOMPARE(m_watch->status.last(), oneLine(m_batch->entry(1).reason));
+    // No output, not even a temporary one, stays behind.
+    QCOMPARE(filesIn(m_out->path()), before);
+    QVERIFY(!QFile::exists(out("gone")));
+}
+
+void BatchRunTest::stopKeepsWhatWasWrittenAndStartsNothingMore_data()
+{
+    QTest::addColumn<QByteArray>("fragment");
+    QTest::addColumn<bool>("writes");
+    // Converting at the pace of playing, so that a stop lands in the middle.
+    QTest::newRow("partial file") << QByteArray("-vf realtime") << true;
+    QTest::newRow("nothing written yet") << QByteArray("-vf realtime -f null") << false;
+}
+
+void BatchRunTest::stopKeepsWhatWasWrittenAndStartsNothingMore()
+{
+    QFETCH(QByteArray, fragment);
+    QFETCH(bool, writes);
+    m_fragments = {fragment};
+    m_batch->add(entryFor(m_long, "00:00:10"));
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    QSignalSpy ended(m_batch.get(), &BatchRun::encodersEnded);
+    m_batch->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_batch->entry(0).percent >= 10, RunTimeoutMs);
+
+    const int reached = m_batch->entry(0).percent;
+    m_batch->stop();
+    // The run has ended at once; the encoder is still finishing its file.
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle"}));
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Stopping);
+    QCOMPARE(m_batch->runningEncoders(), 1);
+
+    QVERIFY(ended.wait(RunTimeoutMs));
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Idle);
+    QCOMPARE(m_batch->runningEncoders(), 0);
+    const BatchEntry &stopped = m_batch->entry(0);
+    QCOMPARE(stopped.state, EntryState::Stopped);
+    QVERIFY2(reached < 100, qPrintable(QString::number(reached)));
+    QCOMPARE(stopped.percent, reached);
+    if (writes) {
+        QCOMPARE(stopped.output, out("long.mp4"));
+        QCOMPARE(stopped.reason, "Stopped; written to " + out("long.mp4"));
+        QCOMPARE(filesIn(m_out->path()), QStringList{"long.mp4"});
+        // The partial file plays, as far as the encoder got.
+        QVERIFY(decodes(out("long.mp4")));
+        const double seconds = durationOf(out("long.mp4"));
+        QVERIFY2(seconds >= 0.5 && seconds < 9.5, qPrintable(QString::number(seconds)));
+    } else {
+        QVERIFY(stopped.output.isEmpty());
+        QCOMPARE(stopped.reason, QStringLiteral("Stopped before anything was written"));
+        QCOMPARE(filesIn(m_out->path()), QStringList());
+    }
+    QCOMPARE(m_watch->status.last(), stopped.reason);
+
+    // Nothing more started, and a stopped run reports no end.
+    QCOMPARE(m_batch->entry(1).state, EntryState::Pending);
+    QCOMPARE(m_watch->started, QList<int>{0});
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle"}));
+}
+
+void BatchRunTest::startRightAfterStopRestartsOnceTheEncoderEnded()
+{
+    m_fragments = {"-vf realtime"};
+    m_batch->add(entryFor(m_long, "00:00:10"));
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_batch->entry(0).percent >= 10, RunTimeoutMs);
+    m_batch->stop();
+    QCOMPARE(m_batch->runningEncoders(), 1);
+
+    // At full speed from now on: the options are read when an entry starts.
+    m_fragments.clear();
+    m_batch->start();
+    QVERIFY(m_batch->isRunning());
+    QCOMPARE(m_batch->current(), 0);
+    QCOMPARE(m_batch->entry(0).state, EntryState::Converting);
+    // No second encoder while the stopped one is still ending.
+    QCOMPARE(m_batch->runningEncoders(), 1);
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(finished.first(), (QVariantList{2, 0}));
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle", "running", "idle", "finished 2 0"}));
+    QCOMPARE(m_watch->started, (QList<int>{0, 0, 1}));
+    QCOMPARE(m_watch->mostEncoders, 1);
+
+    // The stopped encoder's file stays; entry 0 was converted again from its start.
+    QCOMPARE(m_batch->entry(0).state, EntryState::Done);
+    QCOMPARE(m_batch->entry(0).output, out("long (2).mp4"));
+    QCOMPARE(m_batch->entry(1).state, EntryState::Done);
+    QCOMPARE(m_batch->entry(1).output, out("clip.mp4"));
+    QCOMPARE(filesIn(m_out->path()), (QStringList{"clip.mp4", "long (2).mp4", "long.mp4"}));
+    const double partial = durationOf(out("long.mp4"));
+    const double whole = durationOf(out("long (2).mp4"));
+    QVERIFY2(partial > 0 && partial < 9.5, qPrintable(QString::number(partial)));
+    QVERIFY2(qAbs(whole - 10) < 0.5, qPrintable(QString::number(whole)));
+}
+
+void BatchRunTest::percentWithoutPlayingTime_data()
+{
+    QTest::addColumn<QByteArray>("time");
+    QTest::addColumn<bool>("again");
+    QTest::addColumn<bool>("measured");
+    QTest::newRow("zero playing time") << QByteArray("00:00:00") << false << false;
+    QTest::newRow("no clock text") << QByteArray("unknown") << false << false;
+    QTest::newRow("zero playing time, converted again") << QByteArray("00:00:00") << true << false;
+    QTest::newRow("playing time") << QByteArray("00:00:02") << false << true;
+}
+
+void BatchRunTest::percentWithoutPlayingTime()
+{
+    QFETCH(QByteArray, time);
+    QFETCH(bool, again);
+    QFETCH(bool, measured);
+    m_batch->add(entryFor(m_twin, time));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    if (again) {
+        QCOMPARE(m_batch->entry(0).percent, 100);
+        m_watch->convertingPercents.clear();
+        m_watch->status.clear();
+        m_batch->start();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, RunTimeoutMs);
+    }
+
+    QVERIFY(!m_watch->convertingPercents.isEmpty());
+    const int most = *std::max_element(m_watch->convertingPercents.cbegin(), m_watch->convertingPercents.cend());
+    if (measured) {
+        QVERIFY(most > 0);
+    } else {
+        if (again)
+            QEXPECT_FAIL("", "a converted entry started again keeps its 100% while it converts", Continue);
+        QCOMPARE(most, 0);
+    }
+    // The progress still reaches the status line.
+    QVERIFY2(std::any_of(m_watch->status.cbegin(), m_watch->status.cend(),
+                         [](const QString &line) { return line.startsWith(QLatin1String("frame=")); }),
+             qPrintable(m_watch->status.join(QLatin1Char('\n'))));
+    QCOMPARE(m_batch->entry(0).state, EntryState::Done);
+    QCOMPARE(m_batch->entry(0).percent, 100);
+}
+
+void BatchRunTest::slowProbeDoesNotBlockTheRun()
+{
+    useSlowProbe();
+    // The second copy's streams are decided ahead, while the first converts.
+    const QString copy = m_media.filePath("b/subs.mkv");
+    if (!QFile::exists(copy))
+        QVERIFY(QFile::copy(m_subs, copy));
+    m_batch->add(entryFor(m_subs, "00:00:02"));
+    m_batch->add(entryFor(copy, "00:00:02"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+
+    QElapsedTimer timer;
+    timer.start();
+    m_batch->start();
+    const qint64 elapsed = timer.elapsed();
+    // Well under the probe's pause: start() did not wait for it.
+    QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
+    QVERIFY(m_batch->isRunning());
+    QCOMPARE(m_batch->entry(0).state, EntryState::Converting);
+    QCOMPARE(m_batch->runningEncoders(), 0);
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(finished.first(), (QVariantList{2, 0}));
+    QCOMPARE(m_watch->started, (QList<int>{0, 1}));
+    const QStringList outputs{out("subs.mp4"), out("subs (2).mp4")};
+    for (int index = 0; index < 2; ++index) {
+        const BatchEntry &entry = m_batch->entry(index);
+        QCOMPARE(entry.state, EntryState::Done);
+        QCOMPARE(entry.output, outputs[index]);
+        // Only the probe tells of the second video track.
+        QCOMPARE(entry.streamNote, QStringLiteral("1 further video track not kept: only the main video is converted"));
+        QCOMPARE(streamTypes(entry.output), (QStringList{"video", "subtitle"}));
+    }
+}
+
+void BatchRunTest::stopWhileProbingLeavesTheEntryPending()
+{
+    useSlowProbe();
+    m_batch->add(entryFor(m_subs, "00:00:02"));
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QCOMPARE(m_batch->entry(0).state, EntryState::Converting);
+    QCOMPARE(m_batch->runningEncoders(), 0);
+
+    m_batch->stop();
+    // No encoder to wait for: idle at once, the entry waiting again.
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Idle);
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle"}));
+    QCOMPARE(m_batch->entry(0).state, EntryState::Pending);
+
+    // The probe's late answer starts nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(answered()), RunTimeoutMs);
+    QTest::qWait(500);
+    QCOMPARE(m_batch->runningEncoders(), 0);
+    QCOMPARE(m_batch->entry(0).state, EntryState::Pending);
+    QCOMPARE(m_batch->entry(1).state, EntryState::Pending);
+    QCOMPARE(m_watch->started, QList<int>{0});
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(filesIn(m_out->path()), QStringList());
+    QCOMPARE(m_optionsCalls, 0);
+}
+
+QTEST_GUILESS_MAIN(BatchRunTest)
 #include "tst_batchrun.moc"

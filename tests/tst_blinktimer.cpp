@@ -4,6 +4,8 @@
 #include "desktop/tjvtimer.h"
 #include "desktop/tjvtrayicon.h"
 
+#include "tests/windowcontrols.h"
+
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -28,6 +30,7 @@ private:
     void stopBlinking();
 
     std::unique_ptr<TFFmpegFrm> m_window;
+    WindowControls ui() const { return WindowControls(m_window.get()); }
     QList<int> m_pictures;
 };
 
@@ -44,14 +47,14 @@ void BlinkTimerTest::cleanup()
 
 void BlinkTimerTest::stopBlinking()
 {
-    m_window->JvTimer->setEnabled(false);
-    m_window->JvTrayIcon->setIconIndex(Picture::Waiting);
+    ui().JvTimer->setEnabled(false);
+    ui().JvTrayIcon->setIconIndex(Picture::Waiting);
 }
 
 void BlinkTimerTest::firstPictureComesAtOnceThenAlternates()
 {
-    TJvTimer *timer = m_window->JvTimer;
-    TJvTrayIcon *tray = m_window->JvTrayIcon;
+    TJvTimer *timer = ui().JvTimer;
+    TJvTrayIcon *tray = ui().JvTrayIcon;
     QCOMPARE(timer->Interval, 1000);
     QCOMPARE(tray->IconIndex(), Picture::Waiting);
 
@@ -73,17 +76,17 @@ void BlinkTimerTest::firstPictureComesAtOnceThenAlternates()
 
 void BlinkTimerTest::disablingIgnoresATickAlreadyPending()
 {
-    TJvTimer *timer = m_window->JvTimer;
+    TJvTimer *timer = ui().JvTimer;
     timer->Interval = 50;
     timer->setEnabled(true);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->JvTrayIcon->IconIndex(), Picture::TrayBlink, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(ui().JvTrayIcon->IconIndex(), Picture::TrayBlink, 300);
 
     // Keep the GUI thread busy past the interval, so the worker hands over a
     // tick that is still waiting when the batch stops the blinking.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     stopBlinking();
     QTest::qWait(300);
-    QCOMPARE(m_window->JvTrayIcon->IconIndex(), Picture::Waiting);
+    QCOMPARE(ui().JvTrayIcon->IconIndex(), Picture::Waiting);
     QVERIFY(!timer->hasWorker());
 }
 

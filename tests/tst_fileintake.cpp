@@ -7,6 +7,8 @@
 #include "intake/fileintake.h"
 #include "intake/intakequeue.h"
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
+#include "batch/batchrun.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "process/tjvcreateprocess.h"
 #include "settings/tsqliteconnection.h"
@@ -109,20 +111,20 @@ void startReporter()
             return;
         const bool timedOut = clock->elapsed() > TimeoutMs;
         if (!timedOut) {
-            if (frm->Intake->isBusy() || frm->FileListView->topLevelItemCount() < expected)
+            if (frm->intake().isBusy() || WindowControls(frm).FileListView->topLevelItemCount() < expected)
                 return;
             if (convert && !*converting) {
                 *converting = true;
-                frm->ConvFileBtn->click();
+                WindowControls(frm).ConvFileBtn->click();
                 return;
             }
-            if (!frm->AddFileBtn->isEnabled() || frm->JvCreateProcess->isWatching())
+            if (frm->batch().isRunning() || frm->batch().runningEncoders() > 0)
                 return;
         }
         QFile out(qEnvironmentVariable("TST_INTAKE_REPORT"));
         if (out.open(QIODevice::WriteOnly)) {
-            for (int row = 0; row < frm->FileListView->topLevelItemCount(); ++row) {
-                const QTreeWidgetItem *item = frm->FileListView->topLevelItem(row);
+            for (int row = 0; row < WindowControls(frm).FileListView->topLevelItemCount(); ++row) {
+                const QTreeWidgetItem *item = WindowControls(frm).FileListView->topLevelItem(row);
                 out.write(TFFmpegFrm::itemPath(item).toHex() + ' ' + QByteArray::number(TFFmpegFrm::itemImage(item))
                           + '\n');
             }
@@ -159,7 +161,7 @@ private slots:
 private:
     QByteArray path(const char *name) const { return QFile::encodeName(m_dir.path()) + '/' + name; }
     void drop(const QList<QByteArray> &paths, QWidget *target = nullptr);
-    QTreeWidget *list() const { return m_window->FileListView; }
+    QTreeWidget *list() const { return ui().FileListView; }
     QProcessEnvironment childEnvironment() const;
     QString makeSettingsFolder(const QString &name);
 
@@ -168,6 +170,7 @@ private:
     QString m_clip;
     std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
+    WindowControls ui() const { return WindowControls(m_window.get()); }
     QStringList m_boxes;
 };
 
@@ -207,14 +210,14 @@ void FileIntakeTest::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     const QString out = m_dir.filePath("out");
     QVERIFY(QDir().mkpath(out));
-    m_window->JvEditDir->setText(out);
+    ui().JvEditDir->setText(out);
 }
 
 void FileIntakeTest::cleanup()
 {
-    if (m_window && m_window->JvCreateProcess->isWatching()) {
-        m_window->JvCreateProcess->Write("q");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_window->JvCreateProcess->isWatching(), 20000);
+    if (m_window && m_window->batch().runningEncoders() > 0) {
+        m_window->batch().stop();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->batch().runningEncoders() == 0, 20000);
     }
     m_window.reset();
     QCOMPARE(m_boxes, QStringList());
@@ -290,7 +293,7 @@ void FileIntakeTest::dropAddsFilesAndFolders()
     QFETCH(QList<QByteArray>, dropped);
     QFETCH(QList<QByteArray>, rows);
     drop(dropped);
-    QTRY_VERIFY(!m_window->Intake->isBusy());
+    QTRY_VERIFY(!m_window->intake().isBusy());
     QCOMPARE(rowPaths(list()), rows);
     // Each row as Add makes it: the type read from the file, and the panel on the last file.
     QCOMPARE(list()->topLevelItem(0)->text(4), QStringLiteral("0%"));
@@ -298,13 +301,13 @@ void FileIntakeTest::dropAddsFilesAndFolders()
     if (rows.first().endsWith(".avi"))
         QVERIFY(!list()->topLevelItem(0)->text(1).isEmpty());
     const QString lastName = QFile::decodeName(rows.last()).section(QLatin1Char('/'), -1);
-    QCOMPARE(m_window->MsgListView->topLevelItem(1)->text(1), lastName);
+    QCOMPARE(ui().MsgListView->topLevelItem(1)->text(1), lastName);
 
     // Dropped on another part of the window (a text box), the files go to the list too.
-    drop({path("one.avi")}, m_window->JvEditDir);
-    QTRY_VERIFY(!m_window->Intake->isBusy());
+    drop({path("one.avi")}, ui().JvEditDir);
+    QTRY_VERIFY(!m_window->intake().isBusy());
     QCOMPARE(rowPaths(list()).last(), path("one.avi"));
-    QCOMPARE(m_window->JvEditDir->text(), m_dir.filePath("out"));
+    QCOMPARE(ui().JvEditDir->text(), m_dir.filePath("out"));
 }
 
 void FileIntakeTest::dropOfOtherDataIsRefused()
@@ -334,18 +337,18 @@ void FileIntakeTest::manyFilesCountOnStatusLineAndEscCancels()
     drop({QFile::encodeName(many)});
     // The list fills while the window keeps answering, and the status line counts.
     QTRY_VERIFY(list()->topLevelItemCount() > 0);
-    QVERIFY(m_window->Intake->isBusy());
+    QVERIFY(m_window->intake().isBusy());
     QVERIFY(list()->topLevelItemCount() < total);
     static const QRegularExpression counting(QStringLiteral("^Adding (\\d+) of 200 files…$"));
-    const QRegularExpressionMatch match = counting.match(m_window->JvEditCmdMsg->text());
-    QVERIFY2(match.hasMatch(), qPrintable(m_window->JvEditCmdMsg->text()));
+    const QRegularExpressionMatch match = counting.match(ui().JvEditCmdMsg->text());
+    QVERIFY2(match.hasMatch(), qPrintable(ui().JvEditCmdMsg->text()));
     QCOMPARE(match.captured(1).toInt(), list()->topLevelItemCount());
 
     QTest::keyClick(m_window.get(), Qt::Key_Escape);
-    QVERIFY(!m_window->Intake->isBusy());
+    QVERIFY(!m_window->intake().isBusy());
     const int added = list()->topLevelItemCount();
     QVERIFY(added < total);
-    QCOMPARE(m_window->JvEditCmdMsg->text(),
+    QCOMPARE(ui().JvEditCmdMsg->text(),
              QStringLiteral("Adding cancelled: %1 of 200 files added.").arg(added));
     QTest::qWait(100);
     QCOMPARE(list()->topLevelItemCount(), added);
@@ -358,13 +361,13 @@ void FileIntakeTest::dropDuringBatchIsConvertedInThatBatch()
 {
     const QString out = m_dir.filePath("batch out");
     QVERIFY(QDir().mkpath(out));
-    m_window->JvEditDir->setText(out);
+    ui().JvEditDir->setText(out);
     drop({path("one.avi")});
-    QTRY_VERIFY(!m_window->Intake->isBusy());
-    QTest::mouseClick(m_window->ConvFileBtn, Qt::LeftButton);
-    QVERIFY(!m_window->AddFileBtn->isEnabled());
+    QTRY_VERIFY(!m_window->intake().isBusy());
+    QTest::mouseClick(ui().ConvFileBtn, Qt::LeftButton);
+    QVERIFY(!ui().AddFileBtn->isEnabled());
     drop({path("two.mkv"), path("tree/b sub/bad\xff.mp4")});
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->AddFileBtn->isEnabled(), TimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(ui().AddFileBtn->isEnabled(), TimeoutMs);
     QCOMPARE(list()->topLevelItemCount(), 3);
     for (int row = 0; row < 3; ++row)
         QVERIFY2(TFFmpegFrm::itemImage(list()->topLevelItem(row)) == ImageFinished,

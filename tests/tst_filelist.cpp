@@ -6,6 +6,7 @@
 #include "media/mediainfodll.h"
 #include "media/mediaquery.h"
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
 #include "settings/tsqldatmod.h"
@@ -79,11 +80,12 @@ private slots:
 private:
     QString path(const QString &name) const { return m_settings->path(name); }
     void add(const QString &name);
-    QStringList panel() const { return panelValues(m_window->MsgListView); }
-    QTreeWidget *list() const { return m_window->FileListView; }
+    QStringList panel() const { return panelValues(ui().MsgListView); }
+    QTreeWidget *list() const { return ui().FileListView; }
 
     std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
+    WindowControls ui() const { return WindowControls(m_window.get()); }
     QStringList m_boxes;
     QString m_chosen;
     QString m_oddName;
@@ -147,7 +149,7 @@ void FileListTest::cleanupTestCase()
 void FileListTest::add(const QString &name)
 {
     m_chosen = path(name);
-    m_window->AddFileBtn->click();
+    ui().AddFileBtn->click();
 }
 
 void FileListTest::addWithoutLibraryAddsNothingUntilItIsFound()
@@ -160,16 +162,16 @@ void FileListTest::addWithoutLibraryAddsNothingUntilItIsFound()
     MediaInfoDll::setLibraryName(QFile::encodeName(libraryPath).constData());
     const auto restore = qScopeGuard([] { MediaInfoDll::setLibraryName("libmediainfo.so.0"); });
 
-    m_window->MsgListView->topLevelItem(1)->setText(1, QStringLiteral("shown before"));
+    ui().MsgListView->topLevelItem(1)->setText(1, QStringLiteral("shown before"));
     add("clip.mp4");
     QCOMPARE(list()->topLevelItemCount(), 0);
-    QCOMPARE(m_window->MsgListView->topLevelItem(1)->text(1), QStringLiteral("shown before"));
+    QCOMPARE(ui().MsgListView->topLevelItem(1)->text(1), QStringLiteral("shown before"));
 
     // The library appears while the program runs: the next Add finds it.
     QVERIFY(QFile::link(TestSupport::systemLibraryPath(QStringLiteral("libmediainfo.so.0")), libraryPath));
     add("clip.mp4");
     QCOMPARE(list()->topLevelItemCount(), 1);
-    QCOMPARE(m_window->MsgListView->topLevelItem(1)->text(1), QStringLiteral("clip.mp4"));
+    QCOMPARE(ui().MsgListView->topLevelItem(1)->text(1), QStringLiteral("clip.mp4"));
 }
 
 void FileListTest::panelHasSixteenPresetRows()
@@ -179,7 +181,7 @@ void FileListTest::panelHasSixteenPresetRows()
                                "Video Size",       "Video Frame Rate", "Width Ratio",   "Audio Parameters",
                                "Audio Codec",      "Audio Bitrate",    "Audio Channel", "Sampling Frequency"};
     const int images[] = {Picture::Waiting, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail, Picture::VideoHeading, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail, Picture::AudioHeading, Picture::Detail, Picture::Detail, Picture::Detail, Picture::Detail};
-    QTreeWidget *panel = m_window->MsgListView;
+    QTreeWidget *panel = ui().MsgListView;
     QCOMPARE(panel->topLevelItemCount(), 16);
     for (int row = 0; row < 16; ++row) {
         QCOMPARE(panel->topLevelItem(row)->text(0), captions[row]);
@@ -318,7 +320,7 @@ void FileListTest::addThroughTheRealOpenDialog()
         }
     });
     driver.start();
-    m_window->AddFileBtn->click();
+    ui().AddFileBtn->click();
     QCOMPARE(unexpected, QString());
     QCOMPARE(title, QStringLiteral("Add video files"));
     if (!accept) {
@@ -380,8 +382,8 @@ void FileListTest::selectShowsClickedFile()
 void FileListTest::deleteRemovesSelectedRow()
 {
     // On an empty list, Delete empties the panel's values.
-    m_window->MsgListView->topLevelItem(2)->setText(1, QStringLiteral("stale"));
-    m_window->DelFileBtn->click();
+    ui().MsgListView->topLevelItem(2)->setText(1, QStringLiteral("stale"));
+    ui().DelFileBtn->click();
     QCOMPARE(panel(), EmptyPanel);
 
     add("clip.mp4");
@@ -389,18 +391,18 @@ void FileListTest::deleteRemovesSelectedRow()
     const QStringList showing = panel();
 
     // Without a selection nothing changes.
-    m_window->DelFileBtn->click();
+    ui().DelFileBtn->click();
     QCOMPARE(list()->topLevelItemCount(), 2);
 
     // The deleted file stays in the panel while other rows remain.
     list()->topLevelItem(1)->setSelected(true);
-    m_window->DelFileBtn->click();
+    ui().DelFileBtn->click();
     QCOMPARE(list()->topLevelItemCount(), 1);
     QCOMPARE(list()->topLevelItem(0)->text(0), path("clip.mp4"));
     QCOMPARE(panel(), showing);
 
     list()->topLevelItem(0)->setSelected(true);
-    m_window->DelFileBtn->click();
+    ui().DelFileBtn->click();
     QCOMPARE(list()->topLevelItemCount(), 0);
     QCOMPARE(panel(), EmptyPanel);
 }
@@ -409,31 +411,26 @@ void FileListTest::clearEmptiesListPanelCursorAndStatus()
 {
     add("clip.mp4");
     add("clip.avi");
-    {
-        // Set the cursor as a finished batch leaves it, without starting anything.
-        const QSignalBlocker quiet(m_window->JvEditNumb);
-        m_window->JvEditNumb->setText(QStringLiteral("1"));
-    }
-    m_window->JvEditCmdMsg->setText(QStringLiteral("frame=  25 fps=0.0"));
-    m_window->ClearFileBtn->click();
+    ui().JvEditCmdMsg->setText(QStringLiteral("frame=  25 fps=0.0"));
+    ui().ClearFileBtn->click();
     QCOMPARE(list()->topLevelItemCount(), 0);
     QCOMPARE(panel(), EmptyPanel);
-    QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("-1"));
-    QCOMPARE(m_window->JvEditCmdMsg->text(), QString());
+    QCOMPARE(ui().JvEditNumb->text(), QStringLiteral("-1"));
+    QCOMPARE(ui().JvEditCmdMsg->text(), QString());
 }
 
 void FileListTest::clearOnEmptyListChangesNothing()
 {
     {
-        const QSignalBlocker quiet(m_window->JvEditNumb);
-        m_window->JvEditNumb->setText(QStringLiteral("2"));
+        const QSignalBlocker quiet(ui().JvEditNumb);
+        ui().JvEditNumb->setText(QStringLiteral("2"));
     }
-    m_window->JvEditCmdMsg->setText(QStringLiteral("last line"));
-    m_window->MsgListView->topLevelItem(1)->setText(1, QStringLiteral("kept"));
-    m_window->ClearFileBtn->click();
-    QCOMPARE(m_window->JvEditNumb->text(), QStringLiteral("2"));
-    QCOMPARE(m_window->JvEditCmdMsg->text(), QStringLiteral("last line"));
-    QCOMPARE(m_window->MsgListView->topLevelItem(1)->text(1), QStringLiteral("kept"));
+    ui().JvEditCmdMsg->setText(QStringLiteral("last line"));
+    ui().MsgListView->topLevelItem(1)->setText(1, QStringLiteral("kept"));
+    ui().ClearFileBtn->click();
+    QCOMPARE(ui().JvEditNumb->text(), QStringLiteral("2"));
+    QCOMPARE(ui().JvEditCmdMsg->text(), QStringLiteral("last line"));
+    QCOMPARE(ui().MsgListView->topLevelItem(1)->text(1), QStringLiteral("kept"));
 }
 
 void FileListTest::nonAsciiNameUnderCLocale()

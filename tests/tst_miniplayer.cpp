@@ -6,6 +6,7 @@
 #include "widgets/errordisplay.h"
 #include "media/mediainfodll.h"
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "player/tjvcolortrackbar.h"
 #include "process/tjvcreateprocess.h"
@@ -325,21 +326,21 @@ void MiniPlayerTest::playerEndingOnItsOwnSaysWhy()
 void MiniPlayerTest::playWithoutSelectedRowShowsMessage()
 {
     TFFmpegFrm window;
-    new QTreeWidgetItem(window.FileListView, {m_clip});
+    new QTreeWidgetItem(WindowControls(&window).FileListView, {m_clip});
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind kind, const QString &caption, const QString &text) {
         m_boxes << QStringList{kind == ErrorDisplay::BoxKind::Message ? "message" : "error", caption, text};
         QCOMPARE(MplayerFrm, nullptr);
     });
 
-    window.PlayBtn->click();
+    WindowControls(&window).PlayBtn->click();
     QCOMPARE(m_boxes, (QList<QStringList>{{"message", "message", "Please choose to play video file"}}));
 }
 
 void MiniPlayerTest::playOpensModalPlayerForSelectedRow()
 {
     TFFmpegFrm window;
-    new QTreeWidgetItem(window.FileListView, {m_dir.filePath(QStringLiteral("other.mp4"))});
-    auto *item = new QTreeWidgetItem(window.FileListView, {m_clip});
+    new QTreeWidgetItem(WindowControls(&window).FileListView, {m_dir.filePath(QStringLiteral("other.mp4"))});
+    auto *item = new QTreeWidgetItem(WindowControls(&window).FileListView, {m_clip});
     item->setSelected(true);
 
     // While the window is open: what it shows, then close it once it plays.
@@ -358,7 +359,7 @@ void MiniPlayerTest::playOpensModalPlayerForSelectedRow()
             MplayerFrm->close();
     });
     poll.start(20);
-    window.PlayBtn->click();
+    WindowControls(&window).PlayBtn->click();
     poll.stop();
 
     QCOMPARE(title, QStringLiteral("Mini Player"));

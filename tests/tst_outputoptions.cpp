@@ -6,6 +6,7 @@
 #include "settings/selectors.h"
 #include "settings/selectorstatements.h"
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
 #include "widgets/tjvcombobox.h"
@@ -88,6 +89,7 @@ private:
     QString m_oldDir;
     std::unique_ptr<TSqlDatMod> m_module;
     std::unique_ptr<TFFmpegFrm> m_window;
+    WindowControls ui() const { return WindowControls(m_window.get()); }
     QStringList m_boxes;
 };
 
@@ -213,7 +215,7 @@ void OutputOptionsTest::chooseInBrowser(const QString &folder)
         QCOMPARE(dialog->parentWidget(), m_window.get());
         QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
         // It opens in the current output folder, where that exists.
-        const QDir current(m_window->JvEditDir->text());
+        const QDir current(ui().JvEditDir->text());
         if (current.exists())
             QCOMPARE(dialog->directory().canonicalPath(), current.canonicalPath());
         if (folder.isEmpty()) {
@@ -232,7 +234,7 @@ void OutputOptionsTest::chooseInBrowser(const QString &folder)
             modal->close();
     });
     deadline.start(10000);
-    QTest::mouseClick(m_window->JvBtnSltDir, Qt::LeftButton);
+    QTest::mouseClick(ui().JvBtnSltDir, Qt::LeftButton);
     QVERIFY2(seen, "the folder browser did not open");
 }
 
@@ -315,9 +317,9 @@ void OutputOptionsTest::firstShowFillsSelectorsWithSavedChoices()
         QCOMPARE(items, names);
         QCOMPARE(s->ItemIndex(), saved[tag]);
         QCOMPARE(s->currentText(), names[saved[tag]]);
-        QCOMPARE(TFFmpegFunc().LookupFragment(s), list[saved[tag]].fragment);
+        QCOMPARE(TFFmpegFunc(*m_window).LookupFragment(s), list[saved[tag]].fragment);
     }
-    QCOMPARE(m_window->JvEditDir->text(), OutputFolder::defaultFolder());
+    QCOMPARE(ui().JvEditDir->text(), OutputFolder::defaultFolder());
     // Filling stores nothing.
     QCOMPARE(storedIndexes(), saved);
     QCOMPARE(storedFolders(), QStringList{"001="});
@@ -334,7 +336,7 @@ void OutputOptionsTest::showAgainReloadsNothing()
     m_window->showNormal();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QCOMPARE(selector(1)->ItemIndex(), codec);
-    QCOMPARE(m_window->JvEditDir->text(), OutputFolder::defaultFolder());
+    QCOMPARE(ui().JvEditDir->text(), OutputFolder::defaultFolder());
 }
 
 void OutputOptionsTest::pickingStoresOnlyThatSelector_data()
@@ -356,7 +358,7 @@ void OutputOptionsTest::pickingStoresOnlyThatSelector()
     expected[tag] = row;
     QCOMPARE(storedIndexes(), expected);
     QCOMPARE(selector(tag)->currentText(), list[row].name);
-    QCOMPARE(TFFmpegFunc().LookupFragment(selector(tag)), list[row].fragment);
+    QCOMPARE(TFFmpegFunc(*m_window).LookupFragment(selector(tag)), list[row].fragment);
 }
 
 void OutputOptionsTest::choicesSurviveARestart()
@@ -376,7 +378,7 @@ void OutputOptionsTest::choicesSurviveARestart()
     QCOMPARE(selector(7)->currentText(), entries(7)[4].name);
     QCOMPARE(selector(2)->ItemIndex(), -1);
     QCOMPARE(selector(2)->currentText(), QString());
-    QCOMPARE(TFFmpegFunc().LookupFragment(selector(2)), QString());
+    QCOMPARE(TFFmpegFunc(*m_window).LookupFragment(selector(2)), QString());
 }
 
 void OutputOptionsTest::typingStoresExactMatchOrMinusOne()
@@ -411,11 +413,11 @@ void OutputOptionsTest::typingStoresExactMatchOrMinusOne()
         QCOMPARE(edit->cursorPosition(), int(step.text.size()));
         QCOMPARE(fps->ItemIndex(), step.index);
         QCOMPARE(storedIndexes()[4], step.index);
-        QCOMPARE(TFFmpegFunc().LookupFragment(fps), step.fragment);
+        QCOMPARE(TFFmpegFunc(*m_window).LookupFragment(fps), step.fragment);
     }
     // Return and leaving the field neither add the text to the list nor choose an entry.
     QTest::keyClick(edit, Qt::Key_Return);
-    m_window->JvEditDir->setFocus();
+    ui().JvEditDir->setFocus();
     QCOMPARE(fps->count(), 3);
     QCOMPARE(edit->text(), QStringLiteral("keep"));
     QCOMPARE(fps->ItemIndex(), -1);
@@ -470,7 +472,7 @@ void OutputOptionsTest::unusualCatalogues()
     QCOMPARE(selector(tag)->count(), count);
     QCOMPARE(selector(tag)->ItemIndex(), index);
     QCOMPARE(selector(tag)->currentText(), text);
-    QCOMPARE(TFFmpegFunc().LookupFragment(selector(tag)), fragment);
+    QCOMPARE(TFFmpegFunc(*m_window).LookupFragment(selector(tag)), fragment);
 }
 
 void OutputOptionsTest::choiceWithoutSavedRowIsLostAtRestart()
@@ -479,7 +481,7 @@ void OutputOptionsTest::choiceWithoutSavedRowIsLostAtRestart()
     start();
     pick(selector(2), 3);
     QCOMPARE(selector(2)->ItemIndex(), 3);
-    QCOMPARE(TFFmpegFunc().LookupFragment(selector(2)), entries(2)[3].fragment);
+    QCOMPARE(TFFmpegFunc(*m_window).LookupFragment(selector(2)), entries(2)[3].fragment);
     QCOMPARE(storedIndexes()[2], -99);
     restart();
     QCOMPARE(selector(2)->ItemIndex(), 0);
@@ -491,11 +493,11 @@ void OutputOptionsTest::savedMinusOneKeepsEarlierText()
     TJvComboBox *channels = selector(8);
     channels->lineEdit()->setText(QStringLiteral("shown before"));
     prepare({QStringLiteral("update cmbex_itemindex set cmbex_index = -1 where cmbex_tag = 8")});
-    TFFmpegFunc().FillSelector(channels);
+    TFFmpegFunc(*m_window).FillSelector(channels);
     QCOMPARE(channels->count(), int(entries(8).size()));
     QCOMPARE(channels->ItemIndex(), -1);
     QCOMPARE(channels->currentText(), QStringLiteral("shown before"));
-    QCOMPARE(TFFmpegFunc().LookupFragment(channels), QString());
+    QCOMPARE(TFFmpegFunc(*m_window).LookupFragment(channels), QString());
     QCOMPARE(storedIndexes()[8], -1);
 }
 
@@ -520,7 +522,7 @@ void OutputOptionsTest::failingStatementStopsFillAndFolderLoad()
         QCOMPARE(selector(tag)->count(), 1);
         QCOMPARE(selector(tag)->itemText(0), QStringLiteral("before"));
     }
-    QCOMPARE(m_window->JvEditDir->text(), QString());
+    QCOMPARE(ui().JvEditDir->text(), QString());
     QCOMPARE(storedIndexes(), saved);
 }
 
@@ -546,7 +548,7 @@ void OutputOptionsTest::loadShowsStoredFolderOrDefault()
     prepare(statements);
     const QStringList before = storedFolders();
     start();
-    QCOMPARE(m_window->JvEditDir->text(), shown.isEmpty() ? OutputFolder::defaultFolder() : shown);
+    QCOMPARE(ui().JvEditDir->text(), shown.isEmpty() ? OutputFolder::defaultFolder() : shown);
     QCOMPARE(storedFolders(), before);
 }
 
@@ -571,14 +573,14 @@ void OutputOptionsTest::chosenFolderIsShownAndStored()
     start();
 
     chooseInBrowser(folder);
-    QCOMPARE(m_window->JvEditDir->text(), folder);
+    QCOMPARE(ui().JvEditDir->text(), folder);
     QCOMPARE(storedFolders(), rowExists ? QStringList{"001=" + folder} : QStringList());
     // Opened again, the browser starts in the folder just chosen.
     chooseInBrowser(folder);
-    QCOMPARE(m_window->JvEditDir->text(), folder);
+    QCOMPARE(ui().JvEditDir->text(), folder);
 
     restart();
-    QCOMPARE(m_window->JvEditDir->text(), rowExists ? folder : OutputFolder::defaultFolder());
+    QCOMPARE(ui().JvEditDir->text(), rowExists ? folder : OutputFolder::defaultFolder());
 }
 
 void OutputOptionsTest::cancellingTheBrowserChangesNothing()
@@ -587,7 +589,7 @@ void OutputOptionsTest::cancellingTheBrowserChangesNothing()
     QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("unused"))));
     start();
     chooseInBrowser(QString());
-    QCOMPARE(m_window->JvEditDir->text(), QStringLiteral("/stored"));
+    QCOMPARE(ui().JvEditDir->text(), QStringLiteral("/stored"));
     QCOMPARE(storedFolders(), QStringList{"001=/stored"});
 }
 
@@ -598,7 +600,7 @@ void OutputOptionsTest::openButtonOpensTheShownFolder()
     prepare({OutputFolder::storeStatement(folder)});
     start();
     TestSupport::UrlSink sink(QStringLiteral("file"));
-    QTest::mouseClick(m_window->JvBtnOpenDir, Qt::LeftButton);
+    QTest::mouseClick(ui().JvBtnOpenDir, Qt::LeftButton);
     QCOMPARE(sink.urls.size(), 1);
     QCOMPARE(sink.urls[0].toLocalFile(), folder);
 }
@@ -633,7 +635,7 @@ void OutputOptionsTest::readOnlyDatabaseKeepsChoicesOnScreen()
     QCOMPARE(m_boxes, (QStringList{readOnly, readOnly,
                                    "The output folder is used but was not saved and will be lost when Halvora ends: "
                                    "attempt to write a readonly database."}));
-    QCOMPARE(m_window->JvEditDir->text(), folder);
+    QCOMPARE(ui().JvEditDir->text(), folder);
     m_boxes.clear();
 
     QCOMPARE(storedIndexes(), saved);

@@ -6,6 +6,7 @@
 #include "conversion/ffmpegcommand.h"
 #include "media/mediastreams.h"
 #include "batch/preparedstreams.h"
+#include "batch/streamprobe.h"
 #include "conversion/streammap.h"
 #include "testsupport.h"
 
@@ -34,6 +35,26 @@ Stream audio(const QByteArray &codec = "aac") { return {Kind::Audio, codec, fals
 Stream subtitle(const QByteArray &codec) { return {Kind::Subtitle, codec, false}; }
 Stream attachment() { return {Kind::Attachment, "ttf", false}; }
 Stream data() { return {Kind::Data, "bin_data", false}; }
+
+// The decision for the source, waited for while the probe runs.
+StreamMap::Decision decided(PreparedStreams &streams, const QByteArray &source)
+{
+    std::optional<StreamMap::Decision> result;
+    streams.decide(source, [&result](const StreamMap::Decision &decision) { result = decision; });
+    QTest::qWaitFor([&result] { return result.has_value(); }, 30000);
+    return result.value_or(StreamMap::Decision{{"no decision"}, QStringLiteral("no decision")});
+}
+
+// What the probe program answers for the file, waited for; "no answer" when none comes.
+OptionalStreams probed(const QByteArray &probeProgram, const QByteArray &path)
+{
+    StreamProbe probe;
+    std::optional<OptionalStreams> answer;
+    if (!probe.start(probeProgram, path, [&answer](const OptionalStreams &streams) { answer = streams; }))
+        return std::nullopt;
+    QTest::qWaitFor([&answer] { return answer.has_value(); }, 30000);
+    return answer.value_or(StreamList{data()});
+}
 
 // The output's video, audio and subtitle streams as "type codec language"
 // (video: "video codec WIDTHxHEIGHT"), then "chapters N".
@@ -302,11 +323,11 @@ void StreamMapTest::probeReadsAPathThatIsNotText()
     QVERIFY(!made.isEmpty());
     const QByteArray path = QFile::encodeName(m_dir.path()) + "/caf\xe9 \xff.mkv";
     QCOMPARE(::rename(QFile::encodeName(made).constData(), path.constData()), 0);
-    const OptionalStreams streams = MediaStreams::probe("/usr/bin/ffprobe", path);
+    const OptionalStreams streams = probed("/usr/bin/ffprobe", path);
     // The temporary folder cannot remove a name that is not text.
     ::remove(path.constData());
     QCOMPARE(streams, OptionalStreams(StreamList{audio(), subtitle("subrip")}));
-    QCOMPARE(MediaStreams::probe("/usr/bin/ffprobe", path + ".missing"), OptionalStreams());
+    QCOMPARE(probed("/usr/bin/ffprobe", path + ".missing"), OptionalStreams());
 }
 
 void StreamMapTest::preparedDecisionServesOnlyTheUnchangedFile()
@@ -320,23 +341,30 @@ void StreamMapTest::preparedDecisionServesOnlyTheUnchangedFile()
     const QByteArray probe = "/usr/bin/ffprobe";
     // Decided without a probe program, a file with an attachment gets no note.
     const QByteArray noProbe = "/nonexistent/ffprobe";
-    QCOMPARE(PreparedStreams().take(noProbe, path).note, QString());
-
+    const QString fontNote = QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it");
     PreparedStreams prepared;
-    prepared.prepare(probe, path);
-    // Used as prepared, once.
-    QCOMPARE(prepared.take(noProbe, path).note, QStringLiteral("1 attachment (such as a font) not kept: MP4 cannot hold it"));
-    QCOMPARE(prepared.take(noProbe, path).note, QString());
-    // Not for another path.
-    prepared.prepare(probe, path);
-    QCOMPARE(prepared.take(noProbe, QFile::encodeName(plain)).note, QString());
-    QCOMPARE(prepared.take(noProbe, path).note, QString());
+    prepared.setProbeProgram(noProbe);
+    QCOMPARE(decided(prepared, path).note, QString());
+
+    // Used as prepared, once (also when asked for while still being read).
+    prepared.setProbeProgram(probe);
+    prepared.prepare(path);
+    prepared.setProbeProgram(noProbe);
+    QCOMPARE(decided(prepared, path).note, fontNote);
+    QCOMPARE(decided(prepared, path).note, QString());
+    // Not for another path, and dropped by it.
+    prepared.setProbeProgram(probe);
+    prepared.prepare(path);
+    prepared.setProbeProgram(noProbe);
+    QCOMPARE(decided(prepared, QFile::encodeName(plain)).note, QString());
+    QCOMPARE(decided(prepared, path).note, QString());
     // Not once another file has taken the path's place.
-    prepared.prepare(probe, path);
+    prepared.setProbeProgram(probe);
+    prepared.prepare(path);
     const QString kept = font + QStringLiteral(".kept");
     QVERIFY(QFile::rename(font, kept));
     QVERIFY(QFile::copy(plain, font));
-    const StreamMap::Decision replaced = prepared.take(probe, path);
+    const StreamMap::Decision replaced = decided(prepared, path);
     QCOMPARE(replaced.note, QString());
     QCOMPARE(replaced.arguments, StreamMap::decide(StreamList{audio()}).arguments);
 }
@@ -358,8 +386,9 @@ QString StreamMapTest::convert(const QString &sourcePath, QString *note)
     const QByteArray encoder = "/usr/bin/ffmpeg";
     const QByteArray source = QFile::encodeName(sourcePath);
     const QString output = sourcePath + QStringLiteral(".out.mp4");
-    const StreamMap::Decision streams =
-        StreamMap::decide(MediaStreams::streams(FFmpegCommand::probeProgram(encoder), source));
+    PreparedStreams prepared;
+    prepared.setProbeProgram(FFmpegCommand::probeProgram(encoder));
+    const StreamMap::Decision streams = decided(prepared, source);
     if (note)
         *note = streams.note;
     const Arguments fragments{"-c:v libx264 -preset ultrafast -pix_fmt yuv420p", "", "", "", "", "-c:a aac", "", "",

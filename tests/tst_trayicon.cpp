@@ -2,6 +2,7 @@
 // clicked with real pointer events (xdotool).
 
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "widgets/timagelist.h"
 #include "desktop/tjvtrayicon.h"
@@ -43,6 +44,7 @@ private:
     std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     QProcess m_trayer;
     std::unique_ptr<TFFmpegFrm> m_window;
+    WindowControls ui() const { return WindowControls(m_window.get()); }
 };
 
 void TrayIconTest::initTestCase()
@@ -111,7 +113,7 @@ QRect TrayIconTest::iconGeometry()
     clock.start();
     while (clock.elapsed() < 10000 && steady < 6) {
         // The icon goes up just after the window's first drawing.
-        const QSystemTrayIcon *tray = m_window->JvTrayIcon->platformIcon();
+        const QSystemTrayIcon *tray = ui().JvTrayIcon->platformIcon();
         const QRect now = tray ? tray->geometry() : QRect();
         const bool docked = now.width() > 1 && now.top() >= 0 && now.bottom() < 30;
         steady = docked && now == geometry ? steady + 1 : 0;
@@ -133,16 +135,16 @@ void TrayIconTest::iconShowsWithTipAndRestoresOnLeftClick()
 {
     const QRect icon = iconGeometry();
     QVERIFY2(icon.isValid(), "the tray host did not dock the icon");
-    QCOMPARE(m_window->JvTrayIcon->platformIcon()->toolTip(), QStringLiteral("Halvora"));
+    QCOMPARE(ui().JvTrayIcon->platformIcon()->toolTip(), QStringLiteral("Halvora"));
 
     m_window->showMinimized();
     QTRY_VERIFY(!m_window->isVisible());
-    QVERIFY(!(m_window->JvTrayIcon->Visibility & tvVisibleTaskBar));
+    QVERIFY(!(ui().JvTrayIcon->Visibility & tvVisibleTaskBar));
 
     click(icon, 1);
     QTRY_VERIFY(m_window->isVisible());
     QVERIFY(!m_window->isMinimized());
-    QVERIFY(m_window->JvTrayIcon->Visibility & tvVisibleTaskBar);
+    QVERIFY(ui().JvTrayIcon->Visibility & tvVisibleTaskBar);
 }
 
 void TrayIconTest::rightClickOpensMenuWithoutRestoring()
@@ -153,8 +155,8 @@ void TrayIconTest::rightClickOpensMenuWithoutRestoring()
     QTRY_VERIFY(!m_window->isVisible());
 
     click(icon, 3);
-    QTRY_COMPARE(QApplication::activePopupWidget(), m_window->JvPopupMenu);
-    const QList<QAction *> items = m_window->JvPopupMenu->actions();
+    QTRY_COMPARE(QApplication::activePopupWidget(), ui().JvPopupMenu);
+    const QList<QAction *> items = ui().JvPopupMenu->actions();
     QCOMPARE(items.size(), 3);
     QCOMPARE(items[0]->text(), QStringLiteral("Open Halvora"));
     QVERIFY(!items[0]->icon().isNull());
@@ -163,7 +165,7 @@ void TrayIconTest::rightClickOpensMenuWithoutRestoring()
     QVERIFY(!items[2]->icon().isNull());
     QVERIFY(!m_window->isVisible());
 
-    m_window->JvPopupMenu->close();
+    ui().JvPopupMenu->close();
     QTest::qWait(200);
     QVERIFY(!m_window->isVisible());
 }
@@ -172,26 +174,26 @@ void TrayIconTest::menuItemsRestoreAndQuit()
 {
     m_window->showMinimized();
     QTRY_VERIFY(!m_window->isVisible());
-    m_window->OpenHalvora1->trigger();
+    ui().OpenHalvora1->trigger();
     QTRY_VERIFY(m_window->isVisible());
     QVERIFY(!m_window->isMinimized());
 
     m_window->showMinimized();
     QTRY_VERIFY(!m_window->isVisible());
-    m_window->Quit1->trigger();
+    ui().Quit1->trigger();
     QVERIFY(!m_window->isVisible());
 }
 
 void TrayIconTest::iconComesBackWhenTrayHostRestarts()
 {
     QVERIFY(iconGeometry().isValid());
-    m_window->JvTrayIcon->setIconIndex(Picture::TrayBlink);
+    ui().JvTrayIcon->setIconIndex(Picture::TrayBlink);
     stopTrayHost();
     QVERIFY(startTrayHost());
     const QRect icon = iconGeometry();
     QVERIFY2(icon.isValid(), "the icon did not come back");
-    QCOMPARE(m_window->JvTrayIcon->IconIndex(), Picture::TrayBlink);
-    QCOMPARE(m_window->JvTrayIcon->platformIcon()->icon().cacheKey(), m_window->ImageList.icon(Picture::TrayBlink).cacheKey());
+    QCOMPARE(ui().JvTrayIcon->IconIndex(), Picture::TrayBlink);
+    QCOMPARE(ui().JvTrayIcon->platformIcon()->icon().cacheKey(), m_window->imageList().icon(Picture::TrayBlink).cacheKey());
 
     // And it still works: a click restores the minimised window.
     m_window->showMinimized();
@@ -207,7 +209,7 @@ void TrayIconTest::withoutTrayHostMinimisedWindowStaysReachable()
     QTRY_VERIFY(m_window->isMinimized());
     QTest::qWait(300);
     QVERIFY(m_window->isVisible());
-    QVERIFY(m_window->JvTrayIcon->Visibility & tvVisibleTaskBar);
+    QVERIFY(ui().JvTrayIcon->Visibility & tvVisibleTaskBar);
 }
 
 void TrayIconTest::restoreShowsWindowTheWindowSystemHidUnreported()
@@ -226,7 +228,7 @@ void TrayIconTest::restoreShowsWindowTheWindowSystemHidUnreported()
     QTRY_VERIFY(!viewable());
     QVERIFY(m_window->isVisible());
 
-    m_window->OpenHalvora1->trigger();
+    ui().OpenHalvora1->trigger();
     QTRY_VERIFY(viewable());
     QVERIFY(m_window->isVisible());
     QVERIFY(!m_window->isMinimized());

@@ -6,6 +6,7 @@
 #include "widgets/errordisplay.h"
 #include "app/ffmpegexec.h"
 #include "testsupport.h"
+#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "process/tjvcreateprocess.h"
 #include "player/tmplayerfrm.h"
@@ -58,6 +59,7 @@ private:
     QString m_clip;
     std::unique_ptr<TestSupport::ShippedSettings> m_settings;
     std::unique_ptr<TFFmpegFrm> m_window;
+    WindowControls ui() const { return WindowControls(m_window.get()); }
     QStringList m_boxes;
 };
 
@@ -138,7 +140,7 @@ void WaylandTest::runInSession(const QString &function, bool withX11)
 TFFmpegFrm *WaylandTest::openWindowWithClip()
 {
     m_window = std::make_unique<TFFmpegFrm>();
-    auto *item = new QTreeWidgetItem(m_window->FileListView, {qEnvironmentVariable("HALVORA_TEST_CLIP")});
+    auto *item = new QTreeWidgetItem(ui().FileListView, {qEnvironmentVariable("HALVORA_TEST_CLIP")});
     item->setSelected(true);
     m_window->show();
     return QTest::qWaitForWindowExposed(m_window.get()) ? m_window.get() : nullptr;
@@ -173,7 +175,7 @@ void WaylandTest::bothDisplaysRunOnX11AndPreview()
         }
     });
     poll.start(20);
-    window->PlayBtn->click();
+    WindowControls(window).PlayBtn->click();
     poll.stop();
 
     QVERIFY2(!deadline.hasExpired(), "the player did not play");
@@ -193,7 +195,7 @@ void WaylandTest::waylandOnlyPlaySaysWhyAndStartsNoPlayer()
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] { windowOpened |= MplayerFrm != nullptr; });
     poll.start(5);
-    window->PlayBtn->click();
+    WindowControls(window).PlayBtn->click();
     QTest::qWait(200);
     QVERIFY(!windowOpened);
     QCOMPARE(m_boxes, QStringList{"message|The preview needs an X11 display (XWayland). Start Halvora in a "
