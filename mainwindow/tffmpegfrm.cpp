@@ -427,7 +427,7 @@ void TFFmpegFrm::followBatch()
         ErrorDisplay::runHandler([this, converted, failed] { TFFmpegFunc(*this).BatchFinished(converted, failed); });
     });
     m_batch->setMoreEntries([this] { return Intake->addNext(); });
-    m_batch->setOptionsSource([this] { return TFFmpegFunc(*this).EntryOptions(); });
+    m_batch->setOptionsSource([this] { return TFFmpegFunc(*this).OutputOptions(); });
 }
 
 void TFFmpegFrm::showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const

@@ -63,7 +63,7 @@ public:
     // Conversion
     // What the entry starting now is converted with: the output folder and
     // the selectors' fragments, read from the settings file at this moment.
-    ::EntryOptions EntryOptions();
+    EntryOptions OutputOptions();
     void StartConversion();
     void StopConversion();
     void StopOnClose();

@@ -20,9 +20,9 @@
 
 #include <stdexcept>
 
-EntryOptions TFFmpegFunc::EntryOptions()
+EntryOptions TFFmpegFunc::OutputOptions()
 {
-    ::EntryOptions options;
+    EntryOptions options;
     options.folder = m_frm.JvEditDir->text().toLocal8Bit();
     try {
         for (TJvComboBox *selector : m_frm.SelectorControls)
