@@ -2,48 +2,75 @@
 // and runs the same twenty ffmpeg command lines one after another directly,
 // in turns (three rounds of each, so that both meet the machine in the same
 // moods); prints both median wall times and their ratio, and the hand-over
-// between entries in the window. Also prints what deciding an
-// entry's streams costs before its start: for a plain clip (the media
-// library's counts settle it) and for a clip with a subtitle track (the
-// probe program runs).
+// between entries in the window. Also prints what deciding an entry's
+// streams costs: for a plain clip (the media library's counts settle it, on
+// the GUI thread) and for a clip with a subtitle track (the probe program
+// runs as a child: the GUI thread's share, and the time until the answer).
+//
+// Last, the longest GUI-thread stall while entries are prepared behind a
+// slow probe: a bin/ folder whose ffprobe sleeps before it runs the real one,
+// and a batch of subtitled clips, whose streams only the probe can tell. A
+// 1 ms timer on the GUI thread measures the longest gap between its ticks
+// over the whole batch, and apart the longest gap while a probe ran.
+// BENCH_SHOW_STALLS=1 lists every gap over 20 ms.
 //
 // Run from the build tree: QT_QPA_PLATFORM=offscreen bench/bench_conversion
 // (bin/ffmpeg must lie beside the program, as the build lays it out).
 
-#include "process/commandline.h"
-#include "widgets/errordisplay.h"
+#include "batch/batchrun.h"
+#include "batch/preparedstreams.h"
 #include "conversion/ffmpegcommand.h"
-#include "media/mediaquery.h"
-#include "media/mediastreams.h"
-#include "conversion/streammap.h"
+#include "intake/intakequeue.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
+#include "media/mediaquery.h"
+#include "process/commandline.h"
 #include "process/tjvcreateprocess.h"
 #include "settings/tsqldatmod.h"
+#include "tests/windowcontrols.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLineEdit>
+#include <QEventLoop>
+#include <QFile>
 #include <QProcess>
-#include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QToolButton>
-#include <QTreeWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <map>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr int Clips = 20;
 constexpr int Rounds = 3;
+// The slow-probe batch: its entries and how long the probe sleeps first.
+constexpr int SlowEntries = 5;
+constexpr int ProbeDelayMs = 2000;
 
 double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double worst(const QList<double> &values)
+{
+    return *std::max_element(values.begin(), values.end());
+}
+
+qint64 clockNs(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 bool run(const QList<QByteArray> &arguments)
@@ -59,23 +86,82 @@ bool run(const QList<QByteArray> &arguments)
     while (process.waitForReadyRead(-1))
         process.readAll();
     process.waitForFinished(-1);
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "failed: %s\n", joinCommandLine(arguments).constData());
+        return false;
+    }
+    return true;
 }
 
-// Median and worst milliseconds of deciding the streams of `clip`, over `rounds` runs.
-QPair<double, double> decisionCost(const QByteArray &probe, const QString &clip, int rounds)
+// Runs the event loop until the batch's run is over and its last encoder has
+// ended; false when `timeoutMs` passed first. Sleeps until the model reports.
+bool waitForBatchEnd(BatchRun &batch, int timeoutMs)
 {
-    QList<double> times;
+    const auto over = [&batch] { return batch.state() == BatchRun::RunState::Idle && batch.runningEncoders() == 0; };
+    if (over())
+        return true;
+    QEventLoop loop;
+    const auto check = [&] {
+        if (over())
+            loop.quit();
+    };
+    QObject::connect(&batch, &BatchRun::runningChanged, &loop, check);
+    QObject::connect(&batch, &BatchRun::encodersEnded, &loop, check);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return over();
+}
+
+// Decides the streams of `clip` `rounds` times: the milliseconds decide()
+// holds the GUI thread, and those until the decision is there.
+struct DecisionCost {
+    QList<double> inCall;
+    QList<double> untilAnswer;
+    StreamMap::Decision decision;
+};
+
+DecisionCost decisionCost(PreparedStreams &streams, const QByteArray &clip, int rounds)
+{
+    DecisionCost cost;
     for (int i = 0; i < rounds; ++i) {
+        QEventLoop loop;
+        bool answered = false;
         QElapsedTimer clock;
         clock.start();
-        const StreamMap::Decision decision = StreamMap::decide(MediaStreams::streams(probe, clip.toLocal8Bit()));
-        times << clock.nsecsElapsed() / 1e6;
-        if (decision.arguments.isEmpty())
-            std::fprintf(stderr, "no streams found in %s\n", qPrintable(clip));
+        streams.decide(clip, [&](const StreamMap::Decision &decision) {
+            cost.untilAnswer << clock.nsecsElapsed() / 1e6;
+            cost.decision = decision;
+            answered = true;
+            loop.quit();
+        });
+        cost.inCall << clock.nsecsElapsed() / 1e6;
+        // The probe answers within its time limit, with or without a list.
+        if (!answered)
+            loop.exec();
+        if (cost.decision.arguments.isEmpty())
+            std::fprintf(stderr, "no streams found in %s\n", clip.constData());
     }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.last()};
+    return cost;
+}
+
+// The encoders the batch runs report their end through a handler that also
+// starts the next entry: timed here, it is the hand-over from one encoder's
+// end being reported to the next encoder running.
+void timeHandOvers(BatchRun &batch, QList<double> &handOvers)
+{
+    for (TJvCreateProcess *process : batch.findChildren<TJvCreateProcess *>(Qt::FindDirectChildrenOnly)) {
+        if (process->property("benchTimed").toBool())
+            continue;
+        process->setProperty("benchTimed", true);
+        const TJvCreateProcess::TerminateEvent endHandler = process->OnTerminate;
+        process->OnTerminate = [&batch, &handOvers, endHandler](TJvCreateProcess *sender, std::uint32_t exitCode) {
+            QElapsedTimer handOver;
+            handOver.start();
+            endHandler(sender, exitCode);
+            if (batch.runningEncoders() > 0)
+                handOvers << handOver.nsecsElapsed() / 1e6;
+        };
+    }
 }
 
 } // namespace
@@ -86,20 +172,22 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    const QString programDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../halvora/");
-    if (!QFile::copy(programDir + QStringLiteral("LibFFmpeg.Dat"), dir.filePath(QStringLiteral("LibFFmpeg.Dat")))) {
-        std::fprintf(stderr, "no LibFFmpeg.Dat in %s\n", qPrintable(programDir));
+    const QString database = dir.filePath(QStringLiteral("LibFFmpeg.Dat"));
+    if (!QFile::copy(QStringLiteral(HALVORA_PROGRAM_DIR "/LibFFmpeg.Dat"), database)) {
+        std::fprintf(stderr, "no LibFFmpeg.Dat in %s\n", HALVORA_PROGRAM_DIR);
         return 1;
     }
-    QDir().mkpath(dir.filePath(QStringLiteral("window")));
-    QDir().mkpath(dir.filePath(QStringLiteral("direct")));
+    QFile::setPermissions(database, QFile::ReadOwner | QFile::WriteOwner);
+    for (const char *folder : {"window", "direct", "slow/bin", "slow/out"})
+        QDir().mkpath(dir.filePath(QLatin1String(folder)));
 
     std::printf("making %d clips of 2 s (320x240 H.264/AAC)...\n", Clips);
-    QStringList clips;
+    std::fflush(stdout);
+    QList<QByteArray> clips;
     for (int i = 0; i < Clips; ++i) {
-        const QString clip = dir.filePath(QStringLiteral("clip%1.mp4").arg(i, 2, 10, QLatin1Char('0')));
+        const QByteArray clip = QFile::encodeName(dir.filePath(QStringLiteral("clip%1.mp4").arg(i, 2, 10, QLatin1Char('0'))));
         if (!run({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=2", "-f",
-                  "lavfi", "-i", "sine=duration=2", "-c:v", "libx264", "-c:a", "aac", "-shortest", clip.toLocal8Bit()}))
+                  "lavfi", "-i", "sine=duration=2", "-c:v", "libx264", "-c:a", "aac", "-shortest", clip}))
             return 1;
         clips << clip;
     }
@@ -110,66 +198,81 @@ int main(int argc, char **argv)
     if (!srt.open(QIODevice::WriteOnly) || srt.write("1\n00:00:00,000 --> 00:00:01,000\nHello\n") < 0)
         return 1;
     srt.close();
-    const QString subtitled = dir.filePath(QStringLiteral("subtitled.mkv"));
-    if (!run({"ffmpeg", "-nostdin", "-y", "-i", clips[0].toLocal8Bit(), "-i", clips[1].toLocal8Bit(), "-i",
-              subtitles.toLocal8Bit(), "-map", "0", "-map", "1:a", "-map", "2", "-c", "copy", "-c:s", "srt",
-              subtitled.toLocal8Bit()}))
+    const QByteArray subtitled = QFile::encodeName(dir.filePath(QStringLiteral("subtitled.mkv")));
+    if (!run({"ffmpeg", "-nostdin", "-y", "-i", clips[0], "-i", clips[1], "-i", QFile::encodeName(subtitles), "-map",
+              "0", "-map", "1:a", "-map", "2", "-c", "copy", "-c:s", "srt", subtitled}))
         return 1;
-    const QString encoder = QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg");
-    const QByteArray probe = FFmpegCommand::probeProgram(encoder.toLocal8Bit());
-    decisionCost(probe, clips[0], 1); // loads the media library
-    const QPair<double, double> plainCost = decisionCost(probe, clips[0], 50);
-    const QPair<double, double> probedCost = decisionCost(probe, subtitled, 20);
+
+    ErrorDisplay::setBoxFunction([](ErrorDisplay::BoxKind, const QString &, const QString &text) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(text));
+    });
+
+    // Deciding streams as the batch does, with the encoder beside this program.
+    const QByteArray encoder = QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg"));
+    PreparedStreams streams;
+    streams.setProbeProgram(FFmpegCommand::probeProgram(encoder));
+    if (FFmpegCommand::probeProgram(encoder).isEmpty())
+        std::fprintf(stderr, "no ffprobe beside %s: the subtitled clip is decided without it\n", encoder.constData());
+    decisionCost(streams, clips[0], 1); // loads the media library
+    const DecisionCost plainCost = decisionCost(streams, clips[0], 50);
+    const DecisionCost probedCost = decisionCost(streams, subtitled, 20);
+    if (probedCost.decision.arguments.size() <= plainCost.decision.arguments.size())
+        std::fprintf(stderr, "the subtitled clip's decision keeps no more streams than the plain one's\n");
     // For scale: the panel query every entry's start already runs.
     QList<double> panelTimes;
     for (int i = 0; i < 50; ++i) {
         QElapsedTimer clock;
         clock.start();
-        MediaQuery::panel(clips[0].toLocal8Bit());
+        MediaQuery::panel(clips[0]);
         panelTimes << clock.nsecsElapsed() / 1e6;
     }
-    std::sort(panelTimes.begin(), panelTimes.end());
 
     TSqlDatMod module;
-    ErrorDisplay::setBoxFunction([](ErrorDisplay::BoxKind, const QString &, const QString &text) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(text));
-    });
     TFFmpegFrm window;
+    const WindowControls controls(&window);
+    BatchRun &batch = window.batch();
     window.show();
     QCoreApplication::processEvents();
-    for (const QString &clip : clips) {
-        TFFmpegFunc::setOpenDialogFunction([clip](QFileDialog *) { return clip; });
-        TFFmpegFunc().AddVideoFile();
+    for (const QByteArray &clip : clips) {
+        TFFmpegFunc::setOpenDialogFunction([clip](QFileDialog *) { return QFile::decodeName(clip); });
+        TFFmpegFunc(window).AddVideoFile();
+    }
+    TFFmpegFunc::setOpenDialogFunction({});
+    if (batch.count() != Clips) {
+        std::fprintf(stderr, "the window took %d of %d clips\n", batch.count(), Clips);
+        return 1;
     }
 
     // The command lines the window will run, made the same way, for the direct runs.
-    window.JvEditDir->setText(dir.filePath(QStringLiteral("direct")));
+    controls.JvEditDir->setText(dir.filePath(QStringLiteral("direct")));
+    EntryOptions options;
+    try {
+        options = TFFmpegFunc(window).OutputOptions();
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
     QList<QList<QByteArray>> commands;
     for (int k = 0; k < Clips; ++k) {
-        {
-            const QSignalBlocker quiet(window.JvEditNumb);
-            window.JvEditNumb->setText(QString::number(k));
-        }
+        StreamMap::Decision decision;
+        streams.decide(clips[k], [&decision](const StreamMap::Decision &decided) { decision = decided; });
         const QByteArray output = QFile::encodeName(dir.filePath(QStringLiteral("direct/%1.mp4").arg(k)));
-        commands << splitCommandLine(TFFmpegFunc().BuildCommandLine(output));
+        commands << splitCommandLine(
+            FFmpegCommand::commandLine(batch.encoder(), clips[k], decision.arguments, options.fragments, output));
     }
-    {
-        const QSignalBlocker quiet(window.JvEditNumb);
-        window.JvEditNumb->setText(QStringLiteral("-1"));
-    }
-    window.JvEditDir->setText(dir.filePath(QStringLiteral("window")));
+    controls.JvEditDir->setText(dir.filePath(QStringLiteral("window")));
 
-    // The hand-over between entries: from an encoder's end being reported to
-    // the next encoder running (the end handler starts it).
     QList<double> handOvers;
-    const TJvCreateProcess::TerminateEvent endHandler = window.JvCreateProcess->OnTerminate;
-    window.JvCreateProcess->OnTerminate = [&](TJvCreateProcess *sender, std::uint32_t exitCode) {
-        QElapsedTimer handOver;
-        handOver.start();
-        endHandler(sender, exitCode);
-        if (sender->isWatching())
-            handOvers << handOver.nsecsElapsed() / 1e6;
-    };
+    // Each encoder is timed once it runs: its entry has changed by then.
+    const QMetaObject::Connection timing = QObject::connect(&batch, &BatchRun::entryChanged, &application, [&] {
+        QTimer::singleShot(0, &application, [&] { timeHandOvers(batch, handOvers); });
+    });
+    int converted = 0;
+    int failed = 0;
+    const QMetaObject::Connection outcome = QObject::connect(&batch, &BatchRun::finished, &application, [&](int c, int f) {
+        converted = c;
+        failed = f;
+    });
 
     QList<double> direct;
     QList<double> throughWindow;
@@ -186,28 +289,197 @@ int main(int argc, char **argv)
         QDir output(dir.filePath(QStringLiteral("window")));
         for (const QString &file : output.entryList(QDir::Files))
             output.remove(file);
+        converted = failed = -1;
         clock.restart();
-        window.ConvFileBtn->click();
-        // Sleeps until the next event (without a time limit Qt really waits).
-        while (window.BatchRunning)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        controls.ConvFileBtn->click();
+        if (!waitForBatchEnd(batch, 600000)) {
+            std::fprintf(stderr, "the window's batch did not end within 10 minutes\n");
+            return 1;
+        }
         throughWindow << clock.nsecsElapsed() / 1e9;
-        std::printf("round %d: direct %.2f s, through the window %.2f s\n", round + 1, direct.last(),
-                    throughWindow.last());
+        std::printf("round %d: direct %.2f s, through the window %.2f s (converted %d, failed %d)\n", round + 1,
+                    direct.last(), throughWindow.last(), converted, failed);
+        std::fflush(stdout);
+        if (converted != Clips) {
+            for (int k = 0; k < batch.count(); ++k) {
+                if (batch.entry(k).state != EntryState::Done)
+                    std::fprintf(stderr, "entry %d: %s\n", k, qPrintable(batch.entry(k).reason));
+            }
+            return 1;
+        }
     }
+    QObject::disconnect(timing);
 
     std::printf("direct, one after another: median %.2f s\n", median(direct));
     std::printf("through the window:        median %.2f s\n", median(throughWindow));
     std::printf("ratio window / direct:     %.3f\n", median(throughWindow) / median(direct));
-    std::sort(handOvers.begin(), handOvers.end());
     if (!handOvers.isEmpty())
-        std::printf("hand-over between entries: median %.2f ms, worst %.2f ms (%lld)\n",
-                    handOvers[handOvers.size() / 2], handOvers.last(), qlonglong(handOvers.size()));
-    std::printf("stream decision, plain clip (media library):  median %.2f ms, worst %.2f ms\n", plainCost.first,
-                plainCost.second);
-    std::printf("stream decision, subtitled clip (probe):      median %.2f ms, worst %.2f ms\n", probedCost.first,
-                probedCost.second);
-    std::printf("panel query (already run per entry):          median %.2f ms, worst %.2f ms\n",
-                panelTimes[panelTimes.size() / 2], panelTimes.last());
+        std::printf("hand-over between entries (encoder end reported -> next encoder running): median %.2f ms, "
+                    "worst %.2f ms (%lld)\n",
+                    median(handOvers), worst(handOvers), qlonglong(handOvers.size()));
+    else
+        std::printf("hand-over between entries: not measured (no encoder of the batch was found)\n");
+    std::printf("stream decision, plain clip (media library, GUI thread): median %.2f ms, worst %.2f ms\n",
+                median(plainCost.inCall), worst(plainCost.inCall));
+    std::printf("stream decision, subtitled clip (probe child):\n");
+    std::printf("  GUI thread held by decide():                           median %.2f ms, worst %.2f ms\n",
+                median(probedCost.inCall), worst(probedCost.inCall));
+    std::printf("  until the decision arrives:                            median %.2f ms, worst %.2f ms\n",
+                median(probedCost.untilAnswer), worst(probedCost.untilAnswer));
+    std::printf("panel query (already run per entry):                     median %.2f ms, worst %.2f ms\n",
+                median(panelTimes), worst(panelTimes));
+    std::fflush(stdout);
+
+    // The slow probe: bin/ffmpeg links to the real one, bin/ffprobe sleeps
+    // first and logs when each run starts and ends, so that stalls can be
+    // matched to probe runs.
+    const QString realFFmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString realProbe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+    if (realFFmpeg.isEmpty() || realProbe.isEmpty()) {
+        std::fprintf(stderr, "ffmpeg and ffprobe must be on PATH\n");
+        return 1;
+    }
+    const QString slowBin = dir.filePath(QStringLiteral("slow/bin"));
+    const QString probeLog = dir.filePath(QStringLiteral("slow/probe.log"));
+    if (!QFile::link(realFFmpeg, slowBin + QStringLiteral("/ffmpeg")))
+        return 1;
+    QFile script(slowBin + QStringLiteral("/ffprobe"));
+    if (!script.open(QIODevice::WriteOnly))
+        return 1;
+    script.write(QStringLiteral("#!/bin/sh\n"
+                                "echo \"start $$ $(date +%s%N)\" >> '%1'\n"
+                                "sleep %2\n"
+                                "'%3' \"$@\"\n"
+                                "status=$?\n"
+                                "echo \"end $$ $(date +%s%N)\" >> '%1'\n"
+                                "exit $status\n")
+                     .arg(probeLog, QString::number(ProbeDelayMs / 1000.0), realProbe)
+                     .toLocal8Bit());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QList<QByteArray> slowSources;
+    for (int i = 0; i < SlowEntries; ++i) {
+        const QString source = dir.filePath(QStringLiteral("slow/subtitled%1.mkv").arg(i));
+        if (!QFile::copy(QFile::decodeName(subtitled), source))
+            return 1;
+        slowSources << QFile::encodeName(source);
+    }
+
+    controls.ClearFileBtn->click();
+    batch.setEncoder(QFile::encodeName(slowBin + QStringLiteral("/ffmpeg")));
+    controls.JvEditDir->setText(dir.filePath(QStringLiteral("slow/out")));
+    {
+        QEventLoop loop;
+        QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        TFFmpegFunc(window).AddVideoFiles(slowSources);
+        loop.exec();
+    }
+    if (batch.count() != SlowEntries) {
+        std::fprintf(stderr, "the window took %d of %d subtitled clips\n", batch.count(), SlowEntries);
+        return 1;
+    }
+
+    // Every tick: the gap since the one before, in wall-clock and GUI-thread
+    // CPU time (which a busy machine does not inflate), and when it ended (on
+    // the clock the probe's log uses).
+    struct Gap {
+        qint64 ns;
+        qint64 cpuNs;
+        qint64 endNs;
+    };
+    std::vector<Gap> gaps;
+    gaps.reserve(200000);
+    qint64 lastTick = 0;
+    qint64 lastCpu = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clockNs(CLOCK_REALTIME);
+        const qint64 cpu = clockNs(CLOCK_THREAD_CPUTIME_ID);
+        gaps.push_back({now - lastTick, cpu - lastCpu, now});
+        lastTick = now;
+        lastCpu = cpu;
+    });
+    converted = failed = -1;
+    QElapsedTimer slowClock;
+    slowClock.start();
+    lastTick = clockNs(CLOCK_REALTIME);
+    lastCpu = clockNs(CLOCK_THREAD_CPUTIME_ID);
+    ticker.start();
+    controls.ConvFileBtn->click();
+    const bool ended = waitForBatchEnd(batch, 120000);
+    ticker.stop();
+    const double slowSeconds = slowClock.nsecsElapsed() / 1e9;
+    QObject::disconnect(outcome);
+    if (!ended)
+        std::fprintf(stderr, "the slow-probe batch did not end within 2 minutes\n");
+
+    // The probe runs, from the log: start and end by process id.
+    std::map<QByteArray, std::pair<qint64, qint64>> probeRuns;
+    QFile log(probeLog);
+    if (log.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : log.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() != 3)
+                continue;
+            auto &times = probeRuns.try_emplace(fields[1], 0, 0).first->second;
+            (fields[0] == "start" ? times.first : times.second) = fields[2].toLongLong();
+        }
+    }
+    // The longest gaps: over the batch, while a probe ran, while none ran,
+    // and in GUI-thread CPU time.
+    Gap longest{0, 0, 0};
+    Gap longestProbing{0, 0, 0};
+    Gap longestIdle{0, 0, 0};
+    qint64 longestCpuNs = 0;
+    const qint64 firstTick = gaps.empty() ? 0 : gaps.front().endNs - gaps.front().ns;
+    const bool showStalls = qEnvironmentVariableIsSet("BENCH_SHOW_STALLS");
+    for (const Gap &gap : gaps) {
+        // A gap overlapping a probe run counts as one while a probe ran.
+        const bool probing = std::any_of(probeRuns.begin(), probeRuns.end(), [&gap](const auto &probe) {
+            const auto [start, end] = probe.second;
+            return gap.endNs - gap.ns < (end != 0 ? end : gap.endNs) && gap.endNs > start;
+        });
+        if (showStalls && gap.ns > 20000000)
+            std::printf("  gap of %.1f ms (%.1f ms CPU) ending %.3f s into the batch%s\n", gap.ns / 1e6, gap.cpuNs / 1e6,
+                        (gap.endNs - firstTick) / 1e9, probing ? ", a probe running" : "");
+        for (Gap *kept : {&longest, probing ? &longestProbing : &longestIdle}) {
+            if (gap.ns > kept->ns)
+                *kept = gap;
+        }
+        longestCpuNs = std::max(longestCpuNs, gap.cpuNs);
+    }
+
+    std::printf("slow probe: %d subtitled entries, the probe sleeping %d ms before it reads\n", SlowEntries,
+                ProbeDelayMs);
+    std::printf("  converted %d, failed %d; %zu probe runs; batch %.2f s; %zu ticks of a 1 ms timer\n", converted,
+                failed, probeRuns.size(), slowSeconds, gaps.size());
+    std::printf("  longest GUI-thread gap over the batch (aim: well under 100 ms): %.2f ms wall clock "
+                "(%.2f ms of it GUI-thread CPU time)\n",
+                longest.ns / 1e6, longest.cpuNs / 1e6);
+    std::printf("  longest gap while a probe ran:                                   %.2f ms (%.2f ms CPU)\n",
+                longestProbing.ns / 1e6, longestProbing.cpuNs / 1e6);
+    std::printf("  longest gap while no probe ran:                                  %.2f ms (%.2f ms CPU)\n",
+                longestIdle.ns / 1e6, longestIdle.cpuNs / 1e6);
+    std::printf("  most GUI-thread CPU time between two ticks:                      %.2f ms\n", longestCpuNs / 1e6);
+    // The subtitle track is kept; anything left out is named.
+    for (int k = 0; k < batch.count(); ++k) {
+        if (!batch.entry(k).streamNote.isEmpty())
+            std::printf("  entry %d leaves out: %s\n", k, qPrintable(batch.entry(k).streamNote));
+    }
+    if (converted != SlowEntries) {
+        for (int k = 0; k < batch.count(); ++k) {
+            if (batch.entry(k).state != EntryState::Done)
+                std::fprintf(stderr, "entry %d: %s\n", k, qPrintable(batch.entry(k).reason));
+        }
+        return 1;
+    }
+    if (probeRuns.size() < std::size_t(SlowEntries)) {
+        std::fprintf(stderr, "the slow probe ran %zu times for %d entries\n", probeRuns.size(), SlowEntries);
+        return 1;
+    }
     return 0;
 }
