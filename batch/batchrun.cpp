@@ -226,7 +226,9 @@ void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
     process->CommandLine =
         FFmpegCommand::commandLine(m_encoder, source, streams.arguments, options.fragments, temporary);
     EncoderRun *watched = run.get();
-    process->OnRead = [this, watched](TJvCreateProcess *, const QByteArray &line, bool) { encoderLine(watched, line); };
+    process->OnRead = [this, watched](TJvCreateProcess *, const QByteArray &line, bool startsOnNewLine) {
+        encoderLine(watched, line, startsOnNewLine);
+    };
     process->OnTerminate = [this, watched](TJvCreateProcess *sender, std::uint32_t exitCode) {
         encoderEnded(watched, exitCode, sender->TerminationSignal());
     };
@@ -253,12 +255,19 @@ void BatchRun::prepareAfter(int index)
     });
 }
 
-void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line)
+void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line, bool startsOnNewLine)
 {
+    // A report that does not start a line completes or rewrites the one before.
+    const bool rewritesKept = !startsOnNewLine && run->lastLineKept && !run->output.isEmpty();
+    run->lastLineKept = false;
     if (!FFmpegProgress::isProgressLine(line)) {
         // Kept to tell why the run failed, should it fail.
-        if (!line.trimmed().isEmpty())
+        if (rewritesKept)
+            run->output.removeLast();
+        if (!line.trimmed().isEmpty()) {
             run->output << line;
+            run->lastLineKept = true;
+        }
         return;
     }
     // A stopped encoder's last lines touch nothing: its entry keeps the

@@ -137,7 +137,7 @@ private:
     void launch(quint64 id, const StreamMap::Decision &streams);
     void startEncoder(int index, const StreamMap::Decision &streams);
     void prepareAfter(int index);
-    void encoderLine(EncoderRun *run, const QByteArray &line);
+    void encoderLine(EncoderRun *run, const QByteArray &line, bool startsOnNewLine);
     void encoderEnded(EncoderRun *run, std::uint32_t exitCode, int signal);
     void finishRun();
 

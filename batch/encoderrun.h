@@ -17,5 +17,6 @@ struct EncoderRun {
     QByteArray folder;
     QByteArray baseName;
     QList<QByteArray> output;    // ffmpeg's lines other than progress lines
+    bool lastLineKept = false;   // the last line reported went to `output`
     bool stopped = false;
 };
