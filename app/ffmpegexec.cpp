@@ -1,13 +1,13 @@
 #include "app/ffmpegexec.h"
 
-#include "widgets/errordisplay.h"
-#include "intake/fileintake.h"
 #include "app/fontwarmup.h"
 #include "app/quitsignals.h"
 #include "app/singleinstance.h"
+#include "intake/fileintake.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
 #include "settings/tsqldatmod.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,12 +3,12 @@
 // clip, and the longest stall of the GUI thread while the list fills.
 
 #include "benchsupport.h"
-#include "widgets/errordisplay.h"
 #include "intake/intakequeue.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
 #include "settings/tsqldatmod.h"
 #include "tests/windowcontrols.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDir>

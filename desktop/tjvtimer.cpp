@@ -1,7 +1,7 @@
 #include "desktop/tjvtimer.h"
 
-#include "widgets/errordisplay.h"
 #include "process/wakesignal.h"
+#include "widgets/errordisplay.h"
 
 #include <QSocketNotifier>
 

@@ -1,8 +1,8 @@
 #include "intake/intakequeue.h"
 
-#include "widgets/errordisplay.h"
 #include "intake/fileintake.h"
 #include "media/mediainfodll.h"
+#include "widgets/errordisplay.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

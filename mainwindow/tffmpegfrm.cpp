@@ -1,19 +1,18 @@
 #include "mainwindow/tffmpegfrm.h"
 
 #include "batch/batchrun.h"
-#include "media/mediaquery.h"
-
 #include "desktop/batchnotifier.h"
-#include "widgets/errordisplay.h"
-#include "intake/fileintake.h"
-#include "intake/intakequeue.h"
 #include "desktop/sleepinhibitor.h"
-#include "mainwindow/tffmpegfunc.h"
-#include "widgets/tjvcombobox.h"
-#include "process/handlererror.h"
 #include "desktop/tjvtimer.h"
 #include "desktop/tjvtrayicon.h"
+#include "intake/fileintake.h"
+#include "intake/intakequeue.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "media/mediaquery.h"
 #include "player/tmplayerfrm.h"
+#include "process/handlererror.h"
+#include "widgets/errordisplay.h"
+#include "widgets/tjvcombobox.h"
 
 #include <QAction>
 #include <QApplication>

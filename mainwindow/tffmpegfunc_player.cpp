@@ -2,9 +2,9 @@
 
 #include "mainwindow/tffmpegfunc.h"
 
-#include "widgets/errordisplay.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "player/tmplayerfrm.h"
+#include "widgets/errordisplay.h"
 
 #include <QGuiApplication>
 #include <QLabel>

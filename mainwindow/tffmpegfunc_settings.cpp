@@ -2,12 +2,12 @@
 
 #include "mainwindow/tffmpegfunc.h"
 
+#include "mainwindow/tffmpegfrm.h"
 #include "settings/esqliteerror.h"
 #include "settings/outputfolder.h"
 #include "settings/selectorstatements.h"
-#include "mainwindow/tffmpegfrm.h"
-#include "widgets/tjvcombobox.h"
 #include "settings/tsqlitequery.h"
+#include "widgets/tjvcombobox.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

@@ -1,10 +1,10 @@
 #include "player/tmplayerfrm.h"
 
-#include "process/handlererror.h"
-#include "text/textparse.h"
 #include "player/tjvcolortrackbar.h"
-#include "process/tjvcreateprocess.h"
 #include "player/tmplayerfunc.h"
+#include "process/handlererror.h"
+#include "process/tjvcreateprocess.h"
+#include "text/textparse.h"
 
 #include <QApplication>
 #include <QGuiApplication>

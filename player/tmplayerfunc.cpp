@@ -1,14 +1,13 @@
 #include "player/tmplayerfunc.h"
 
-#include "process/programpath.h"
-
+#include "media/mediaquery.h"
+#include "player/tjvcolortrackbar.h"
+#include "player/tmplayerfrm.h"
 #include "process/commandline.h"
 #include "process/eoserror.h"
-#include "media/mediaquery.h"
-#include "text/textparse.h"
-#include "player/tjvcolortrackbar.h"
+#include "process/programpath.h"
 #include "process/tjvcreateprocess.h"
-#include "player/tmplayerfrm.h"
+#include "text/textparse.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -2,11 +2,11 @@
 // a real X server, driven with xdotool: several uses in a row leave nothing
 // on screen, each starts with an empty name, and tooltips still show.
 
-#include "widgets/errordisplay.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDir>

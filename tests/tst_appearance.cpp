@@ -3,14 +3,14 @@
 // sixteen rows without scroll bars, and the pictures and the track bar's
 // marker visible on light and dark palettes.
 
-#include "widgets/contrastcolour.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
-#include "widgets/timagelist.h"
 #include "player/tjvcolortrackbar.h"
-#include "widgets/tjvcombobox.h"
 #include "player/tmplayerfrm.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/contrastcolour.h"
+#include "widgets/timagelist.h"
+#include "widgets/tjvcombobox.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // The threaded blink timer and the tray picture it switches, without a tray.
 
-#include "mainwindow/tffmpegfrm.h"
 #include "desktop/tjvtimer.h"
 #include "desktop/tjvtrayicon.h"
+#include "mainwindow/tffmpegfrm.h"
 
 #include "tests/windowcontrols.h"
 

@@ -3,8 +3,8 @@
 
 #include "settings/selectors.h"
 #include "settings/selectorstatements.h"
-#include "testsupport.h"
 #include "settings/tsqldatmod.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,22 +1,22 @@
 // Batch conversion through the real main window (offscreen) with the real
 // ffmpeg, on clips generated here.
 
-#include "widgets/errordisplay.h"
-#include "media/mediaquery.h"
-#include "desktop/sleepinhibitor.h"
 #include "app/quitsignals.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
 #include "batch/batchrun.h"
-#include "mainwindow/tffmpegfrm.h"
-#include "mainwindow/tffmpegfunc.h"
-#include "widgets/tjvcombobox.h"
-#include "process/tjvcreateprocess.h"
+#include "desktop/sleepinhibitor.h"
 #include "desktop/tjvtimer.h"
 #include "desktop/tjvtrayicon.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
+#include "media/mediaquery.h"
+#include "process/tjvcreateprocess.h"
 #include "settings/tsqldatmod.h"
 #include "settings/tsqliteconnection.h"
 #include "settings/tsqlitequery.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
+#include "widgets/tjvcombobox.h"
 
 #include <QCheckBox>
 #include <QCryptographicHash>

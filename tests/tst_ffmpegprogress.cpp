@@ -1,7 +1,7 @@
 // The rules that turn ffmpeg's progress lines into a percentage.
 
-#include "text/econverterror.h"
 #include "conversion/ffmpegprogress.h"
+#include "text/econverterror.h"
 
 #include <QTest>
 

@@ -2,17 +2,17 @@
 // media library and ffmpeg), and the program started with files, including a
 // second start that hands its files to the running window.
 
-#include "widgets/errordisplay.h"
 #include "app/ffmpegexec.h"
+#include "batch/batchrun.h"
 #include "intake/fileintake.h"
 #include "intake/intakequeue.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
-#include "batch/batchrun.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "process/tjvcreateprocess.h"
 #include "settings/tsqliteconnection.h"
 #include "settings/tsqlitequery.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,15 +1,15 @@
 // The file list and the information panel on the main window: adding through
 // the Open dialog with the real media library, selecting, deleting, clearing.
 
-#include "widgets/errordisplay.h"
 #include "app/ffmpegexec.h"
-#include "media/mediainfodll.h"
-#include "media/mediaquery.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
+#include "media/mediainfodll.h"
+#include "media/mediaquery.h"
 #include "settings/tsqldatmod.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,14 +1,14 @@
 // The main window's structure where a mistake is likely, and its wiring.
 
-#include "widgets/errordisplay.h"
-#include "settings/selectors.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
-#include "mainwindow/tffmpegfrm.h"
-#include "widgets/tjvcombobox.h"
-#include "process/tjvcreateprocess.h"
 #include "desktop/tjvtrayicon.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "process/tjvcreateprocess.h"
+#include "settings/selectors.h"
 #include "settings/tsqldatmod.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
+#include "widgets/tjvcombobox.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,15 +3,15 @@
 // and without sound, closing in mid-playback, a missing player or media
 // library, and "Play" on the main window.
 
-#include "widgets/errordisplay.h"
-#include "media/mediainfodll.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
+#include "media/mediainfodll.h"
 #include "player/tjvcolortrackbar.h"
-#include "process/tjvcreateprocess.h"
 #include "player/tmplayerfrm.h"
 #include "player/tmplayerfunc.h"
+#include "process/tjvcreateprocess.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

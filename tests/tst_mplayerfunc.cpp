@@ -3,13 +3,13 @@
 // the labels and the marker, the total time from the real media library, and
 // the player's command line.
 
-#include "process/commandline.h"
-#include "text/econverterror.h"
-#include "testsupport.h"
 #include "player/tjvcolortrackbar.h"
-#include "process/tjvcreateprocess.h"
 #include "player/tmplayerfrm.h"
 #include "player/tmplayerfunc.h"
+#include "process/commandline.h"
+#include "process/tjvcreateprocess.h"
+#include "testsupport.h"
+#include "text/econverterror.h"
 
 #include <QLabel>
 #include <QSlider>

@@ -1,8 +1,8 @@
 // Output file naming: the base name, the temporary file and the move to the
 // first free final name, on real files.
 
-#include "process/eoserror.h"
 #include "conversion/outputfile.h"
+#include "process/eoserror.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,16 +1,16 @@
 // The nine output-parameter selectors and the output folder, driven through
 // the main window against real settings database files.
 
-#include "widgets/errordisplay.h"
+#include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
 #include "settings/outputfolder.h"
 #include "settings/selectors.h"
 #include "settings/selectorstatements.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
-#include "mainwindow/tffmpegfrm.h"
-#include "mainwindow/tffmpegfunc.h"
-#include "widgets/tjvcombobox.h"
 #include "settings/tsqldatmod.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
+#include "widgets/tjvcombobox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

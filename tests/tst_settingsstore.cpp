@@ -1,8 +1,8 @@
 // The settings store against real SQLite files.
 
 #include "settings/esqliteerror.h"
-#include "testsupport.h"
 #include "settings/tsqldatmod.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

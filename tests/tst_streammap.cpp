@@ -2,12 +2,12 @@
 // stream list, the stream list from the media library and the probe, the
 // encoder's command line, and real conversions of generated sources.
 
-#include "process/commandline.h"
-#include "conversion/ffmpegcommand.h"
-#include "media/mediastreams.h"
 #include "batch/preparedstreams.h"
 #include "batch/streamprobe.h"
+#include "conversion/ffmpegcommand.h"
 #include "conversion/streammap.h"
+#include "media/mediastreams.h"
+#include "process/commandline.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,12 +1,12 @@
 // The tray icon on a real X server (Xvfb) with a real tray host (trayer),
 // clicked with real pointer events (xdotool).
 
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
-#include "mainwindow/tffmpegfrm.h"
-#include "widgets/timagelist.h"
 #include "desktop/tjvtrayicon.h"
+#include "mainwindow/tffmpegfrm.h"
 #include "settings/tsqldatmod.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/timagelist.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The user's own settings copy: made once from the shipped file, never
 // replaced, upgraded from an older catalogue with the choices that still fit.
 
-#include "testsupport.h"
 #include "launcher/usersettings.h"
+#include "testsupport.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

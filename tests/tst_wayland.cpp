@@ -3,13 +3,13 @@
 // X11 display the window still runs and Play says why it cannot preview.
 // Weston gives X clients no input: the program is driven from code.
 
-#include "widgets/errordisplay.h"
 #include "app/ffmpegexec.h"
-#include "testsupport.h"
-#include "tests/windowcontrols.h"
 #include "mainwindow/tffmpegfrm.h"
-#include "process/tjvcreateprocess.h"
 #include "player/tmplayerfrm.h"
+#include "process/tjvcreateprocess.h"
+#include "tests/windowcontrols.h"
+#include "testsupport.h"
+#include "widgets/errordisplay.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
