@@ -41,7 +41,8 @@ StreamMap::Decision decided(PreparedStreams &streams, const QByteArray &source)
 {
     std::optional<StreamMap::Decision> result;
     streams.decide(source, [&result](const StreamMap::Decision &decision) { result = decision; });
-    QTest::qWaitFor([&result] { return result.has_value(); }, 30000);
+    if (!QTest::qWaitFor([&result] { return result.has_value(); }, 30000))
+        qWarning("no stream decision came");
     return result.value_or(StreamMap::Decision{{"no decision"}, QStringLiteral("no decision")});
 }
 
@@ -52,7 +53,8 @@ OptionalStreams probed(const QByteArray &probeProgram, const QByteArray &path)
     std::optional<OptionalStreams> answer;
     if (!probe.start(probeProgram, path, [&answer](const OptionalStreams &streams) { answer = streams; }))
         return std::nullopt;
-    QTest::qWaitFor([&answer] { return answer.has_value(); }, 30000);
+    if (!QTest::qWaitFor([&answer] { return answer.has_value(); }, 30000))
+        qWarning("the probe did not answer");
     return answer.value_or(StreamList{data()});
 }
 
