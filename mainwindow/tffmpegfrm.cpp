@@ -420,8 +420,9 @@ void TFFmpegFrm::followBatch()
         // The panel shows the entry being converted once its encoder runs.
         TFFmpegFunc(*this).ShowMediaInfoLater(m_batch->entry(index).path);
     });
-    connect(m_batch, &BatchRun::runningChanged, this,
-            [this](bool running) { ErrorDisplay::runHandler([this, running] { TFFmpegFunc(*this).BatchRunningChanged(running); }); });
+    connect(m_batch, &BatchRun::runningChanged, this, [this](bool running) {
+        ErrorDisplay::runHandler([this, running] { TFFmpegFunc(*this).BatchRunningChanged(running); });
+    });
     connect(m_batch, &BatchRun::finished, this, [this](int converted, int failed) {
         ErrorDisplay::runHandler([this, converted, failed] { TFFmpegFunc(*this).BatchFinished(converted, failed); });
     });
