@@ -155,6 +155,8 @@ bool BatchRun::beginCurrent()
     if (m_current < 0 || m_current >= count())
         return true;
     const quint64 id = m_entries[m_current].id;
+    // What an earlier run wrote or left out no longer describes this one.
+    m_entries[m_current].entry.output.clear();
     m_entries[m_current].entry.streamNote.clear();
     mark(m_current, EntryState::Converting, QString());
     emit entryStarted(m_current);

@@ -502,22 +502,38 @@ void BatchRunTest::stopKeepsWhatWasWrittenAndStartsNothingMore_data()
 {
     QTest::addColumn<QByteArray>("fragment");
     QTest::addColumn<bool>("writes");
+    QTest::addColumn<bool>("convertedBefore");
     // Converting at the pace of playing, so that a stop lands in the middle.
-    QTest::newRow("partial file") << QByteArray("-vf realtime") << true;
-    QTest::newRow("nothing written yet") << QByteArray("-vf realtime -f null") << false;
+    QTest::newRow("partial file") << QByteArray("-vf realtime") << true << false;
+    QTest::newRow("nothing written yet") << QByteArray("-vf realtime -f null") << false << false;
+    // The file an earlier run wrote is no outcome of this one.
+    QTest::newRow("nothing written, converted before") << QByteArray("-vf realtime -f null") << false << true;
 }
 
 void BatchRunTest::stopKeepsWhatWasWrittenAndStartsNothingMore()
 {
     QFETCH(QByteArray, fragment);
     QFETCH(bool, writes);
-    m_fragments = {fragment};
+    QFETCH(bool, convertedBefore);
     m_batch->add(entryFor(m_long, "00:00:10"));
+    QStringList before;
+    if (convertedBefore) {
+        QSignalSpy converted(m_batch.get(), &BatchRun::finished);
+        m_batch->start();
+        QVERIFY(converted.wait(RunTimeoutMs));
+        QCOMPARE(m_batch->entry(0).output, out("long.mp4"));
+        before << QStringLiteral("long.mp4");
+        m_watch->runs.clear();
+        m_watch->started.clear();
+    }
+    m_fragments = {fragment};
     m_batch->add(entryFor(m_clip, "00:00:01"));
     QSignalSpy finished(m_batch.get(), &BatchRun::finished);
     QSignalSpy ended(m_batch.get(), &BatchRun::encodersEnded);
     m_batch->start();
-    QTRY_VERIFY_WITH_TIMEOUT(m_batch->entry(0).percent >= 10, RunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_batch->entry(0).state == EntryState::Converting && m_batch->runningEncoders() == 1
+                                 && m_batch->entry(0).percent >= 10 && m_batch->entry(0).percent < 100,
+                             RunTimeoutMs);
 
     const int reached = m_batch->entry(0).percent;
     m_batch->stop();
@@ -544,7 +560,7 @@ void BatchRunTest::stopKeepsWhatWasWrittenAndStartsNothingMore()
     } else {
         QVERIFY(stopped.output.isEmpty());
         QCOMPARE(stopped.reason, QStringLiteral("Stopped before anything was written"));
-        QCOMPARE(filesIn(m_out->path()), QStringList());
+        QCOMPARE(filesIn(m_out->path()), before);
     }
     QCOMPARE(m_watch->status.last(), stopped.reason);
 
