@@ -167,7 +167,9 @@ QString currentTestName()
 QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs)
 {
     // Other tests may show windows with the same title on the same display.
-    const QStringList args{"search", "--all", "--pid", QString::number(pid), "--name", "^" + title + "$"};
+    // Only a mapped window takes focus and keys: one that exists but is not
+    // yet shown is waited for.
+    const QStringList args{"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "^" + title + "$"};
     QElapsedTimer clock;
     clock.start();
     do {

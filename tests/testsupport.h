@@ -64,8 +64,8 @@ bool isTestChild();
 // line selects it.
 QString currentTestName();
 
-// The X11 id of the first window of process `pid` whose title is exactly
-// `title`, waiting up to timeoutMs for it; empty when none appears.
+// The X11 id of the first shown window of process `pid` whose title is
+// exactly `title`, waiting up to timeoutMs for it; empty when none appears.
 QByteArray waitForWindow(qint64 pid, const QString &title, int timeoutMs = 20000);
 
 // The settings store opened on a copy of the shipped settings file, in a
