@@ -260,7 +260,7 @@ void BatchRun::prepareAfter(int index)
 void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line, bool startsOnNewLine)
 {
     // A report that does not start a line completes or rewrites the one before.
-    const bool rewritesKept = !startsOnNewLine && run->lastLineKept && !run->output.isEmpty();
+    const bool rewritesKept = !startsOnNewLine && run->lastLineKept;
     run->lastLineKept = false;
     if (!FFmpegProgress::isProgressLine(line)) {
         // Kept to tell why the run failed, should it fail.

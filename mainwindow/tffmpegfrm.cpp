@@ -142,6 +142,14 @@ QToolButton *speedButton(QWidget *parent, const char *name, QRect geometry, cons
     return button;
 }
 
+// Runs one operation of a fresh controller for an event of the window; an
+// error that leaves it goes to the default error display.
+template <typename... Params, typename... Args>
+void runOperation(TFFmpegFrm &frm, void (TFFmpegFunc::*operation)(Params...), Args... args) noexcept
+{
+    ErrorDisplay::runHandler([&] { (TFFmpegFunc(frm).*operation)(args...); });
+}
+
 } // namespace
 
 TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
@@ -420,11 +428,10 @@ void TFFmpegFrm::followBatch()
         // The panel shows the entry being converted once its encoder runs.
         TFFmpegFunc(*this).ShowMediaInfoLater(m_batch->entry(index).path);
     });
-    connect(m_batch, &BatchRun::runningChanged, this, [this](bool running) {
-        ErrorDisplay::runHandler([this, running] { TFFmpegFunc(*this).BatchRunningChanged(running); });
-    });
+    connect(m_batch, &BatchRun::runningChanged, this,
+            [this](bool running) { runOperation(*this, &TFFmpegFunc::BatchRunningChanged, running); });
     connect(m_batch, &BatchRun::finished, this, [this](int converted, int failed) {
-        ErrorDisplay::runHandler([this, converted, failed] { TFFmpegFunc(*this).BatchFinished(converted, failed); });
+        runOperation(*this, &TFFmpegFunc::BatchFinished, converted, failed);
     });
     m_batch->setMoreEntries([this] { return Intake->addNext(); });
     m_batch->setOptionsSource([this] { return TFFmpegFunc(*this).OutputOptions(); });
@@ -478,37 +485,37 @@ void TFFmpegFrm::bringToFront()
 
 void TFFmpegFrm::AddFileBtnClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).AddVideoFile(); });
+    runOperation(*this, &TFFmpegFunc::AddVideoFile);
 }
 
 void TFFmpegFrm::DelFileBtnClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).DeleteVideoFile(); });
+    runOperation(*this, &TFFmpegFunc::DeleteVideoFile);
 }
 
 void TFFmpegFrm::ClearFileBtnClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).ClearVideoFiles(); });
+    runOperation(*this, &TFFmpegFunc::ClearVideoFiles);
 }
 
 void TFFmpegFrm::ConvFileBtnClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).StartConversion(); });
+    runOperation(*this, &TFFmpegFunc::StartConversion);
 }
 
 void TFFmpegFrm::StopConvBtnClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).StopConversion(); });
+    runOperation(*this, &TFFmpegFunc::StopConversion);
 }
 
 void TFFmpegFrm::PlayBtnClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).PlayVideoFile(); });
+    runOperation(*this, &TFFmpegFunc::PlayVideoFile);
 }
 
 void TFFmpegFrm::HttpBtnClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).OpenHomePage(); });
+    runOperation(*this, &TFFmpegFunc::OpenHomePage);
 }
 
 void TFFmpegFrm::QuitBtnClick()
@@ -518,28 +525,28 @@ void TFFmpegFrm::QuitBtnClick()
 
 void TFFmpegFrm::FileListViewClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).SelectVideoFile(); });
+    runOperation(*this, &TFFmpegFunc::SelectVideoFile);
 }
 
 void TFFmpegFrm::JvBtnSltDirClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).ChooseOutputDir(); });
+    runOperation(*this, &TFFmpegFunc::ChooseOutputDir);
 }
 
 void TFFmpegFrm::JvBtnOpenDirClick()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).OpenOutputDir(); });
+    runOperation(*this, &TFFmpegFunc::OpenOutputDir);
 }
 
 void TFFmpegFrm::selectorChange(TJvComboBox *selector)
 {
-    ErrorDisplay::runHandler([this, selector] { TFFmpegFunc(*this).SaveSelection(selector); });
+    runOperation(*this, &TFFmpegFunc::SaveSelection, selector);
 }
 
 
 void TFFmpegFrm::JvTimerTimer()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).BlinkTrayIcon(); });
+    runOperation(*this, &TFFmpegFunc::BlinkTrayIcon);
 }
 
 void TFFmpegFrm::JvTrayIconClick(Qt::MouseButton Button)
@@ -664,7 +671,7 @@ void TFFmpegFrm::fitText()
 
 void TFFmpegFrm::FormClose()
 {
-    ErrorDisplay::runHandler([this] { TFFmpegFunc(*this).StopOnClose(); });
+    runOperation(*this, &TFFmpegFunc::StopOnClose);
 }
 
 void TFFmpegFrm::showEvent(QShowEvent *event)

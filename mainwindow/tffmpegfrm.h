@@ -54,7 +54,6 @@ public:
     QFileDialog *OpenDialog1();
 
     // The picture of a list-view row: index into the image list, kept with the item.
-    void setItemImage(QTreeWidgetItem *item, int index) const;
     static int itemImage(const QTreeWidgetItem *item);
     // The exact path of a file list row, as bytes; the row's text shows it
     // decoded, with replacement characters where it is not valid text.
@@ -110,6 +109,7 @@ private:
     static int neededWidth(const QComboBox *selector);
     // The row of a batch entry shows it: picture, texts and tip.
     void showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const;
+    void setItemImage(QTreeWidgetItem *item, int index) const;
     // Ends the program once a stopped encoder has ended or the wait is over.
     void finishClosing();
     TImageList ImageList;
