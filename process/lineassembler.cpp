@@ -1,5 +1,6 @@
 #include "process/lineassembler.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -30,6 +31,8 @@ void LineAssembler::reset()
     m_line.truncate(0);
     m_cursor = 0;
     m_startsOnNewLine = true;
+    m_returned = false;
+    m_rewritten = 0;
 }
 
 void LineAssembler::write(const char *bytes, qsizetype count, bool blankControls)
@@ -48,6 +51,7 @@ void LineAssembler::write(const char *bytes, qsizetype count, bool blankControls
         }
     }
     m_cursor = end;
+    m_rewritten = std::max(m_rewritten, end);
 }
 
 bool LineAssembler::reportLine(bool lineEnd, const Report &report)
@@ -57,6 +61,8 @@ bool LineAssembler::reportLine(bool lineEnd, const Report &report)
     if (lineEnd) {
         m_line.truncate(0);
         m_cursor = 0;
+        m_returned = false;
+        m_rewritten = 0;
     }
     m_startsOnNewLine = lineEnd;
     return true;
@@ -96,6 +102,8 @@ bool LineAssembler::assemble(const char *piece, qsizetype size, const Report &re
             break;
         case '\r':
             m_cursor = 0;
+            m_returned = true;
+            m_rewritten = 0;
             break;
         }
     }

@@ -30,6 +30,11 @@ public:
     bool finish(const Report &report);
 
     const QByteArray &line() const { return m_line; }
+    // What the line got after its last carriage return: the whole line when
+    // it had none. A message written over an older, longer line (a progress
+    // line ended by a carriage return) without clearing it, without that
+    // line's tail.
+    QByteArray sinceReturn() const { return m_returned ? m_line.left(m_rewritten) : m_line; }
     qsizetype cursor() const { return m_cursor; }
     bool startsOnNewLine() const { return m_startsOnNewLine; }
 
@@ -40,4 +45,6 @@ private:
     QByteArray m_line;
     qsizetype m_cursor = 0;
     bool m_startsOnNewLine = true;
+    bool m_returned = false;   // the line had a carriage return
+    qsizetype m_rewritten = 0; // how far the text since then reaches
 };

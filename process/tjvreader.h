@@ -40,6 +40,8 @@ public:
     // forgets it. No further report follows.
     void stop();
     bool isReading() const { return m_thread != nullptr; }
+    // The line being assembled: within lineRead, the line reported.
+    const LineAssembler &assembler() const { return m_assembler; }
 
     // Assembles at most maxPieces pieces; returns true when bytes are left.
     // An error raised by lineRead leaves here: the rest of its piece is

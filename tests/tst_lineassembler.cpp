@@ -44,6 +44,8 @@ class LineAssemblerTest : public QObject {
 private slots:
     void reports_data();
     void reports();
+    void sinceReturn_data();
+    void sinceReturn();
     void failedReportDropsRestOfPieceAndKeepsLine();
     void stoppedReportTouchesNothingMore();
 };
@@ -101,6 +103,38 @@ void LineAssemblerTest::reports()
     QFETCH(QList<QByteArray>, pieces);
     QFETCH(QList<Report>, expected);
     QCOMPARE(reportsOf(pieces), expected);
+}
+
+void LineAssemblerTest::sinceReturn_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<QList<QByteArray>>("expected"); // at each report
+
+    QTest::newRow("message written over a longer progress line")
+        << QList<QByteArray>{"frame= 10 time=00:00:06.84 speed=1.91x    \r", "av_write(): No space left on device\n"}
+        << QList<QByteArray>{"", "av_write(): No space left on device", ""};
+    QTest::newRow("line without a carriage return is whole")
+        << QList<QByteArray>{"Error opening input\nnext"} << QList<QByteArray>{"Error opening input", "next"};
+    QTest::newRow("rewrite split over pieces, then a shorter one")
+        << QList<QByteArray>{"progress 111111\r", "progr", "ess\rab\n"}
+        << QList<QByteArray>{"", "progr", "ab", ""};
+    QTest::newRow("backspace within the rewrite")
+        << QList<QByteArray>{"abcdef\rxyz\b\b1\n"} << QList<QByteArray>{"x1z", ""};
+}
+
+void LineAssemblerTest::sinceReturn()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(QList<QByteArray>, expected);
+    LineAssembler assembler;
+    QList<QByteArray> reported;
+    for (const QByteArray &piece : pieces) {
+        assembler.assemble(piece.constData(), piece.size(), [&](const QByteArray &, bool) {
+            reported << assembler.sinceReturn();
+            return true;
+        });
+    }
+    QCOMPARE(reported, expected);
 }
 
 void LineAssemblerTest::failedReportDropsRestOfPieceAndKeepsLine()
