@@ -4,6 +4,8 @@
 #include "process/workerthread.h"
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,19 +96,27 @@ TJvConsoleThread::WriteState TJvConsoleThread::writeStep()
 
 bool TJvConsoleThread::reapIfEnded()
 {
-    int status = 0;
-    if (retryOnEintr([&] { return ::waitpid(m_pid, &status, WNOHANG); }) != m_pid)
+    siginfo_t info{};
+    if (retryOnEintr([&] { return ::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT); }) != 0
+        || info.si_pid == 0)
         return false;
-    m_reaped = true;
-    recordStatus(status);
+    reap();
     return true;
 }
 
-// Waits for this child only (never for any child), so no other child is reaped.
+// Waits for this child only (never for any child), so no other child is
+// reaped. The child is seen to end before it is reaped: from then on no
+// signal goes to its pid, which another process may get once it is reaped.
 void TJvConsoleThread::reap()
 {
     if (m_reaped)
         return;
+    siginfo_t info{};
+    (void)retryOnEintr([&] { return ::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOWAIT); });
+    {
+        std::lock_guard lock(m_lock);
+        m_ended = true;
+    }
     int status = 0;
     if (retryOnEintr([&] { return ::waitpid(m_pid, &status, 0); }) == m_pid)
         recordStatus(status);
@@ -129,6 +139,19 @@ int TJvConsoleThread::endSignal() const
 {
     std::lock_guard lock(m_lock);
     return m_signal;
+}
+
+bool TJvConsoleThread::signal(int number)
+{
+    std::lock_guard lock(m_lock);
+    if (m_ended)
+        return false;
+    // The pidfd names this child even once its pid is free again; without
+    // one, the child is not yet reaped while m_ended is false, so its pid is
+    // still its own.
+    if (m_pidFd.isOpen())
+        return ::syscall(SYS_pidfd_send_signal, m_pidFd.get(), number, nullptr, 0u) == 0;
+    return ::kill(m_pid, number) == 0;
 }
 
 bool TJvConsoleThread::write(const QByteArray &bytes)

@@ -51,6 +51,9 @@ public:
     std::uint32_t endStepDone();
     // The signal that ended the child, 0 when it exited; valid after endStepDone.
     int endSignal() const;
+    // Sends the signal to the child; false when it has ended (or could not
+    // be sent). Never reaches another process that got the child's pid.
+    bool signal(int number);
     // Detaches the end step and tells the thread to stop. What is queued is
     // written as far as the pipe takes it without waiting, the rest dropped.
     // The thread closes the write end when it ends.
@@ -76,6 +79,7 @@ private:
     EventFd m_inputPending;
     std::atomic<bool> m_stopRequested{false};
     bool m_reaped = false; // the wait thread's own
+    bool m_ended = false;  // guarded: the child's status was taken
     std::uint32_t m_exitCode = 0;
     int m_signal = 0;
     char m_queue[QueueSize];

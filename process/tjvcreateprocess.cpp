@@ -165,6 +165,16 @@ bool TJvCreateProcess::Write(const QByteArray &S)
     return m_waitThread->write(S);
 }
 
+QByteArray TJvCreateProcess::LineSinceReturn() const
+{
+    return m_reader->assembler().sinceReturn();
+}
+
+bool TJvCreateProcess::Signal(int number)
+{
+    return m_waitThread && m_waitThread->signal(number);
+}
+
 void TJvCreateProcess::StopWatching()
 {
     if (m_state != State::Watching)

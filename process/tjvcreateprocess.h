@@ -89,6 +89,13 @@ public:
     // default SIGPIPE ends it, as it would any program whose reader went
     // away). The child is still reaped when it ends.
     void StopWatching();
+    // Within OnRead: what the reported line got after its last carriage
+    // return (see LineAssembler::sinceReturn), the whole line when it had none.
+    QByteArray LineSinceReturn() const;
+    // Sends the signal (SIGTERM, SIGKILL...) to the watched child; false when
+    // no child is watched or it has already ended. Its end is reported as
+    // usual.
+    bool Signal(int number);
     // Whether a started child is being watched (its end not yet reported).
     bool isWatching() const noexcept { return m_state == State::Watching; }
     // Runs a local event loop until the watched child's end has been reported
