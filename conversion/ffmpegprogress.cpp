@@ -2,6 +2,9 @@
 
 #include "text/textparse.h"
 
+#include <algorithm>
+#include <exception>
+
 namespace FFmpegProgress {
 
 using TextParse::pairAt;
@@ -33,6 +36,28 @@ int percentage(int encoded, int total)
 {
     const long double quotient = static_cast<long double>(encoded) / static_cast<long double>(total);
     return static_cast<int>(quotient * 100.0L);
+}
+
+int runningPercentage(int encoded, int total)
+{
+    return std::clamp(percentage(encoded, total), 0, 99);
+}
+
+std::optional<int> inputSeconds(const QByteArray &line)
+{
+    static constexpr char Field[] = "Duration: ";
+    const QByteArray text = line.trimmed();
+    if (!text.startsWith(Field))
+        return std::nullopt;
+    const QByteArray clock = text.mid(int(sizeof Field) - 1, 8);
+    // "HH:MM:SS", by position; anything else (N/A) is no figure.
+    if (clock.size() != 8 || clock[2] != ':' || clock[5] != ':')
+        return std::nullopt;
+    try {
+        return TextParse::clockTextSeconds(clock);
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
 }
 
 } // namespace FFmpegProgress

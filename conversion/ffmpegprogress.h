@@ -22,4 +22,15 @@ std::optional<int> progressSeconds(const QByteArray &line);
 // limited to 100. total must not be 0.
 int percentage(int encoded, int total);
 
+// The percentage shown while the encoder runs: percentage(), kept within
+// 0..99. A source whose length was misjudged (joined streams whose clock
+// starts over) is encoded past its "end"; 100 is shown only once the encoder
+// has ended well.
+int runningPercentage(int encoded, int total);
+
+// The input's playing time in whole seconds from ffmpeg's own report of it,
+// the "  Duration: 00:00:33.05, start: ..." line below "Input #0"; empty for
+// any other line and for "Duration: N/A".
+std::optional<int> inputSeconds(const QByteArray &line);
+
 } // namespace FFmpegProgress

@@ -13,6 +13,10 @@ private slots:
     void progressLines();
     void percentage_data();
     void percentage();
+    void runningPercentage_data();
+    void runningPercentage();
+    void inputSeconds_data();
+    void inputSeconds();
 };
 
 void FFmpegProgressTest::progressLines_data()
@@ -79,6 +83,45 @@ void FFmpegProgressTest::percentage()
     QFETCH(int, total);
     QFETCH(int, percent);
     QCOMPARE(FFmpegProgress::percentage(encoded, total), percent);
+}
+
+void FFmpegProgressTest::runningPercentage_data()
+{
+    QTest::addColumn<int>("encoded");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("half") << 5 << 10 << 50;
+    QTest::newRow("at the end") << 10 << 10 << 99;
+    // Joined segments: a 33 s output from a source read as 3 s.
+    QTest::newRow("far past a misjudged end") << 33 << 3 << 99;
+}
+
+void FFmpegProgressTest::runningPercentage()
+{
+    QFETCH(int, encoded);
+    QFETCH(int, total);
+    QFETCH(int, expected);
+    QCOMPARE(FFmpegProgress::runningPercentage(encoded, total), expected);
+}
+
+void FFmpegProgressTest::inputSeconds_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("seconds"); // -1: none
+
+    QTest::newRow("input duration") << QByteArray("  Duration: 00:00:33.05, start: 1.400000, bitrate: 1543 kb/s") << 33;
+    QTest::newRow("hours") << QByteArray("  Duration: 01:02:03.99, start: 0.000000, bitrate: N/A") << 3723;
+    QTest::newRow("not available") << QByteArray("  Duration: N/A, start: 0.000000, bitrate: N/A") << -1;
+    QTest::newRow("metadata named Duration") << QByteArray("      DURATION        : 00:00:10.000000000") << -1;
+    QTest::newRow("progress line") << QByteArray("frame=1 time=00:00:05.00") << -1;
+    QTest::newRow("cut short") << QByteArray("  Duration: 00:0") << -1;
+}
+
+void FFmpegProgressTest::inputSeconds()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, seconds);
+    QCOMPARE(FFmpegProgress::inputSeconds(line).value_or(-1), seconds);
 }
 
 QTEST_APPLESS_MAIN(FFmpegProgressTest)
