@@ -20,6 +20,34 @@ QByteArray numbered(const QByteArray &folder, const QByteArray &base, const QByt
     return folder + '/' + base + middle + number + ".mp4";
 }
 
+// The longest name the folder's file system takes, in bytes.
+qsizetype nameLimit(const QByteArray &folder)
+{
+    const long limit = ::pathconf(folder.isEmpty() ? "." : folder.constData(), _PC_NAME_MAX);
+    return limit > 0 ? qsizetype(limit) : 255;
+}
+
+// The first `size` bytes of a name, not ending inside a UTF-8 character.
+QByteArray cutName(const QByteArray &name, qsizetype size)
+{
+    if (name.size() <= size)
+        return name;
+    while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80)
+        --size;
+    return name.left(size);
+}
+
+// The temporary file's path for the Nth try: "base.part (N).mp4", or the
+// hidden short form where that name does not fit.
+QByteArray temporaryName(const QByteArray &folder, const QByteArray &base, int n, qsizetype limit)
+{
+    const QByteArray path = numbered(folder, base, ".part", n);
+    if (path.size() - folder.size() - 1 <= limit)
+        return path;
+    const QByteArray tail = ".halvora-part-" + QByteArray::number(n) + ".mp4";
+    return folder + "/." + cutName(base, limit - 1 - tail.size()) + tail;
+}
+
 // A rename that fails instead of replacing an existing target. Where the file
 // system has no such rename, a hard link (which never replaces either) and
 // the removal of the old name do the same.
@@ -46,8 +74,9 @@ QByteArray baseName(const QByteArray &sourcePath)
 
 QByteArray createTemporary(const QByteArray &folder, const QByteArray &base)
 {
+    const qsizetype limit = nameLimit(folder);
     for (int n = 1; n <= MaxNumber; ++n) {
-        const QByteArray path = numbered(folder, base, ".part", n);
+        const QByteArray path = temporaryName(folder, base, n, limit);
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
@@ -70,6 +99,12 @@ QByteArray moveToFreeName(const QByteArray &temporary, const QByteArray &folder,
             throw EOSError(error);
     }
     throw EOSError(EEXIST);
+}
+
+bool exists(const QByteArray &path)
+{
+    struct stat info;
+    return ::lstat(path.constData(), &info) == 0;
 }
 
 bool hasContent(const QByteArray &path)

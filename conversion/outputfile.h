@@ -13,6 +13,9 @@ QByteArray baseName(const QByteArray &sourcePath);
 
 // Creates an empty file "base.part.mp4" in the folder, or "base.part (N).mp4"
 // with the lowest N from 2 up when that is taken, and returns its path.
+// Where that name would be longer than the folder's file system allows
+// (while "base.mp4" may still fit), the file is a hidden
+// ".prefix.halvora-part-N.mp4" instead, the prefix cut from the base to fit.
 // Throws EOSError (missing folder, no permission, full disk...).
 QByteArray createTemporary(const QByteArray &folder, const QByteArray &base);
 
@@ -20,6 +23,9 @@ QByteArray createTemporary(const QByteArray &folder, const QByteArray &base);
 // "base (3).mp4"... that no file holds at the moment of the move, and
 // returns the new path. Throws EOSError; the temporary file stays then.
 QByteArray moveToFreeName(const QByteArray &temporary, const QByteArray &folder, const QByteArray &base);
+
+// Whether a file of that name exists (of any size).
+bool exists(const QByteArray &path);
 
 // Whether the file exists and holds at least one byte.
 bool hasContent(const QByteArray &path);

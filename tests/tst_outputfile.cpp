@@ -18,6 +18,8 @@ private slots:
     void temporaryNamesNeverTakeAnExistingFile();
     void moveTakesTheFirstFreeNameAndReplacesNothing();
     void missingFolderIsReported();
+    void longNamesGetAShortTemporaryName_data();
+    void longNamesGetAShortTemporaryName();
 
 private:
     static void write(const QString &path, const QByteArray &content)
@@ -98,6 +100,37 @@ void OutputFileTest::missingFolderIsReported()
     } catch (const EOSError &error) {
         QCOMPARE(error.errorCode(), ENOENT);
     }
+}
+
+void OutputFileTest::longNamesGetAShortTemporaryName_data()
+{
+    QTest::addColumn<QByteArray>("base");
+    QTest::addColumn<QByteArray>("firstTemporary");
+    // 250 bytes: "base.mp4" fits the usual 255, "base.part.mp4" does not.
+    const QByteArray ascii(250, 'a');
+    QTest::newRow("fits as it is") << QByteArray(240, 'b') << QByteArray(240, 'b') + ".part.mp4";
+    QTest::newRow("too long for .part") << ascii << "." + QByteArray(235, 'a') + ".halvora-part-1.mp4";
+    // Two-byte characters: the cut never splits one.
+    QByteArray wide;
+    for (int i = 0; i < 125; ++i)
+        wide += "\xc3\xa9";
+    QTest::newRow("cut moves back to a character's start") << wide << "." + wide.left(234) + ".halvora-part-1.mp4";
+    QTest::newRow("cut at a character's start") << "x" + wide.left(248) << ".x" + wide.left(234) + ".halvora-part-1.mp4";
+}
+
+void OutputFileTest::longNamesGetAShortTemporaryName()
+{
+    QFETCH(QByteArray, base);
+    QFETCH(QByteArray, firstTemporary);
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray first = OutputFile::createTemporary(folder, base);
+    QCOMPARE(first, folder + '/' + firstTemporary);
+    // The next one is numbered and fits too; the final name is the base's own.
+    const QByteArray second = OutputFile::createTemporary(folder, base);
+    QVERIFY(second != first && OutputFile::exists(second));
+    write(QFile::decodeName(first), "converted");
+    QCOMPARE(OutputFile::moveToFreeName(first, folder, base), folder + '/' + base + ".mp4");
 }
 
 QTEST_GUILESS_MAIN(OutputFileTest)
