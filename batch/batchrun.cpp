@@ -13,7 +13,11 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -27,6 +31,16 @@ std::runtime_error failure(const QString &message)
 QString systemText(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// How often a stopped encoder is checked for signs of life.
+constexpr int StopCheckMs = 250;
+
+// The file's size; -1 when it is gone.
+qint64 fileSize(const QByteArray &path)
+{
+    struct stat info;
+    return ::stat(path.constData(), &info) == 0 ? qint64(info.st_size) : -1;
 }
 
 // The playing time in seconds; 0 when the text is no clock text.
@@ -199,6 +213,8 @@ void BatchRun::launch(quint64 id, const StreamMap::Decision &streams)
 
 void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
 {
+    if (!streams.unreadable.isEmpty())
+        throw failure(streams.unreadable);
     const quint64 id = m_entries[index].id;
     // What the output leaves out stays with the entry, whatever its outcome.
     m_entries[index].entry.streamNote = streams.note;
@@ -228,8 +244,8 @@ void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
     process->CommandLine =
         FFmpegCommand::commandLine(m_encoder, source, streams.arguments, options.fragments, temporary);
     EncoderRun *watched = run.get();
-    process->OnRead = [this, watched](TJvCreateProcess *, const QByteArray &line, bool startsOnNewLine) {
-        encoderLine(watched, line, startsOnNewLine);
+    process->OnRead = [this, watched](TJvCreateProcess *sender, const QByteArray &line, bool startsOnNewLine) {
+        encoderLine(watched, line, sender->LineSinceReturn(), startsOnNewLine);
     };
     process->OnTerminate = [this, watched](TJvCreateProcess *sender, std::uint32_t exitCode) {
         encoderEnded(watched, exitCode, sender->TerminationSignal());
@@ -257,8 +273,11 @@ void BatchRun::prepareAfter(int index)
     });
 }
 
-void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line, bool startsOnNewLine)
+void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line, const QByteArray &sinceReturn,
+                           bool startsOnNewLine)
 {
+    if (run->stopped())
+        run->lastSignOfLife.restart();
     // A report that does not start a line completes or rewrites the one before.
     const bool rewritesKept = !startsOnNewLine && run->lastLineKept;
     run->lastLineKept = false;
@@ -266,29 +285,53 @@ void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line, bool startsO
         // Kept to tell why the run failed, should it fail.
         if (rewritesKept)
             run->output.removeLast();
-        if (!line.trimmed().isEmpty()) {
-            run->output << line;
+        // A message ffmpeg writes over its last progress line is kept
+        // without that line's older tail.
+        const QByteArray text = sinceReturn.trimmed().isEmpty() ? line : sinceReturn;
+        if (!text.trimmed().isEmpty()) {
+            run->output << text;
             run->lastLineKept = true;
         }
+        if (run->sourceSeconds == 0 && !run->stopped())
+            takeSourceLength(run, line);
         return;
     }
     // A stopped encoder's last lines touch nothing: its entry keeps the
     // percentage it reached, and the list or a new run may have moved on.
-    if (run->stopped)
+    if (run->stopped())
         return;
     const int index = indexOf(run->entry);
     if (index < 0)
         return;
     BatchEntry &entry = m_entries[index].entry;
-    const int total = totalSeconds(entry.time);
+    const int total = run->sourceSeconds > 0 ? run->sourceSeconds : totalSeconds(entry.time);
     const std::optional<int> encoded = FFmpegProgress::progressSeconds(line);
     // No time yet, or no playing time to measure against: only the status line moves.
     if (encoded && total > 0) {
-        const int percent = FFmpegProgress::percentage(*encoded, total);
+        const int percent = FFmpegProgress::runningPercentage(*encoded, total);
         if (std::exchange(entry.percent, percent) != percent)
             emit entryChanged(index);
     }
     emit statusChanged(QString::fromLocal8Bit(line));
+}
+
+void BatchRun::takeSourceLength(EncoderRun *run, const QByteArray &line)
+{
+    // A line cut short gives no figure; its complete report follows.
+    const std::optional<int> seconds = FFmpegProgress::inputSeconds(line);
+    if (!seconds || *seconds <= 0)
+        return;
+    run->sourceSeconds = *seconds;
+    const int index = indexOf(run->entry);
+    if (index < 0)
+        return;
+    // The media library misjudges some files (joined streams whose clock
+    // starts over); the list shows ffmpeg's figure then.
+    BatchEntry &entry = m_entries[index].entry;
+    if (std::abs(totalSeconds(entry.time) - *seconds) > 1) {
+        entry.time = TextParse::formatClock(*seconds).toLatin1();
+        emit entryChanged(index);
+    }
 }
 
 void BatchRun::encoderEnded(EncoderRun *ended, std::uint32_t exitCode, int signal)
@@ -299,38 +342,12 @@ void BatchRun::encoderEnded(EncoderRun *ended, std::uint32_t exitCode, int signa
         return;
     const std::unique_ptr<EncoderRun> run = std::move(*found);
     m_encoders.erase(found);
+    if (run->stopTimer)
+        run->stopTimer->stop();
     // Freed once its end event has returned.
     run->process->deleteLater();
 
-    const int index = indexOf(run->entry);
-    if (exitCode != 0 || signal != 0 || !OutputFile::hasContent(run->temporary)) {
-        // A failed encoder leaves nothing behind: the file is this run's own.
-        OutputFile::remove(run->temporary);
-        if (index >= 0) {
-            if (run->stopped && exitCode == 0 && signal == 0)
-                mark(index, EntryState::Stopped, QStringLiteral("Stopped before anything was written"));
-            else
-                mark(index, EntryState::Failed, FailureReason::reason(run->output, int(exitCode), signal));
-        }
-    } else {
-        try {
-            const QString written = QString::fromLocal8Bit(OutputFile::moveToFreeName(run->temporary, run->folder, run->baseName));
-            if (index >= 0) {
-                BatchEntry &entry = m_entries[index].entry;
-                entry.output = written;
-                // ffmpeg's last progress line may fall short of the end (whole seconds).
-                if (!run->stopped)
-                    entry.percent = 100;
-                mark(index, run->stopped ? EntryState::Stopped : EntryState::Done,
-                     (run->stopped ? QStringLiteral("Stopped; written to %1") : QStringLiteral("Written to %1")).arg(written));
-            }
-        } catch (const EOSError &error) {
-            if (index >= 0)
-                mark(index, EntryState::Failed,
-                     QStringLiteral("The converted file stays as %1: it could not be renamed: %2")
-                         .arg(QString::fromLocal8Bit(run->temporary), systemText(error.errorCode())));
-        }
-    }
+    settle(indexOf(run->entry), *run, exitCode, signal);
 
     if (m_encoders.empty() && m_state == RunState::Stopping)
         setState(RunState::Idle);
@@ -346,6 +363,62 @@ void BatchRun::encoderEnded(EncoderRun *ended, std::uint32_t exitCode, int signa
         emit encodersEnded();
 }
 
+void BatchRun::settle(int index, const EncoderRun &run, std::uint32_t exitCode, int signal)
+{
+    const QString temporary = QString::fromLocal8Bit(run.temporary);
+    const bool forced = run.stopStep == StopStep::Killed && signal == SIGKILL;
+    const bool wellEnded = exitCode == 0 && signal == 0;
+    if (!OutputFile::exists(run.temporary)) {
+        if (index >= 0) {
+            if (run.stopped() && !forced)
+                mark(index, EntryState::Stopped, QStringLiteral("Stopped before anything was written"));
+            else if (run.stopped())
+                mark(index, EntryState::Stopped, QStringLiteral("ffmpeg did not answer and was ended"));
+            else
+                mark(index, EntryState::Failed,
+                     QStringLiteral("The output file %1 disappeared while ffmpeg wrote it (was its folder removed?)")
+                         .arg(temporary));
+        }
+        return;
+    }
+    // A stopped encoder's file is kept however it ended, if it holds anything;
+    // a failed one leaves nothing behind: the file is this run's own.
+    const bool keep = OutputFile::hasContent(run.temporary) && (run.stopped() || wellEnded);
+    if (!keep) {
+        OutputFile::remove(run.temporary);
+        if (index < 0)
+            return;
+        if (forced)
+            mark(index, EntryState::Stopped, QStringLiteral("ffmpeg did not answer and was ended"));
+        else if (run.stopped())
+            mark(index, EntryState::Stopped, QStringLiteral("Stopped before anything was written"));
+        else
+            mark(index, EntryState::Failed, FailureReason::reason(run.output, int(exitCode), signal));
+        return;
+    }
+    try {
+        const QString written = QString::fromLocal8Bit(OutputFile::moveToFreeName(run.temporary, run.folder, run.baseName));
+        if (index < 0)
+            return;
+        BatchEntry &entry = m_entries[index].entry;
+        entry.output = written;
+        if (!run.stopped()) {
+            // ffmpeg's last progress line may fall short of the end (whole seconds).
+            entry.percent = 100;
+            mark(index, EntryState::Done, QStringLiteral("Written to %1").arg(written));
+        } else if (forced) {
+            mark(index, EntryState::Stopped, QStringLiteral("ffmpeg did not answer and was ended; what it wrote is kept as %1").arg(written));
+        } else {
+            mark(index, EntryState::Stopped, QStringLiteral("Stopped; written to %1").arg(written));
+        }
+    } catch (const EOSError &error) {
+        if (index >= 0)
+            mark(index, EntryState::Failed,
+                 QStringLiteral("The converted file stays as %1: it could not be renamed: %2")
+                     .arg(temporary, systemText(error.errorCode())));
+    }
+}
+
 void BatchRun::stop()
 {
     if (m_entries.empty() || !isRunning())
@@ -359,10 +432,50 @@ void BatchRun::stop()
             mark(index, EntryState::Pending, QString());
     }
     for (const std::unique_ptr<EncoderRun> &run : m_encoders) {
-        run->stopped = true;
-        run->process->Write("q");
+        if (!run->stopped())
+            askToStop(*run);
     }
+    if (!m_encoders.empty())
+        emit statusChanged(QStringLiteral("Stopping: ffmpeg finishes the file it writes…"));
     setState(m_encoders.empty() ? RunState::Idle : RunState::Stopping);
+}
+
+void BatchRun::askToStop(EncoderRun &run)
+{
+    run.stopStep = StopStep::Asked;
+    run.process->Write("q");
+    run.lastSize = fileSize(run.temporary);
+    run.lastSignOfLife.start();
+    run.stepStarted.start();
+    run.stopTimer = new QTimer(run.process);
+    run.stopTimer->setInterval(StopCheckMs);
+    connect(run.stopTimer, &QTimer::timeout, this, [this, watched = &run] { checkStopped(*watched); });
+    run.stopTimer->start();
+}
+
+void BatchRun::checkStopped(EncoderRun &run)
+{
+    // An encoder finishing its file writes it as it goes.
+    const qint64 size = fileSize(run.temporary);
+    if (size != run.lastSize) {
+        run.lastSize = size;
+        run.lastSignOfLife.restart();
+    }
+    const bool asked = run.stopStep == StopStep::Asked;
+    const bool idle = run.lastSignOfLife.elapsed() >= (asked ? QuitGraceMs : TerminateGraceMs);
+    const bool overdue = run.stepStarted.elapsed() >= (asked ? QuitLimitMs : TerminateLimitMs);
+    if (!idle && !overdue)
+        return;
+    run.lastSignOfLife.restart();
+    run.stepStarted.restart();
+    if (asked) {
+        run.stopStep = StopStep::Terminated;
+        run.process->Signal(SIGTERM);
+    } else {
+        run.stopStep = StopStep::Killed;
+        run.process->Signal(SIGKILL);
+        run.stopTimer->stop();
+    }
 }
 
 void BatchRun::finishRun()

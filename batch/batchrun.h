@@ -50,7 +50,8 @@ struct EntryOptions {
 // encoders it runs, one entry at a time from top to bottom. Entries that
 // cannot start or whose encoder fails are marked failed and the run goes
 // on; a file is done only when its encoder ended well and wrote something.
-// Stop asks every encoder to quit and keeps what it wrote. Knows nothing of
+// Stop asks every encoder to quit and keeps what it wrote; one that shows no
+// sign of life gets SIGTERM and then SIGKILL. Knows nothing of
 // windows: views follow its signals. GUI thread (the thread with the event
 // loop) only; errors of its own steps become entry reasons, never exceptions.
 class BatchRun : public QObject {
@@ -61,6 +62,19 @@ public:
         Running,  // from start() until the last entry has ended, or stop()
         Stopping, // stopped; an encoder is still finishing its file
     };
+
+    // After Stop, an encoder that shows no sign of life (no output, its file
+    // does not grow) for QuitGraceMs gets SIGTERM, and after TerminateGraceMs
+    // more without one, SIGKILL. One that keeps working goes on finishing its
+    // file (a slow encoder's buffered frames may take half a minute under
+    // load), but gets SIGTERM after QuitLimitMs and SIGKILL after
+    // TerminateLimitMs more at the latest.
+    static constexpr int QuitGraceMs = 3000;
+    static constexpr int TerminateGraceMs = 5000;
+    static constexpr int QuitLimitMs = 30000;
+    static constexpr int TerminateLimitMs = 60000;
+    // The longest an encoder can take to end after Stop.
+    static constexpr int StopLimitMs = QuitLimitMs + TerminateLimitMs;
 
     using OptionsSource = std::function<EntryOptions()>;
     using MoreEntries = std::function<bool()>;
@@ -99,7 +113,8 @@ public:
     // Starts converting from the first entry; nothing while a run is on or
     // the list is empty.
     void start();
-    // Asks the encoders to quit, keeping what they wrote; the run ends at once.
+    // Asks the encoders to quit, keeping what they wrote, and ends those
+    // that do not (see QuitGraceMs); the run ends at once.
     void stop();
 
 signals:
@@ -137,8 +152,17 @@ private:
     void launch(quint64 id, const StreamMap::Decision &streams);
     void startEncoder(int index, const StreamMap::Decision &streams);
     void prepareAfter(int index);
-    void encoderLine(EncoderRun *run, const QByteArray &line, bool startsOnNewLine);
+    // A report of ffmpeg's output: the line as a terminal shows it, and what
+    // it got after its last carriage return.
+    void encoderLine(EncoderRun *run, const QByteArray &line, const QByteArray &sinceReturn, bool startsOnNewLine);
+    // Takes the source's playing time from ffmpeg's report of its input.
+    void takeSourceLength(EncoderRun *run, const QByteArray &line);
     void encoderEnded(EncoderRun *run, std::uint32_t exitCode, int signal);
+    // The entry's outcome once its encoder has ended.
+    void settle(int index, const EncoderRun &run, std::uint32_t exitCode, int signal);
+    void askToStop(EncoderRun &run);
+    // After Stop: moves an encoder that shows no sign of life on to the next step.
+    void checkStopped(EncoderRun &run);
     void finishRun();
 
     std::vector<Slot> m_entries;

@@ -1,11 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 
 #include <memory>
 
+class QTimer;
 class TJvCreateProcess;
+
+// How far Stop has gone with an encoder.
+enum class StopStep {
+    Running,   // not stopped
+    Asked,     // asked to quit ("q")
+    Terminated, // sent SIGTERM
+    Killed,    // sent SIGKILL
+};
 
 // One encoder the batch runs, from its start to its end, also after Stop:
 // its output lines and end belong to its entry only, whatever the list does
@@ -18,5 +28,14 @@ struct EncoderRun {
     QByteArray baseName;
     QList<QByteArray> output;    // ffmpeg's lines other than progress lines
     bool lastLineKept = false;   // the last line reported went to `output`
-    bool stopped = false;
+    int sourceSeconds = 0;       // the source's playing time as ffmpeg reports it; 0 until then
+    // After Stop: how far it went, when the encoder last showed it still
+    // works (a line of output, or its file grew), and the file's size then.
+    StopStep stopStep = StopStep::Running;
+    QElapsedTimer lastSignOfLife;
+    qint64 lastSize = -1;
+    QElapsedTimer stepStarted;
+    QTimer *stopTimer = nullptr; // owned by the process
+
+    bool stopped() const { return stopStep != StopStep::Running; }
 };

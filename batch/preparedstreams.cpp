@@ -43,6 +43,14 @@ bool PreparedStreams::decideNow(const QByteArray &source, QPointer<StreamProbe> 
     auto *running = new StreamProbe(this);
     const bool started = running->start(m_probeProgram, source, [running, done](const auto &streams) {
         running->deleteLater();
+        if (running->timedOut()) {
+            StreamMap::Decision unanswered;
+            unanswered.unreadable =
+                QStringLiteral("The file did not answer within %1 s: is its disk or network share still there?")
+                    .arg(StreamProbe::TimeoutMs / 1000);
+            done(unanswered);
+            return;
+        }
         done(StreamMap::decide(streams));
     });
     if (!started) {

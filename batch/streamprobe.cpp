@@ -3,20 +3,31 @@
 #include "process/commandline.h"
 #include "process/tjvcreateprocess.h"
 
+#include <csignal>
 #include <utility>
 
 StreamProbe::StreamProbe(QObject *parent) : QObject(parent)
 {
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
-        // The runner never ends a child by force: it is let go, and its
-        // answer no longer counts.
-        m_process->StopWatching();
+        m_timedOut = true;
+        end();
         finish(std::nullopt);
     });
 }
 
-StreamProbe::~StreamProbe() = default;
+StreamProbe::~StreamProbe()
+{
+    end();
+}
+
+void StreamProbe::end()
+{
+    if (m_process && m_process->isWatching()) {
+        m_process->Signal(SIGKILL);
+        m_process->StopWatching();
+    }
+}
 
 bool StreamProbe::start(const QByteArray &probeProgram, const QByteArray &path, Answer answer)
 {

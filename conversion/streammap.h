@@ -25,6 +25,9 @@ struct Decision {
     // One plain sentence per kind of stream left out, joined by line breaks;
     // empty when everything is kept.
     QString note;
+    // Set instead of a decision when the source did not answer while its
+    // streams were read: why it cannot be converted now.
+    QString unreadable;
 };
 
 // Codecs the output keeps as text subtitles, and subtitles drawn as pictures.

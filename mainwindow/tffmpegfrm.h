@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/batchrun.h"
 #include "settings/selectors.h"
 #include "widgets/timagelist.h"
 
@@ -65,8 +66,9 @@ public:
     // Closing has begun: the window waits, hidden, for a stopped encoder.
     bool isClosing() const { return m_closing; }
 
-    // How long closing waits for a stopped encoder to finish its file.
-    static constexpr int CloseWaitMs = 10000;
+    // How long closing waits for a stopped encoder to finish its file: it
+    // has ended by then, of itself or by force (see BatchRun::stop).
+    static constexpr int CloseWaitMs = BatchRun::StopLimitMs + 5000;
 
 public slots:
     void AddFileBtnClick();

@@ -9,7 +9,9 @@
 #include "process/tjvcreateprocess.h"
 #include "testsupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
@@ -17,6 +19,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <utility>
+
+#include <sys/stat.h>
 #include <memory>
 #include <stdexcept>
 
@@ -141,6 +146,31 @@ bool decodes(const QString &path)
     return code == 0 && output.trimmed().isEmpty();
 }
 
+// The processes whose command line holds `text` (this test's own children
+// and their children; the text is a path of this run).
+QList<int> processesWith(const QByteArray &text)
+{
+    QList<int> pids;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const int pid = entry.toInt(&isPid);
+        if (!isPid || pid == int(QCoreApplication::applicationPid()))
+            continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text))
+            pids << pid;
+    }
+    return pids;
+}
+
+// Writes an executable shell script.
+bool writeScript(const QString &path, const QByteArray &text)
+{
+    QFile script(path);
+    return script.open(QIODevice::WriteOnly) && script.write(text) == text.size() && (script.close(), true)
+        && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 // The status line shows an outcome as one line.
 QString oneLine(QString text)
 {
@@ -208,10 +238,15 @@ private slots:
     void stopKeepsWhatWasWrittenAndStartsNothingMore_data();
     void stopKeepsWhatWasWrittenAndStartsNothingMore();
     void startRightAfterStopRestartsOnceTheEncoderEnded();
-    void percentWithoutPlayingTime_data();
-    void percentWithoutPlayingTime();
+    void percentFollowsTheBestPlayingTime_data();
+    void percentFollowsTheBestPlayingTime();
     void slowProbeDoesNotBlockTheRun();
     void stopWhileProbingLeavesTheEntryPending();
+    void stopEndsAnEncoderStuckOnItsSource();
+    void sourceThatDoesNotAnswerFailsWithAReason();
+    void outputFolderRemovedWhileWriting();
+    void failureReasonLeavesOutTheProgressLine();
+    void longNamesConvert();
 
 private:
     // Points the batch at an encoder whose probe answers only after 3 s and
@@ -219,6 +254,9 @@ private:
     void useSlowProbe();
     QString answered() const { return m_probeDir.filePath(QStringLiteral("bin/answered")); }
     QString out(const QString &name) const { return m_out->filePath(name); }
+    // Points the batch at a shell script that runs ffmpeg after `prelude`;
+    // no probe program is found beside it.
+    void useEncoderScript(const QByteArray &prelude);
 
     QTemporaryDir m_media;
     QTemporaryDir m_probeDir;
@@ -227,6 +265,8 @@ private:
     QString m_long;  // long.mp4, 10 s
     QString m_notes; // a text file
     QString m_subs;  // subs.mkv, 2 s: two video tracks and a text subtitle
+    QString m_joined; // joined.ts, 6 s and 10 s segments whose clocks both start at 0
+    QString m_fifo;  // stuck.avi, a FIFO nobody writes to
 
     std::unique_ptr<QTemporaryDir> m_out;
     std::unique_ptr<BatchRun> m_batch;
@@ -263,6 +303,26 @@ void BatchRunTest::initTestCase()
                               "testsrc2=size=160x120:rate=25:duration=2", "-i",
                               QFile::encodeName(m_media.filePath("sub.srt")), "-map", "0", "-map", "1", "-map", "2",
                               "-c:v", "mpeg4", "-c:s", "srt"}));
+
+    // Two segments joined as they are: the output runs 16 s, past the 10 s
+    // that both ffmpeg and the media library read.
+    const QString first = m_media.filePath("first.ts");
+    const QString second = m_media.filePath("second.ts");
+    m_joined = m_media.filePath("joined.ts");
+    for (const auto &[path, seconds] : {std::pair{first, QByteArray("6")}, std::pair{second, QByteArray("10")}})
+        QVERIFY(makeClip(path, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=" + seconds, "-c:v",
+                                "mpeg2video"}));
+    QFile joined(m_joined);
+    QVERIFY(joined.open(QIODevice::WriteOnly));
+    for (const QString &path : {first, second}) {
+        QFile part(path);
+        QVERIFY(part.open(QIODevice::ReadOnly));
+        joined.write(part.readAll());
+    }
+    joined.close();
+
+    m_fifo = m_media.filePath("stuck.avi");
+    QVERIFY(::mkfifo(QFile::encodeName(m_fifo).constData(), 0600) == 0);
 
     // The stand-in probe: the real one, after a pause long enough to notice
     // a caller that waits for it.
@@ -316,6 +376,14 @@ void BatchRunTest::cleanup()
 void BatchRunTest::useSlowProbe()
 {
     m_batch->setEncoder(QFile::encodeName(m_probeDir.filePath("bin/ffmpeg")));
+}
+
+void BatchRunTest::useEncoderScript(const QByteArray &prelude)
+{
+    const QString script = m_out->filePath(QStringLiteral("encoder/ffmpeg"));
+    QVERIFY(QDir().mkpath(QFileInfo(script).path()));
+    QVERIFY(writeScript(script, "#!/bin/sh\n" + prelude + "\nexec /usr/bin/ffmpeg \"$@\"\n"));
+    m_batch->setEncoder(QFile::encodeName(script));
 }
 
 void BatchRunTest::convertsTopToBottomAndFailuresDoNotHalt()
@@ -611,34 +679,41 @@ void BatchRunTest::startRightAfterStopRestartsOnceTheEncoderEnded()
     QVERIFY2(qAbs(whole - 10) < 0.5, qPrintable(QString::number(whole)));
 }
 
-void BatchRunTest::percentWithoutPlayingTime_data()
+void BatchRunTest::percentFollowsTheBestPlayingTime_data()
 {
-    QTest::addColumn<QByteArray>("time");
-    QTest::addColumn<bool>("measured");
-    QTest::newRow("zero playing time") << QByteArray("00:00:00") << false;
-    QTest::newRow("no clock text") << QByteArray("unknown") << false;
-    QTest::newRow("playing time") << QByteArray("00:00:02") << true;
+    QTest::addColumn<bool>("joined");
+    QTest::addColumn<QByteArray>("time");  // the media library's
+    QTest::addColumn<QByteArray>("listed"); // what the entry shows once ffmpeg has read the source
+    QTest::newRow("library has none") << false << QByteArray("00:00:00") << QByteArray("00:00:02");
+    QTest::newRow("no clock text") << false << QByteArray("unknown") << QByteArray("00:00:02");
+    QTest::newRow("library right") << false << QByteArray("00:00:02") << QByteArray("00:00:02");
+    QTest::newRow("library far off") << false << QByteArray("00:10:00") << QByteArray("00:00:02");
+    QTest::newRow("joined segments run past their length") << true << QByteArray("00:00:09") << QByteArray("00:00:09");
 }
 
-void BatchRunTest::percentWithoutPlayingTime()
+void BatchRunTest::percentFollowsTheBestPlayingTime()
 {
+    QFETCH(bool, joined);
     QFETCH(QByteArray, time);
-    QFETCH(bool, measured);
-    m_batch->add(entryFor(m_twin, time));
+    QFETCH(QByteArray, listed);
+    // Slowed down so that progress lines come past the misjudged end.
+    if (joined)
+        m_fragments = {"-vf realtime=speed=4"};
+    m_batch->add(entryFor(joined ? m_joined : m_twin, time));
     QSignalSpy finished(m_batch.get(), &BatchRun::finished);
     m_batch->start();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
 
     QVERIFY(!m_watch->convertingPercents.isEmpty());
     const int most = *std::max_element(m_watch->convertingPercents.cbegin(), m_watch->convertingPercents.cend());
-    if (measured)
-        QVERIFY(most > 0);
-    else
-        QCOMPARE(most, 0);
-    // The progress still reaches the status line.
-    QVERIFY2(std::any_of(m_watch->status.cbegin(), m_watch->status.cend(),
-                         [](const QString &line) { return line.startsWith(QLatin1String("frame=")); }),
-             qPrintable(m_watch->status.join(QLatin1Char('\n'))));
+    QVERIFY2(most > 0 && most <= 99, qPrintable(QString::number(most)));
+    QCOMPARE(m_batch->entry(0).time, listed);
+    if (joined) {
+        // The fault is there to be kept away: ffmpeg reported times past 10 s.
+        QVERIFY2(std::any_of(m_watch->status.cbegin(), m_watch->status.cend(),
+                             [](const QString &line) { return line.contains(QLatin1String("time=00:00:1")); }),
+                 qPrintable(m_watch->status.join(QLatin1Char('\n'))));
+    }
     QCOMPARE(m_batch->entry(0).state, EntryState::Done);
     QCOMPARE(m_batch->entry(0).percent, 100);
 }
@@ -694,9 +769,12 @@ void BatchRunTest::stopWhileProbingLeavesTheEntryPending()
     QCOMPARE(m_watch->runs, (QStringList{"running", "idle"}));
     QCOMPARE(m_batch->entry(0).state, EntryState::Pending);
 
-    // The probe's late answer starts nothing.
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(answered()), RunTimeoutMs);
-    QTest::qWait(500);
+    // The probe was ended, not left to answer late: past its pause nothing
+    // has answered and nothing started.
+    const QByteArray probe = QFile::encodeName(m_probeDir.filePath("bin/ffprobe"));
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(probe).isEmpty(), 5000);
+    QTest::qWait(3500);
+    QVERIFY(!QFile::exists(answered()));
     QCOMPARE(m_batch->runningEncoders(), 0);
     QCOMPARE(m_batch->entry(0).state, EntryState::Pending);
     QCOMPARE(m_batch->entry(1).state, EntryState::Pending);
@@ -704,6 +782,124 @@ void BatchRunTest::stopWhileProbingLeavesTheEntryPending()
     QCOMPARE(finished.count(), 0);
     QCOMPARE(filesIn(m_out->path()), QStringList());
     QCOMPARE(m_optionsCalls, 0);
+}
+
+void BatchRunTest::stopEndsAnEncoderStuckOnItsSource()
+{
+    // No probe: the encoder itself opens the FIFO, and waits for a writer
+    // that never comes, deaf to "q" and SIGTERM.
+    useEncoderScript("");
+    m_batch->add(entryFor(m_fifo, "00:00:10"));
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    QSignalSpy ended(m_batch.get(), &BatchRun::encodersEnded);
+    m_batch->start();
+    const QByteArray fifo = QFile::encodeName(m_fifo);
+    QTRY_VERIFY_WITH_TIMEOUT(m_batch->runningEncoders() == 1 && !processesWith(fifo).isEmpty(), RunTimeoutMs);
+    QTest::qWait(500);
+    const QList<int> encoders = processesWith(fifo);
+
+    QElapsedTimer clock;
+    clock.start();
+    m_batch->stop();
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Stopping);
+    QCOMPARE(m_batch->entry(0).state, EntryState::Converting);
+    QVERIFY(ended.wait(BatchRun::QuitGraceMs + BatchRun::TerminateGraceMs + 5000));
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took >= BatchRun::QuitGraceMs + BatchRun::TerminateGraceMs - 500, qPrintable(QString::number(took)));
+
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Idle);
+    QCOMPARE(m_batch->entry(0).state, EntryState::Stopped);
+    QCOMPARE(m_batch->entry(0).reason, QStringLiteral("ffmpeg did not answer and was ended"));
+    // Its empty file went with it, and so did every process it ran.
+    QCOMPARE(filesIn(m_out->path()), QStringList());
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(fifo).isEmpty(), 5000);
+    for (const int pid : encoders) {
+        // Gone, or its number taken by something else meanwhile.
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        QVERIFY2(!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains(fifo), qPrintable(QString::number(pid)));
+    }
+
+    // The next Convert works.
+    m_batch->remove(0);
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(m_batch->entry(0).state, EntryState::Done);
+    QCOMPARE(m_batch->entry(0).output, out("clip.mp4"));
+}
+
+void BatchRunTest::sourceThatDoesNotAnswerFailsWithAReason()
+{
+    // The library cannot read a FIFO, so the probe opens it, and waits.
+    m_batch->add(entryFor(m_fifo, "00:00:10"));
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(finished.first(), (QVariantList{1, 1}));
+    QCOMPARE(m_batch->entry(0).state, EntryState::Failed);
+    QCOMPARE(m_batch->entry(0).reason,
+             QStringLiteral("The file did not answer within 10 s: is its disk or network share still there?"));
+    QCOMPARE(m_batch->entry(1).state, EntryState::Done);
+    // The probe did not outlive its answer.
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(QFile::encodeName(m_fifo)).isEmpty(), 5000);
+}
+
+void BatchRunTest::outputFolderRemovedWhileWriting()
+{
+    const QString folder = out(QStringLiteral("going"));
+    QVERIFY(QDir().mkpath(folder));
+    m_folder = QFile::encodeName(folder);
+    m_fragments = {"-vf realtime"};
+    m_batch->add(entryFor(m_long, "00:00:10"));
+    QSignalSpy ended(m_batch.get(), &BatchRun::encodersEnded);
+    m_batch->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_batch->entry(0).percent >= 10, RunTimeoutMs);
+    QVERIFY(QDir(folder).removeRecursively());
+    QVERIFY(ended.wait(RunTimeoutMs));
+    QCOMPARE(m_batch->entry(0).state, EntryState::Failed);
+    QCOMPARE(m_batch->entry(0).reason,
+             QStringLiteral("The output file %1 disappeared while ffmpeg wrote it (was its folder removed?)")
+                 .arg(folder + QStringLiteral("/long.part.mp4")));
+}
+
+void BatchRunTest::failureReasonLeavesOutTheProgressLine()
+{
+    // A file size limit makes the write fail part-way, right after a progress
+    // line that ffmpeg ended with a carriage return.
+    useEncoderScript("ulimit -f 64\ntrap '' XFSZ\nset -- -stats_period 0.05 \"$@\"");
+    m_fragments = {"-vf realtime=speed=2", "-b:v 2M"};
+    m_batch->add(entryFor(m_long, "00:00:10"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    const BatchEntry &entry = m_batch->entry(0);
+    QCOMPARE(entry.state, EntryState::Failed);
+    QVERIFY2(std::any_of(m_watch->status.cbegin(), m_watch->status.cend(),
+                         [](const QString &line) { return line.startsWith(QLatin1String("frame=")); }),
+             "no progress line came before the failure");
+    QVERIFY2(entry.reason.split(QLatin1Char('\n')).contains(QStringLiteral("av_interleaved_write_frame(): File too large")),
+             qPrintable(entry.reason));
+    for (const char *remnant : {"bitrate=", "speed=", "time="})
+        QVERIFY2(!entry.reason.contains(QLatin1String(remnant)), qPrintable(entry.reason));
+}
+
+void BatchRunTest::longNamesConvert()
+{
+    // "base.mp4" fits the file system's 255 bytes, "base.part.mp4" would not.
+    const QString base = QString(124, QChar(0xe9)) + QLatin1String("ab"); // 250 bytes
+    const QString source = m_out->filePath(base + QLatin1String(".avi"));
+    QVERIFY(QFile::copy(m_clip, source));
+    m_folder = QFile::encodeName(out(QStringLiteral("converted")));
+    QVERIFY(QDir().mkpath(QFile::decodeName(m_folder)));
+    m_batch->add(entryFor(source, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(m_batch->entry(0).state, EntryState::Done);
+    QCOMPARE(m_batch->entry(0).output, QFile::decodeName(m_folder) + QLatin1Char('/') + base + QLatin1String(".mp4"));
+    QCOMPARE(QDir(QFile::decodeName(m_folder)).entryList(QDir::Files | QDir::Hidden),
+             QStringList{base + QLatin1String(".mp4")});
 }
 
 QTEST_GUILESS_MAIN(BatchRunTest)
