@@ -6,11 +6,16 @@
 //     delivered against bytes written; the GUI thread's CPU time per MB; the
 //     longest time the GUI thread was kept from its event loop;
 //  3. the same child while the GUI thread is busy elsewhere now and then:
-//     how much output the shared buffer drops, and when.
+//     how much output the shared buffer drops, and when;
+//  4. what starting a child costs, through the guard (bin/halvora-guard) and
+//     without it (the guard moved aside for the time);
+//  5. the time from a parent's SIGKILL to the end of its child, for a child
+//     that ends on SIGTERM and one that ignores it, with and without the guard.
 //
 // Usage: bench_process [MB]   (default 200). The program starts itself with
-// --emit BYTES as the child.
+// --emit BYTES as the child, and with --parent/--child for figure 5.
 
+#include "process/childstart.h"
 #include "process/commandline.h"
 #include "process/lineassembler.h"
 #include "process/tjvcreateprocess.h"
@@ -21,6 +26,12 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -253,15 +264,224 @@ void benchRunner(const QByteArray &self, long long megabytes)
     }
 }
 
+// Moves bin/halvora-guard beside this program aside while it lives: children
+// then start as without the guard.
+class GuardAside {
+public:
+    explicit GuardAside(const QString &folder)
+        : m_path(folder + QStringLiteral("/bin/") + QLatin1String(ChildGuard::FileName)),
+          m_moved(QFile::rename(m_path, m_path + QStringLiteral(".aside")))
+    {
+    }
+    ~GuardAside()
+    {
+        if (m_moved)
+            QFile::rename(m_path + QStringLiteral(".aside"), m_path);
+    }
+    bool moved() const { return m_moved; }
+
+private:
+    QString m_path;
+    bool m_moved;
+};
+
+double nowMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+struct StartFigures {
+    double startMs = 0; // until start() returns: the program runs
+    double roundMs = 0; // until a program that ends at once is reaped
+};
+
+StartFigures childStarts(int rounds)
+{
+    const QList<QByteArray> program{"/bin/true"};
+    const int inherit[3] = {-1, -1, -1};
+    std::vector<double> starts, totals;
+    for (int round = 0; round < rounds; ++round) {
+        const double begin = nowMs();
+        const int pid = ChildStart::start(program, inherit);
+        const double started = nowMs();
+        int status;
+        ::waitpid(pid, &status, 0);
+        starts.push_back(started - begin);
+        totals.push_back(nowMs() - begin);
+    }
+    return {median(starts), median(totals)};
+}
+
+void benchChildStart(const QString &folder)
+{
+    constexpr int Rounds = 300;
+    childStarts(20); // the starting thread and the page cache warm up
+    const StartFigures guarded = childStarts(Rounds);
+    StartFigures direct;
+    {
+        const GuardAside aside(folder);
+        if (!aside.moved()) {
+            std::printf("\n(bin/halvora-guard not found beside this program: no child start figures)\n");
+            return;
+        }
+        childStarts(20);
+        direct = childStarts(Rounds);
+    }
+    std::printf("\nStarting /bin/true through ChildStart (median of %d):\n", Rounds);
+    std::printf("  through the guard  start %6.3f ms    start to reaped %6.3f ms\n", guarded.startMs,
+                guarded.roundMs);
+    std::printf("  directly           start %6.3f ms    start to reaped %6.3f ms\n", direct.startMs, direct.roundMs);
+    std::printf("  the guard adds     %6.3f ms to start() (its thread waits until the program runs), %.3f ms "
+                "from start to reaped\n",
+                guarded.startMs - direct.startMs, guarded.roundMs - direct.roundMs);
+}
+
+// How long the child of a killed parent took to end; -1 when it was still
+// there after limitMs (it is killed then), -2 when it could not be measured.
+double childEndAfterParentKilled(const QByteArray &self, const char *mode, int limitMs)
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return -2;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    char *const arguments[] = {const_cast<char *>(self.constData()), const_cast<char *>("--parent"),
+                               const_cast<char *>(mode), nullptr};
+    pid_t parent = 0;
+    const int spawned = posix_spawn(&parent, self.constData(), &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (spawned != 0) {
+        ::close(pipeFds[0]);
+        return -2;
+    }
+    // The child writes its process id once it is ready.
+    char line[32] = {};
+    ssize_t got = 0;
+    pollfd ready{pipeFds[0], POLLIN, 0};
+    while (got < ssize_t(sizeof line - 1) && !std::memchr(line, '\n', size_t(got)) && ::poll(&ready, 1, 10000) == 1) {
+        const ssize_t n = ::read(pipeFds[0], line + got, sizeof line - 1 - size_t(got));
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    ::close(pipeFds[0]);
+    const int child = std::atoi(line);
+    const int pidFd = child > 0 ? int(::syscall(SYS_pidfd_open, child, 0)) : -1;
+    const double begin = nowMs();
+    ::kill(parent, SIGKILL);
+    int status;
+    ::waitpid(parent, &status, 0);
+    if (pidFd < 0)
+        return -2;
+    pollfd end{pidFd, POLLIN, 0};
+    const bool ended = ::poll(&end, 1, limitMs) == 1;
+    const double took = nowMs() - begin;
+    if (!ended) {
+        ::syscall(SYS_pidfd_send_signal, pidFd, SIGKILL, nullptr, 0u);
+        ::poll(&end, 1, 5000);
+    }
+    ::close(pidFd);
+    return ended ? took : -1;
+}
+
+void printEnds(const char *what, const std::vector<double> &ms, int limitMs)
+{
+    std::vector<double> ended;
+    const auto running = std::count(ms.begin(), ms.end(), -1.0);
+    const auto failed = std::count(ms.begin(), ms.end(), -2.0);
+    for (const double value : ms) {
+        if (value >= 0)
+            ended.push_back(value);
+    }
+    std::printf("  %-38s", what);
+    const char *separator = "";
+    if (!ended.empty()) {
+        std::printf("median %9.2f ms  max %9.2f ms", median(ended), *std::max_element(ended.begin(), ended.end()));
+        separator = "  ";
+    }
+    if (running > 0) {
+        std::printf("%s%td of %zu still running %d ms after", separator, running, ms.size(), limitMs);
+        separator = "  ";
+    }
+    if (failed > 0)
+        std::printf("%s%td of %zu not measured", separator, failed, ms.size());
+    std::printf("\n");
+}
+
+void benchParentKilled(const QByteArray &self, const QString &folder)
+{
+    constexpr int HealthyRounds = 20;
+    constexpr int StubbornRounds = 3;
+    const int guardedLimit = ChildStart::OrphanGraceMs + 3000;
+    const int directLimit = 2000;
+    auto rounds = [&](const char *mode, int count, int limitMs) {
+        std::vector<double> ms;
+        for (int round = 0; round < count; ++round)
+            ms.push_back(childEndAfterParentKilled(self, mode, limitMs));
+        return ms;
+    };
+    const std::vector<double> healthy = rounds("healthy", HealthyRounds, guardedLimit);
+    const std::vector<double> stubborn = rounds("stubborn", StubbornRounds, guardedLimit);
+    std::vector<double> healthyDirect, stubbornDirect;
+    {
+        const GuardAside aside(folder);
+        if (aside.moved()) {
+            healthyDirect = rounds("healthy", HealthyRounds, directLimit);
+            stubbornDirect = rounds("stubborn", 1, directLimit);
+        }
+    }
+    std::printf("\nFrom the parent's SIGKILL to the end of its child (grace %d ms):\n", ChildStart::OrphanGraceMs);
+    printEnds("through the guard, ends on SIGTERM", healthy, guardedLimit);
+    printEnds("through the guard, ignores SIGTERM", stubborn, guardedLimit);
+    if (!healthyDirect.empty()) {
+        printEnds("directly, ends on SIGTERM", healthyDirect, directLimit);
+        printEnds("directly, ignores SIGTERM", stubbornDirect, directLimit);
+    }
+}
+
+// The parent of figure 5: starts the child as Halvora does, then waits to be killed.
+int parentRole(const char *self, const char *mode)
+{
+    // Without the guard each parent would warn about it once more.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    const int inherit[3] = {-1, -1, -1};
+    ChildStart::start({self, "--child", mode}, inherit);
+    for (;;)
+        ::pause();
+}
+
+// The child of figure 5: tells its process id, then waits for a signal.
+int childRole(const char *mode)
+{
+    if (std::strcmp(mode, "stubborn") == 0)
+        ::signal(SIGTERM, SIG_IGN);
+    const std::string line = std::to_string(::getpid()) + "\n";
+    if (::write(1, line.data(), line.size()) != ssize_t(line.size()))
+        return 1;
+    for (;;)
+        ::pause();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "--emit") == 0)
         return emitLines(std::atoll(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--parent") == 0)
+        return parentRole(argv[0], argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
+        return childRole(argv[2]);
     QCoreApplication application(argc, argv);
     const long long megabytes = argc > 1 ? std::atoll(argv[1]) : 200;
     benchAssembler();
-    benchRunner(QFile::encodeName(QCoreApplication::applicationFilePath()), megabytes);
+    const QByteArray self = QFile::encodeName(QCoreApplication::applicationFilePath());
+    benchRunner(self, megabytes);
+    benchChildStart(QCoreApplication::applicationDirPath());
+    benchParentKilled(self, QCoreApplication::applicationDirPath());
     return 0;
 }

@@ -2,6 +2,10 @@
 
 #include "process/eoserror.h"
 
+#include <QtGlobal>
+
+#include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
@@ -26,6 +30,10 @@ namespace {
 struct Request {
     std::vector<QByteArray> candidates; // full paths to try, in order
     std::vector<char *> argv;
+    QByteArray guard;                 // the guard's path; empty to run the program directly
+    std::vector<QByteArray> guardNumbers; // this process's id and the number of candidates
+    std::vector<char *> guardArgv;    // see childguard.h
+    int guardDeathSignal = 0;
     int streams[3] = {-1, -1, -1};
     int result = 0; // pid, or -errno
 };
@@ -60,9 +68,28 @@ void closeAbove2Except(int keep, int limit)
     ::_exit(127);
 }
 
+// Puts the error pipe where the guard reports on, open across exec.
+bool handToGuard(int errorFd)
+{
+    if (errorFd == ChildGuard::ReportFd)
+        return ::fcntl(errorFd, F_SETFD, 0) == 0;
+    return retry([&] { return ::dup2(errorFd, ChildGuard::ReportFd); }) == ChildGuard::ReportFd;
+}
+
+// Undoes handToGuard: the program must not get the pipe.
+void takeBackFromGuard(int errorFd)
+{
+    if (errorFd == ChildGuard::ReportFd)
+        ::fcntl(errorFd, F_SETFD, FD_CLOEXEC);
+    else
+        ::close(ChildGuard::ReportFd);
+}
+
 // Runs in the child, which shares this process's memory until it runs the
-// program or ends: no allocation, no lock, no C++ beyond plain reads.
-// The error pipe closes on exec: the parent reads nothing when the program runs.
+// guard or the program, or ends: no allocation, no lock, no C++ beyond plain
+// reads. The error pipe closes on exec: the parent reads nothing when the
+// program runs. The guard gets it open and closes it once its program runs,
+// or reports the program's failed start on it.
 [[noreturn]] void childBody(const Request &request, pid_t parent, int fdLimit, int errorFd)
 {
     // Signals caught here must not run their handlers in the child; ignored
@@ -80,15 +107,24 @@ void closeAbove2Except(int keep, int limit)
     }
     // Ends the child when this process ends, whatever the way; a parent that
     // ended before the call would leave the child with another parent.
-    if (::prctl(PR_SET_PDEATHSIG, DeathSignal) != 0 || ::getppid() != parent) {
+    const bool guarded = !request.guardArgv.empty();
+    if (::prctl(PR_SET_PDEATHSIG, guarded ? request.guardDeathSignal : DeathSignal) != 0 || ::getppid() != parent)
         failChild(errorFd, ESRCH);
-    }
     for (int stream = 0; stream < 3; ++stream) {
         const int fd = request.streams[stream];
         if (fd >= 0 && retry([&] { return ::dup2(fd, stream); }) < 0)
             failChild(errorFd, errno);
     }
     closeAbove2Except(errorFd, fdLimit);
+    // The guard starts with every signal blocked, as this thread has them,
+    // and takes them as they come; the program starts with none blocked.
+    if (guarded && handToGuard(errorFd)) {
+        ::execve(request.guard.constData(), request.guardArgv.data(), environ);
+        // The guard cannot run: the program runs without it.
+        takeBackFromGuard(errorFd);
+    }
+    if (guarded && (::prctl(PR_SET_PDEATHSIG, DeathSignal) != 0 || ::getppid() != parent))
+        failChild(errorFd, ESRCH);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -159,6 +195,17 @@ private:
         int errorPipe[2];
         if (::pipe2(errorPipe, O_CLOEXEC) != 0)
             return -errno;
+        // Clear of the standard streams, which the child overwrites.
+        if (errorPipe[1] <= 2) {
+            const int moved = ::fcntl(errorPipe[1], F_DUPFD_CLOEXEC, 3);
+            const int error = errno;
+            ::close(errorPipe[1]);
+            if (moved < 0) {
+                ::close(errorPipe[0]);
+                return -error;
+            }
+            errorPipe[1] = moved;
+        }
         // The child borrows this thread's memory and stack until it runs the
         // program or ends: the parent resumes only then.
         const pid_t pid = ::vfork();
@@ -189,6 +236,51 @@ private:
     bool m_done = false;
 };
 
+// bin/halvora-guard beside the running executable; empty when that cannot be
+// told.
+QByteArray guardPath()
+{
+    static const QByteArray path = [] {
+        char executable[PATH_MAX];
+        const ssize_t length = ::readlink("/proc/self/exe", executable, sizeof executable);
+        if (length <= 0 || length == ssize_t(sizeof executable))
+            return QByteArray();
+        const QByteArray self(executable, length);
+        return self.left(self.lastIndexOf('/') + 1) + "bin/" + ChildGuard::FileName;
+    }();
+    return path;
+}
+
+// Sets the request up to run the program under the guard, when the guard
+// is there.
+void addGuard(Request &request)
+{
+    const QByteArray path = guardPath();
+    if (path.isEmpty() || ::access(path.constData(), X_OK) != 0) {
+        static std::atomic<bool> warned{false};
+        if (!warned.exchange(true))
+            qWarning("%s cannot run: children are started without it, and one that does not end on SIGTERM "
+                     "outlives this process",
+                     path.isEmpty() ? ChildGuard::FileName : path.constData());
+        return;
+    }
+    request.guard = path;
+    // The guard's parent-death signal comes whenever the thread that is its
+    // parent ends, so once for each thread while this process ends; the
+    // guard acts once it finds another parent. It is one the guard never
+    // passes on to the program.
+    request.guardDeathSignal = SIGRTMAX;
+    request.guardNumbers = {QByteArray::number(qint64(::getpid())),
+                            QByteArray::number(qsizetype(request.candidates.size()))};
+    request.guardArgv.reserve(3 + request.candidates.size() + request.argv.size());
+    request.guardArgv.push_back(request.guard.data());
+    for (QByteArray &number : request.guardNumbers)
+        request.guardArgv.push_back(number.data());
+    for (QByteArray &candidate : request.candidates)
+        request.guardArgv.push_back(candidate.data());
+    request.guardArgv.insert(request.guardArgv.end(), request.argv.begin(), request.argv.end());
+}
+
 std::vector<QByteArray> candidatePaths(const QByteArray &program)
 {
     if (program.contains('/'))
@@ -213,6 +305,7 @@ int start(const QList<QByteArray> &arguments, const int (&streams)[3])
     for (const QByteArray &argument : arguments)
         request.argv.push_back(const_cast<char *>(argument.constData()));
     request.argv.push_back(nullptr);
+    addGuard(request);
     std::copy(std::begin(streams), std::end(streams), request.streams);
     Starter::instance().run(request);
     if (request.result < 0)

@@ -8,21 +8,35 @@
 //   readin            one read of standard input: "in:<hex>\n", or "in:eof\n"
 //   fds               its open descriptors: "fds:0,1,2\n"
 //   pid               its process id: "pid:<n>\n"
+//   pidfile PATH      writes its process id into the file PATH
+//   trap PATH ACTION  from now on SIGTERM, SIGINT and SIGHUP each add a line
+//                     "<signal number>\n" to the file PATH; then with ACTION
+//                     "die" it dies by that signal, with "stay" it carries on
+//                     (what it was blocked in goes on blocking)
+//   openfifo PATH     opens the FIFO PATH (made if missing) for reading: blocks
+//                     until a writer comes, as on a source that never answers
 //   lines N           N lines "line <6 digits>\n"
 //   grandchild MS T   leaves a process behind that holds the output open,
 //                     writes T after MS milliseconds and exits
 //   sleep MS          sleeps
+//   spin MS           keeps the processor busy for MS milliseconds, as an
+//                     encoder finishing its file
 //   hang              sleeps until killed
-//   signal N          dies by signal N
+//   signal N          dies by signal N (writing no core)
 //   exit N            exits with code N
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <utility>
 
@@ -65,6 +79,25 @@ std::string unescape(const char *text)
         }
     }
     return bytes;
+}
+
+// Where the trap command records the signals, and whether it then dies.
+int g_trapFd = -1;
+bool g_trapDies = false;
+
+void trapped(int signal)
+{
+    char line[8];
+    int length = 0;
+    if (signal >= 10)
+        line[length++] = char('0' + signal / 10);
+    line[length++] = char('0' + signal % 10);
+    line[length++] = '\n';
+    (void)!::write(g_trapFd, line, size_t(length));
+    if (g_trapDies) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+    }
 }
 
 void sleepMs(long ms)
@@ -121,6 +154,36 @@ int main(int argc, char **argv)
             writeAll(1, "fds:" + openDescriptors() + "\n");
         } else if (command == "pid") {
             writeAll(1, "pid:" + std::to_string(::getpid()) + "\n");
+        } else if (command == "pidfile") {
+            // Whole or not at all for a reader: written aside, then renamed.
+            const std::string path = arg;
+            const int fd = ::open((path + ".new").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0)
+                return 98;
+            writeAll(fd, std::to_string(::getpid()));
+            ::close(fd);
+            if (::rename((path + ".new").c_str(), path.c_str()) != 0)
+                return 98;
+            ++i;
+        } else if (command == "trap") {
+            g_trapFd = ::open(arg, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+            g_trapDies = std::string(i + 2 < argc ? argv[i + 2] : "") == "die";
+            if (g_trapFd < 0)
+                return 98;
+            struct sigaction action {};
+            action.sa_handler = trapped;
+            action.sa_flags = SA_RESTART;
+            sigemptyset(&action.sa_mask);
+            for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+                ::sigaction(signal, &action, nullptr);
+            i += 2;
+        } else if (command == "openfifo") {
+            if (::mkfifo(arg, 0600) != 0 && errno != EEXIST)
+                return 98;
+            const int fd = ::open(arg, O_RDONLY);
+            if (fd >= 0)
+                ::close(fd);
+            ++i;
         } else if (command == "lines") {
             const long count = std::atol(arg);
             std::string block;
@@ -144,11 +207,21 @@ int main(int argc, char **argv)
         } else if (command == "sleep") {
             sleepMs(std::atol(arg));
             ++i;
+        } else if (command == "spin") {
+            timespec start, now;
+            ::clock_gettime(CLOCK_MONOTONIC, &start);
+            const long long ms = std::atoll(arg);
+            do
+                ::clock_gettime(CLOCK_MONOTONIC, &now);
+            while ((now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000 < ms);
+            ++i;
         } else if (command == "hang") {
             for (;;)
                 ::pause();
         } else if (command == "signal") {
             const int signal = std::atoi(arg);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
             ::signal(signal, SIG_DFL);
             ::raise(signal);
             ++i;

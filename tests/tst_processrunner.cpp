@@ -1,6 +1,7 @@
 // The console process runner with real child processes: our helper program
 // (childhelper.cpp), /bin/sh and cat.
 
+#include "process/childstart.h"
 #include "process/commandline.h"
 #include "process/eoserror.h"
 #include "process/tjvcreateprocess.h"
@@ -22,6 +23,9 @@
 #include <thread>
 
 namespace {
+
+// How a child takes the SIGTERM that follows its parent's end.
+enum ChildKind { Healthy, Stuck, Working };
 
 constexpr int Timeout = 20000; // generous: the sanitizer builds run this too
 
@@ -47,6 +51,29 @@ QByteArray processState(qint64 pid)
         return {};
     const QByteArray stat = status.readAll();
     return stat.mid(stat.lastIndexOf(')') + 2, 1);
+}
+
+// Gone, or a zombie nobody has reaped yet (a child handed to init may stay one).
+bool hasEnded(qint64 pid)
+{
+    const QByteArray state = processState(pid);
+    return state.isEmpty() || state == "Z";
+}
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The process id of the process's parent, 0 when it is gone.
+qint64 parentOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
 }
 
 // The process ids of the processes whose parent is `parent`.
@@ -151,6 +178,10 @@ private slots:
     void noDescriptorLeakNoZombie();
     void handlerErrorsGoToDisplayAndRunEnds();
     void childOutlivesItsStartingThreadButNotThisProcess();
+    void childEndsWhenItsParentIsKilled_data();
+    void childEndsWhenItsParentIsKilled();
+    void signalToTheChildReachesTheProgram_data();
+    void signalToTheChildReachesTheProgram();
     void waitUntilEndedReturnsAfterTheEndOrTheLimit();
 
 private:
@@ -189,6 +220,8 @@ void ProcessRunnerTest::outputClosedEarlyEndsWithTheChild()
     r.run(joinCommandLine({"/bin/sh", "-c", "printf 'a\\nb'; exec >&- 2>&-; sleep 1; exit 4"}));
     QTRY_COMPARE_WITH_TIMEOUT(r.lines, (QByteArrayList{"a", "b"}), Timeout);
     QTest::qWait(100);
+    // The unfinished last line comes once more at the output's end.
+    QTRY_COMPARE_WITH_TIMEOUT(r.log, (QByteArrayList{"R a new", "R b new", "R b same"}), Timeout);
     QVERIFY(r.runner->isWatching());
     QVERIFY(r.exitCodes.isEmpty());
     QVERIFY(r.waitForTerminates(1));
@@ -261,6 +294,7 @@ void ProcessRunnerTest::exitCode_data()
     QTest::newRow("137 is no signal") << QList<QByteArray>{"exit", "137"} << 137u << 0;
     QTest::newRow("killed by SIGKILL") << QList<QByteArray>{"signal", "9"} << 137u << 9;
     QTest::newRow("killed by SIGTERM") << QList<QByteArray>{"signal", "15"} << 143u << 15;
+    QTest::newRow("killed by SIGABRT") << QList<QByteArray>{"signal", "6"} << 134u << 6;
 }
 
 void ProcessRunnerTest::exitCode()
@@ -304,17 +338,130 @@ void ProcessRunnerTest::childOutlivesItsStartingThreadButNotThisProcess()
                                QTest::currentTestFunction()}));
     qunsetenv("HALVORA_READY_FILE");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ready), Timeout);
-    const QList<qint64> programs = childrenOf(QCoreApplication::applicationPid());
-    QCOMPARE(programs.size(), 1);
-    const QList<qint64> helpers = childrenOf(programs.first());
-    QCOMPARE(helpers.size(), 1);
-    const QByteArray state = processState(helpers.first());
-    QVERIFY2(!state.isEmpty() && state != "Z", state.constData());
+    // Each program runs under its guard, the child the runner holds.
+    const auto programUnder = [](qint64 guard) {
+        const QList<qint64> programs = childrenOf(guard);
+        return programs.size() == 1 ? programs.first() : qint64(0);
+    };
+    const QList<qint64> guards = childrenOf(QCoreApplication::applicationPid());
+    QCOMPARE(guards.size(), 1);
+    const qint64 program = programUnder(guards.first());
+    QVERIFY(program > 0);
+    const qint64 helper = programUnder(programUnder(program));
+    QVERIFY(helper > 0);
+    QVERIFY2(!hasEnded(helper), processState(helper).constData());
 
-    QCOMPARE(::kill(pid_t(programs.first()), SIGKILL), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(processState(helpers.first()).isEmpty() || processState(helpers.first()) == "Z", 2000);
+    QCOMPARE(::kill(pid_t(program), SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(hasEnded(helper), 2000);
     QVERIFY(child.waitForTerminates(1));
     QCOMPARE(child.endSignals, QList<int>{SIGKILL});
+}
+
+void ProcessRunnerTest::childEndsWhenItsParentIsKilled_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("healthy child ends on SIGTERM") << int(Healthy);
+    QTest::newRow("child stuck on SIGTERM is killed after the grace") << int(Stuck);
+    QTest::newRow("child still working after SIGTERM may finish") << int(Working);
+}
+
+void ProcessRunnerTest::childEndsWhenItsParentIsKilled()
+{
+    // A parent that started a child is killed; its child's program gets
+    // SIGTERM. One that carries on after it (blocked opening a FIFO nobody
+    // writes to, as an encoder on a stalled network share) is killed
+    // once it has used no processor time for OrphanGraceMs; one that works on
+    // may finish.
+    QFETCH(int, kind);
+    const bool stuck = kind == Stuck;
+    const QString parentFolder = qEnvironmentVariable("HALVORA_PARENT_ROLE");
+    if (!parentFolder.isEmpty()) {
+        // The parent: starts the child, tells its own process id, waits to be killed.
+        const QDir folder(parentFolder);
+        Recorder r;
+        r.runner->ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData);
+        QList<QByteArray> commands{"trap", QFile::encodeName(folder.filePath("signals")), kind == Healthy ? "die" : "stay",
+                                   "pidfile", QFile::encodeName(folder.filePath("pid"))};
+        if (kind == Stuck)
+            commands << "openfifo" << QFile::encodeName(folder.filePath("fifo"));
+        else if (kind == Working)
+            commands << "spin" << QByteArray::number(ChildStart::OrphanGraceMs + 8000) << "pidfile"
+                     << QFile::encodeName(folder.filePath("finished"));
+        else
+            commands << "hang";
+        r.run(helperCommand(commands));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.filePath("pid")), Timeout);
+        QFile ready(folder.filePath("ready"));
+        QVERIFY(ready.open(QIODevice::WriteOnly));
+        ready.write(QByteArray::number(QCoreApplication::applicationPid()));
+        ready.close();
+        QTest::qWait(60000);
+        return;
+    }
+    const QDir folder(m_dir.filePath(QStringLiteral("parent %1").arg(kind)));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    qputenv("HALVORA_PARENT_ROLE", QFile::encodeName(folder.path()));
+    Recorder parent;
+    parent.run(joinCommandLine({QFile::encodeName(QCoreApplication::applicationFilePath()),
+                                QByteArray(QTest::currentTestFunction()) + ':' + QTest::currentDataTag()}));
+    qunsetenv("HALVORA_PARENT_ROLE");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.filePath("ready")), Timeout);
+    const qint64 parentPid = fileContents(folder.filePath("ready")).toLongLong();
+    const qint64 program = fileContents(folder.filePath("pid")).toLongLong();
+    QVERIFY(parentPid > 0 && program > 0);
+    QVERIFY(!hasEnded(program));
+    const qint64 guard = parentOf(program);
+    QVERIFY(guard > 0 && guard != parentPid);
+
+    QElapsedTimer sinceKill;
+    sinceKill.start();
+    QCOMPARE(::kill(pid_t(parentPid), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(fileContents(folder.filePath("signals")), QByteArray("15\n"), Timeout);
+    if (kind == Working) {
+        // Busy past the grace, and not cut short: it ends by itself.
+        QTest::qWait(ChildStart::OrphanGraceMs + 500);
+        QVERIFY2(!hasEnded(program), "a working child was killed");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.filePath("finished")), Timeout);
+    } else if (stuck) {
+        QVERIFY2(!hasEnded(program), "killed before the grace was over");
+        QTRY_VERIFY_WITH_TIMEOUT(hasEnded(program), ChildStart::OrphanGraceMs + Timeout);
+        // The grace starts only once the parent has ended.
+        QVERIFY2(sinceKill.elapsed() >= ChildStart::OrphanGraceMs, qPrintable(QString::number(sinceKill.elapsed())));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(hasEnded(program), Timeout);
+    }
+    // Nothing the parent started is left.
+    QTRY_VERIFY_WITH_TIMEOUT(hasEnded(guard), Timeout);
+    QVERIFY(parent.waitForTerminates(1));
+    QCOMPARE(parent.endSignals, QList<int>{SIGKILL});
+}
+
+void ProcessRunnerTest::signalToTheChildReachesTheProgram_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QByteArray>("trapped");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QByteArray("15\n");
+    QTest::newRow("SIGINT") << int(SIGINT) << QByteArray("2\n");
+    QTest::newRow("SIGHUP") << int(SIGHUP) << QByteArray("1\n");
+    QTest::newRow("SIGKILL ends the program at once") << int(SIGKILL) << QByteArray();
+}
+
+void ProcessRunnerTest::signalToTheChildReachesTheProgram()
+{
+    // The program sees the signal sent to the child the runner holds, and
+    // the run reports the program's death by it.
+    QFETCH(int, signal);
+    QFETCH(QByteArray, trapped);
+    const QString trapFile = m_dir.filePath(QStringLiteral("signals %1").arg(signal));
+    Recorder r;
+    r.run(helperCommand({"trap", QFile::encodeName(trapFile), "die", "pid", "hang"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!r.value("pid").isEmpty(), Timeout);
+    const qint64 program = r.value("pid").toLongLong();
+    QVERIFY(r.runner->Signal(signal));
+    QVERIFY(r.waitForTerminates(1));
+    QCOMPARE(r.endSignals, QList<int>{signal});
+    QTRY_VERIFY_WITH_TIMEOUT(hasEnded(program), Timeout);
+    QCOMPARE(fileContents(trapFile), trapped);
 }
 
 void ProcessRunnerTest::blockedHandlerDropsOutputButRunEnds()
@@ -445,6 +592,7 @@ void ProcessRunnerTest::cannotStart()
     QFETCH(QByteArray, message);
     Recorder r;
     const QSet<QString> fdsBefore = openDescriptors();
+    const QList<qint64> childrenBefore = childrenOf(QCoreApplication::applicationPid());
     try {
         r.run(commandLine);
         QFAIL("Run did not fail");
@@ -452,6 +600,7 @@ void ProcessRunnerTest::cannotStart()
         QCOMPARE(error.errorCode(), code);
         QCOMPARE(QByteArray(error.what()), message);
     }
+    QCOMPARE(childrenOf(QCoreApplication::applicationPid()), childrenBefore);
     QTest::qWait(100);
     QVERIFY(r.log.isEmpty());
     // Only the runner's own wake descriptor is left; the runner is idle.
