@@ -9,6 +9,7 @@
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
 #include "media/mediaquery.h"
+#include "process/childguard.h"
 #include "process/tjvcreateprocess.h"
 #include "settings/tsqldatmod.h"
 #include "settings/tsqliteconnection.h"
@@ -25,6 +26,8 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -38,6 +41,7 @@
 
 #include <optional>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -60,24 +64,45 @@ int playingSeconds(const QString &path)
     return clock->mid(0, 2).toInt() * 3600 + clock->mid(3, 2).toInt() * 60 + clock->mid(6, 2).toInt();
 }
 
-// The process id of the ffmpeg that process `parent` started; 0 when none runs.
+// The parent of a process, and whether its name is `name`; 0 when it is gone.
+qint64 parentOf(qint64 pid, const QByteArray &name = QByteArray(), bool *named = nullptr)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // "pid (comm) state ppid ..."
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (named)
+        *named = line.contains("(" + name + ")") && rest.value(0) != "Z";
+    return rest.value(1).toLongLong();
+}
+
+// The process id of the ffmpeg that process `parent` started; 0 when none
+// runs. The guard that stands between them carries the program's name too:
+// the program is the one whose parent is a child of `parent`.
 qint64 encoderOf(qint64 parent)
 {
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    qint64 child = 0;
     for (const QString &entry : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (comm) state ppid ..."
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (line.contains("(ffmpeg)") && rest.value(1).toLongLong() == parent && rest.value(0) != "Z")
+        bool isEncoder = false;
+        const qint64 up = parentOf(entry.toLongLong(), "ffmpeg", &isEncoder);
+        if (isEncoder && up != parent && parentOf(up) == parent)
             return entry.toLongLong();
+        if (isEncoder && up == parent)
+            child = entry.toLongLong();
     }
-    return 0;
+    return child;
 }
 
-// Whether the process has ended: gone, or a zombie nobody has reaped yet.
+// Whether the process is blocked opening a FIFO that has no writer.
+bool waitsForAWriter(qint64 pid)
+{
+    QFile wchan(QStringLiteral("/proc/%1/wchan").arg(pid));
+    return pid > 0 && wchan.open(QIODevice::ReadOnly) && wchan.readAll() == "wait_for_partner";
+}
+
 bool hasEnded(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -537,8 +562,10 @@ void ConversionTest::stoppedEncoderTouchesNoOtherEntry()
 void ConversionTest::encoderEndsWhenHalvoraIsKilled_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::newRow("SIGKILL") << int(SIGKILL);
-    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::addColumn<bool>("stuck"); // the encoder waits for a source that never answers
+    QTest::newRow("SIGKILL") << int(SIGKILL) << false;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SIGKILL, stuck encoder") << int(SIGKILL) << true;
 }
 
 void ConversionTest::encoderEndsWhenHalvoraIsKilled()
@@ -548,25 +575,32 @@ void ConversionTest::encoderEndsWhenHalvoraIsKilled()
         return;
     }
     QFETCH(int, signal);
+    QFETCH(bool, stuck);
     // Small frames: the encoder's last frames take little time after the signal.
     const QString clip = m_dir.filePath("small frames.mp4");
     if (!QFile::exists(clip))
         QVERIFY(TestSupport::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=60", "-f",
                                              "lavfi", "-i", "sine=duration=60", "-c:v", "libx264", "-preset",
                                              "ultrafast", "-c:a", "aac", "-shortest"}));
+    const QString fifo = m_dir.filePath("stalled share.fifo");
+    if (stuck && !QFile::exists(fifo))
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
     const QString out = ui().JvEditDir->text();
-    const QString ready = m_dir.filePath(QStringLiteral("ready-%1").arg(signal));
+    const QString ready = m_dir.filePath(QStringLiteral("ready-%1-%2").arg(signal).arg(stuck));
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HALVORA_TEST_CHILD", "1");
     env.insert("HALVORA_LONG_CLIP", clip);
     env.insert("HALVORA_OUT", out);
     env.insert("HALVORA_READY", ready);
+    if (stuck)
+        env.insert("HALVORA_STUCK", fifo);
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(), {"encoderEndsWhenHalvoraIsKilled:" + QString(QTest::currentDataTag())});
     QVERIFY(child.waitForStarted());
-    // The child writes its encoder's process id once that has converted a little.
+    // The child writes its encoder's process id once that has converted a
+    // little (or, stuck, once it waits for its source).
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(ready).size() > 0 || child.state() == QProcess::NotRunning, 90000);
     QFile file(ready);
     QVERIFY2(file.open(QIODevice::ReadOnly), child.readAll().constData());
@@ -575,9 +609,24 @@ void ConversionTest::encoderEndsWhenHalvoraIsKilled()
 
     QCOMPARE(::kill(pid_t(child.processId()), signal), 0);
     if (signal == SIGKILL) {
-        QTRY_VERIFY_WITH_TIMEOUT(hasEnded(encoder), 2000);
+        // Nobody is left in Halvora to end a stuck encoder: its guard does,
+        // after a grace period.
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(hasEnded(encoder), ChildGuard::OrphanGraceMs + 5000);
         QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 10000);
-        return; // the unfinished file may stay under its temporary name
+        if (stuck) {
+            QVERIFY2(clock.elapsed() >= ChildGuard::OrphanGraceMs - 500, qPrintable(QString::number(clock.elapsed())));
+            return;
+        }
+        // A healthy encoder was asked to finish: its file, under its
+        // temporary name, plays as far as it got.
+        const QStringList partial = temporaryFiles(out);
+        QCOMPARE(partial.size(), 1);
+        const int seconds = playingSeconds(out + '/' + partial.first());
+        QVERIFY2(seconds >= 1 && seconds < 60, qPrintable(QString::number(seconds)));
+        QVERIFY(QFile::remove(out + '/' + partial.first()));
+        return;
     }
     // Like closing the window: the encoder finishes its file, then Halvora ends.
     QVERIFY(child.waitForFinished(60000));
@@ -589,15 +638,37 @@ void ConversionTest::encoderEndsWhenHalvoraIsKilled()
     QCOMPARE(temporaryFiles(out), QStringList());
 }
 
-// The child of encoderEndsWhenHalvoraIsKilled: converts the long clip until a
-// signal ends it, reporting its encoder's process id once it converts.
+// The child of encoderEndsWhenHalvoraIsKilled: converts the long clip (or
+// waits on a source that never answers) until a signal ends it, reporting its
+// encoder's process id once it runs.
 void ConversionTest::convertUntilSignalled()
 {
     QuitSignals::install([this] { m_window->close(); });
     ui().JvEditDir->setText(qEnvironmentVariable("HALVORA_OUT"));
-    add(m_longClip);
+    const QString stuck = qEnvironmentVariable("HALVORA_STUCK");
+    if (stuck.isEmpty()) {
+        add(m_longClip);
+    } else {
+        // A video name for the FIFO; no probe beside the encoder, so that
+        // the encoder itself opens it.
+        const QString link = QFileInfo(stuck).path() + QStringLiteral("/stalled share.avi");
+        QFile::remove(link);
+        QVERIFY(QFile::link(stuck, link));
+        const QString script = QFileInfo(stuck).path() + QStringLiteral("/encoder/ffmpeg");
+        QVERIFY(QDir().mkpath(QFileInfo(script).path()));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\nexec /usr/bin/ffmpeg \"$@\"\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_window->batch().setEncoder(QFile::encodeName(script));
+        add(link);
+    }
     QTest::mouseClick(ui().ConvFileBtn, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 3, 60000);
+    if (stuck.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(percent(0).chopped(1).toInt() >= 3, 60000);
+    else // blocked opening the FIFO, its signal handlers in place by then
+        QTRY_VERIFY_WITH_TIMEOUT(waitsForAWriter(encoderOf(QCoreApplication::applicationPid())), 60000);
     QFile ready(qEnvironmentVariable("HALVORA_READY"));
     QVERIFY(ready.open(QIODevice::WriteOnly));
     ready.write(QByteArray::number(encoderOf(QCoreApplication::applicationPid())));

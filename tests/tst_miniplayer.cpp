@@ -47,22 +47,33 @@ int seconds(const QString &clock)
 }
 
 // The mplayer processes whose parent is this test program.
+// The parent of a process and its name; 0 when it is gone.
+qint64 parentOf(qint64 pid, QByteArray *name = nullptr)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+    const QByteArray text = stat.readAll();
+    const qsizetype open = text.indexOf('(');
+    const qsizetype close = text.lastIndexOf(')');
+    if (name)
+        *name = text.mid(open + 1, close - open - 1);
+    return text.mid(close + 2).split(' ').value(1).toLongLong();
+}
+
+// The players this process started, each under the guard that stands
+// between them (or directly, without one).
 QList<qint64> playerChildren()
 {
     QList<qint64> pids;
-    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
-    for (const QString &name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    const qint64 self = QCoreApplication::applicationPid();
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool isPid = false;
-        const qint64 pid = name.toLongLong(&isPid);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(name));
-        if (!isPid || !stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
-        const QByteArray text = stat.readAll();
-        const qsizetype open = text.indexOf('(');
-        const qsizetype close = text.lastIndexOf(')');
-        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
-        if (text.mid(open + 1, close - open - 1) == "mplayer" && fields.value(1) == self)
+        const qint64 pid = entry.toLongLong(&isPid);
+        QByteArray name;
+        const qint64 parent = isPid ? parentOf(pid, &name) : 0;
+        if (name == "mplayer" && parent != 0 && (parent == self || parentOf(parent) == self))
             pids << pid;
     }
     return pids;

@@ -43,7 +43,7 @@ StreamMap::Decision decided(PreparedStreams &streams, const QByteArray &source)
     streams.decide(source, [&result](const StreamMap::Decision &decision) { result = decision; });
     if (!QTest::qWaitFor([&result] { return result.has_value(); }, 30000))
         qWarning("no stream decision came");
-    return result.value_or(StreamMap::Decision{{"no decision"}, QStringLiteral("no decision")});
+    return result.value_or(StreamMap::Decision{{"no decision"}, QStringLiteral("no decision"), QString()});
 }
 
 // What the probe program answers for the file, waited for; "no answer" when none comes.
