@@ -365,39 +365,30 @@ void BatchRun::encoderEnded(EncoderRun *ended, std::uint32_t exitCode, int signa
 
 void BatchRun::settle(int index, const EncoderRun &run, std::uint32_t exitCode, int signal)
 {
-    const QString temporary = QString::fromLocal8Bit(run.temporary);
     const bool forced = run.stopStep == StopStep::Killed && signal == SIGKILL;
-    const bool wellEnded = exitCode == 0 && signal == 0;
-    if (!OutputFile::exists(run.temporary)) {
-        if (index >= 0) {
-            if (run.stopped() && !forced)
-                mark(index, EntryState::Stopped, QStringLiteral("Stopped before anything was written"));
-            else if (run.stopped())
-                mark(index, EntryState::Stopped, QStringLiteral("ffmpeg did not answer and was ended"));
-            else
-                mark(index, EntryState::Failed,
-                     QStringLiteral("The output file %1 disappeared while ffmpeg wrote it (was its folder removed?)")
-                         .arg(temporary));
-        }
-        return;
-    }
+    const bool exists = OutputFile::exists(run.temporary);
     // A stopped encoder's file is kept however it ended, if it holds anything;
     // a failed one leaves nothing behind: the file is this run's own.
-    const bool keep = OutputFile::hasContent(run.temporary) && (run.stopped() || wellEnded);
+    const bool keep = exists && OutputFile::hasContent(run.temporary) && (run.stopped() || (exitCode == 0 && signal == 0));
     if (!keep) {
         OutputFile::remove(run.temporary);
         if (index < 0)
             return;
-        if (forced)
-            mark(index, EntryState::Stopped, QStringLiteral("ffmpeg did not answer and was ended"));
-        else if (run.stopped())
-            mark(index, EntryState::Stopped, QStringLiteral("Stopped before anything was written"));
+        if (run.stopped())
+            mark(index, EntryState::Stopped,
+                 forced ? QStringLiteral("ffmpeg did not answer and was ended")
+                        : QStringLiteral("Stopped before anything was written"));
+        else if (!exists)
+            mark(index, EntryState::Failed,
+                 QStringLiteral("The output file %1 disappeared while ffmpeg wrote it (was its folder removed?)")
+                     .arg(QString::fromLocal8Bit(run.temporary)));
         else
             mark(index, EntryState::Failed, FailureReason::reason(run.output, int(exitCode), signal));
         return;
     }
     try {
-        const QString written = QString::fromLocal8Bit(OutputFile::moveToFreeName(run.temporary, run.folder, run.baseName));
+        const QString written =
+            QString::fromLocal8Bit(OutputFile::moveToFreeName(run.temporary, run.folder, run.baseName));
         if (index < 0)
             return;
         BatchEntry &entry = m_entries[index].entry;
@@ -406,16 +397,17 @@ void BatchRun::settle(int index, const EncoderRun &run, std::uint32_t exitCode, 
             // ffmpeg's last progress line may fall short of the end (whole seconds).
             entry.percent = 100;
             mark(index, EntryState::Done, QStringLiteral("Written to %1").arg(written));
-        } else if (forced) {
-            mark(index, EntryState::Stopped, QStringLiteral("ffmpeg did not answer and was ended; what it wrote is kept as %1").arg(written));
         } else {
-            mark(index, EntryState::Stopped, QStringLiteral("Stopped; written to %1").arg(written));
+            mark(index, EntryState::Stopped,
+                 (forced ? QStringLiteral("ffmpeg did not answer and was ended; what it wrote is kept as %1")
+                         : QStringLiteral("Stopped; written to %1"))
+                     .arg(written));
         }
     } catch (const EOSError &error) {
         if (index >= 0)
             mark(index, EntryState::Failed,
                  QStringLiteral("The converted file stays as %1: it could not be renamed: %2")
-                     .arg(temporary, systemText(error.errorCode())));
+                     .arg(QString::fromLocal8Bit(run.temporary), systemText(error.errorCode())));
     }
 }
 
