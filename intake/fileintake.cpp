@@ -52,7 +52,8 @@ const QStringList &videoPatterns()
 {
     static const QStringList patterns{
         QStringLiteral("*.mp4"),  QStringLiteral("*.asf"),  QStringLiteral("*.avi"),  QStringLiteral("*.qt"),
-        QStringLiteral("*.vob"),  QStringLiteral("*.mov"),  QStringLiteral("*.flv"),  QStringLiteral("*.mpq"),
+        QStringLiteral("*.vob"),  QStringLiteral("*.mov"),  QStringLiteral("*.flv"),  QStringLiteral("*.mpg"),
+        QStringLiteral("*.mpeg"), QStringLiteral("*.mpq"),
         QStringLiteral("*.wmv"),  QStringLiteral("*.3gp"),  QStringLiteral("*.3g2"),  QStringLiteral("*.rm"),
         QStringLiteral("*.rmvb"), QStringLiteral("*.mkv"),  QStringLiteral("*.webm"), QStringLiteral("*.m4v"),
         QStringLiteral("*.ts"),   QStringLiteral("*.mts"),  QStringLiteral("*.m2ts"), QStringLiteral("*.ogv"),

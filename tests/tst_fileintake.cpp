@@ -200,6 +200,9 @@ void FileIntakeTest::initTestCase()
     QVERIFY(copyTo(m_clip, path("tree/b sub/bad\xff.mp4")));
     QVERIFY(writeText(path("tree/b sub/readme.txt")));
     QVERIFY(writeText(path("tree/clip.mp4.part")));
+    QVERIFY(QDir().mkpath(m_dir.filePath("mpeg")));
+    QVERIFY(copyTo(m_clip, path("mpeg/school play.mpg")));
+    QVERIFY(copyTo(m_clip, path("mpeg/talk.MPEG")));
 }
 
 void FileIntakeTest::init()
@@ -284,6 +287,8 @@ void FileIntakeTest::dropAddsFilesAndFolders_data()
     QTest::newRow("mixed list skips the text file")
         << QList<QByteArray>{path("one.avi"), path("notes.txt"), path("tree"), path("two.mkv")}
         << (QList<QByteArray>{path("one.avi")} + tree + QList<QByteArray>{path("two.mkv")});
+    QTest::newRow("MPEG program streams by either name")
+        << QList<QByteArray>{path("mpeg")} << QList<QByteArray>{path("mpeg/school play.mpg"), path("mpeg/talk.MPEG")};
     QTest::newRow("a non-video file on its own is added")
         << QList<QByteArray>{path("notes.txt")} << QList<QByteArray>{path("notes.txt")};
 }

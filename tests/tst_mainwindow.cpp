@@ -243,8 +243,8 @@ void MainWindowTest::openDialogAddsOneVideoFile()
     QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
     const QStringList filters = dialog->nameFilters();
     // All video files, then each kind the intake takes on its own row.
-    QCOMPARE(filters.size(), 21);
-    QCOMPARE(filters.first(), QStringLiteral("all video files (*.mp4 *.asf *.avi *.qt *.vob *.mov *.flv *.mpq "
+    QCOMPARE(filters.size(), 23);
+    QCOMPARE(filters.first(), QStringLiteral("all video files (*.mp4 *.asf *.avi *.qt *.vob *.mov *.flv *.mpg *.mpeg *.mpq "
                                              "*.wmv *.3gp *.3g2 *.rm *.rmvb *.mkv *.webm *.m4v *.ts *.mts *.m2ts *.ogv)"));
     QCOMPARE(filters.at(1), QStringLiteral("mp4 video file (*.mp4)"));
     QCOMPARE(filters.last(), QStringLiteral("ogv video file (*.ogv)"));
