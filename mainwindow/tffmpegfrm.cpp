@@ -137,7 +137,7 @@ QToolButton *speedButton(QWidget *parent, const char *name, QRect geometry, cons
     button->setGeometry(geometry);
     button->setAutoRaise(true);
     button->setIcon(QIcon(TImageList::render(glyph, QSize(16, 16))));
-    // The tip text is kept but not shown as a tooltip on these two buttons.
+    button->setToolTip(tip);
     button->setAccessibleName(tip);
     return button;
 }
@@ -299,6 +299,8 @@ void TFFmpegFrm::createToolBar()
     connect(ClearFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::ClearFileBtnClick);
     connect(ConvFileBtn, &QToolButton::clicked, this, &TFFmpegFrm::ConvFileBtnClick);
     connect(StopConvBtn, &QToolButton::clicked, this, &TFFmpegFrm::StopConvBtnClick);
+    // Stop has something to stop only while a batch runs.
+    StopConvBtn->setEnabled(false);
     connect(PlayBtn, &QToolButton::clicked, this, &TFFmpegFrm::PlayBtnClick);
     connect(HttpBtn, &QToolButton::clicked, this, &TFFmpegFrm::HttpBtnClick);
     connect(QuitBtn, &QToolButton::clicked, this, &TFFmpegFrm::QuitBtnClick);
@@ -330,9 +332,9 @@ void TFFmpegFrm::createOutputBox()
     JvEditNumb->hide();
     JvEditNumb->setReadOnly(true);
     JvBtnSltDir = speedButton(JvGroupBox, "JvBtnSltDir", QRect(523, 18, 25, 25),
-                              QStringLiteral(":/images/folder_choose.svg"), QStringLiteral("Choose output directory"));
+                              QStringLiteral(":/images/folder_choose.svg"), QStringLiteral("Choose the output folder…"));
     JvBtnOpenDir = speedButton(JvGroupBox, "JvBtnOpenDir", QRect(558, 18, 25, 25),
-                               QStringLiteral(":/images/folder_open.svg"), QStringLiteral("Open output directory"));
+                               QStringLiteral(":/images/folder_open.svg"), QStringLiteral("Open the output folder"));
 
     connect(JvBtnSltDir, &QToolButton::clicked, this, &TFFmpegFrm::JvBtnSltDirClick);
     connect(JvBtnOpenDir, &QToolButton::clicked, this, &TFFmpegFrm::JvBtnOpenDirClick);

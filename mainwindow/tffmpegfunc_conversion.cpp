@@ -57,6 +57,7 @@ void TFFmpegFunc::StopOnClose()
 
 void TFFmpegFunc::BatchRunningChanged(bool running)
 {
+    m_frm.StopConvBtn->setEnabled(running);
     if (running) {
         DisableToolButtons();
         m_frm.Inhibitor->hold();

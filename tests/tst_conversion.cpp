@@ -310,6 +310,7 @@ void ConversionTest::batchConvertsEveryEntryWithOddPaths()
     QVERIFY(ui().StopConvBtn->isEnabled());
     QVERIFY(ui().JvTimer->Enabled());
     waitForBatchEnd();
+    QVERIFY(!ui().StopConvBtn->isEnabled());
 
     const QList<QPair<int, int>> expected{{0, 3}, {0, 11}, {1, 3}, {1, 11}, {2, 3}, {2, 11}};
     QCOMPARE(m_pictures, expected);

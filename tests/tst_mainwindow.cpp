@@ -234,6 +234,10 @@ void MainWindowTest::startStateOfHiddenAndOptionalControls()
     }
     QCOMPARE(ui().FileListView->topLevelItemCount(), 0);
     QCOMPARE(ui().JvEditCmdMsg->text(), QString());
+    // Nothing runs yet: nothing to stop.
+    QVERIFY(!ui().StopConvBtn->isEnabled());
+    QCOMPARE(ui().JvBtnSltDir->toolTip(), QStringLiteral("Choose the output folder…"));
+    QCOMPARE(ui().JvBtnOpenDir->toolTip(), QStringLiteral("Open the output folder"));
 }
 
 void MainWindowTest::openDialogAddsOneVideoFile()
