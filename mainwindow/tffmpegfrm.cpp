@@ -178,6 +178,8 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
     createInformationPanel();
 
     JvEditCmdMsg = edit(this, "JvEditCmdMsg", QRect(0, height() - 21, width(), 21), true);
+    // A line to read, not a stop on the way through the window with Tab.
+    JvEditCmdMsg->setFocusPolicy(Qt::NoFocus);
     // Last, so that it watches every control for dropped files.
     Intake = new IntakeQueue(
         this, JvEditCmdMsg, [this](const QByteArray &file) { TFFmpegFunc(*this).AddRow(file); },
@@ -246,13 +248,20 @@ QFileDialog *TFFmpegFrm::OpenDialog1()
     return m_openDialog;
 }
 
-QToolButton *TFFmpegFrm::addToolButton(const char *name, const QString &caption, int image, const QString &tip)
+QToolButton *TFFmpegFrm::addToolButton(const char *name, const QString &caption, int image, const QString &tip,
+                                       const QKeySequence &shortcut)
 {
     auto *button = new QToolButton(JvToolBar);
     button->setObjectName(QLatin1String(name));
     button->setText(caption);
     button->setIcon(ImageList.icon(image));
-    button->setToolTip(tip);
+    if (shortcut.isEmpty()) {
+        button->setToolTip(tip);
+    } else {
+        // A disabled button's shortcut does nothing, as a click would.
+        button->setShortcut(shortcut);
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(tip, shortcut.toString(QKeySequence::NativeText)));
+    }
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setFixedSize(46, 36);
@@ -281,14 +290,19 @@ void TFFmpegFrm::createToolBar()
     JvToolBar->setMovable(false);
     JvToolBar->setFloatable(false);
 
-    AddFileBtn = addToolButton("AddFileBtn", QStringLiteral("Add"), Picture::Add, QStringLiteral("Add video file"));
-    DelFileBtn = addToolButton("DelFileBtn", QStringLiteral("Delete"), Picture::Delete, QStringLiteral("Delete video file"));
-    ClearFileBtn = addToolButton("ClearFileBtn", QStringLiteral("Clear"), Picture::Clear, QStringLiteral("Clear all video files"));
+    AddFileBtn = addToolButton("AddFileBtn", QStringLiteral("Add"), Picture::Add, QStringLiteral("Add video file"),
+                               QKeySequence(Qt::CTRL | Qt::Key_O));
+    DelFileBtn = addToolButton("DelFileBtn", QStringLiteral("Delete"), Picture::Delete, QStringLiteral("Delete video file"),
+                               QKeySequence(Qt::Key_Delete));
+    ClearFileBtn = addToolButton("ClearFileBtn", QStringLiteral("Clear"), Picture::Clear, QStringLiteral("Clear all video files"),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
     ToolButton4 = addSeparator("ToolButton4");
-    ConvFileBtn = addToolButton("ConvFileBtn", QStringLiteral("Convert"), Picture::Convert, QStringLiteral("Convert video files"));
+    ConvFileBtn = addToolButton("ConvFileBtn", QStringLiteral("Convert"), Picture::Convert, QStringLiteral("Convert video files"),
+                                QKeySequence(Qt::CTRL | Qt::Key_Return));
     StopConvBtn = addToolButton("StopConvBtn", QStringLiteral("Stop"), Picture::Stop, QStringLiteral("Stop video file conversion"));
     ToolButton3 = addSeparator("ToolButton3");
-    PlayBtn = addToolButton("PlayBtn", QStringLiteral("Play"), Picture::Play, QStringLiteral("Play video file"));
+    PlayBtn = addToolButton("PlayBtn", QStringLiteral("Play"), Picture::Play, QStringLiteral("Play video file"),
+                           QKeySequence(Qt::CTRL | Qt::Key_P));
     ToolButton6 = addSeparator("ToolButton6");
     HttpBtn = addToolButton("HttpBtn", QStringLiteral("Http"), Picture::Homepage, QStringLiteral("Software homepage"));
     ToolButton7 = addSeparator("ToolButton7");

@@ -4,6 +4,7 @@
 #include "settings/selectors.h"
 #include "widgets/timagelist.h"
 
+#include <QKeySequence>
 #include <QWidget>
 
 #include <array>
@@ -103,7 +104,9 @@ private:
     void createInformationPanel();
     void createComponents();
     void followBatch();
-    QToolButton *addToolButton(const char *name, const QString &caption, int image, const QString &tip);
+    // A tool bar button; its shortcut, if any, is named in its tooltip.
+    QToolButton *addToolButton(const char *name, const QString &caption, int image, const QString &tip,
+                               const QKeySequence &shortcut = QKeySequence());
     QAction *addSeparator(const char *name);
     void addSelector(int position);
     void selectorChange(TJvComboBox *selector);

@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -39,6 +40,8 @@ private slots:
 
     void windowIsFixedSizeWithTitle();
     void toolBarHoldsButtonsInOrder();
+    void shortcutsPressTheirButtons_data();
+    void shortcutsPressTheirButtons();
     void fileListHasItsColumns();
     void selectorsCarryTagsOnTheirPages_data();
     void selectorsCarryTagsOnTheirPages();
@@ -105,14 +108,14 @@ void MainWindowTest::toolBarHoldsButtonsInOrder()
         const char *tip;
     };
     const Expected expected[] = {
-        {"AddFileBtn", "Add", Picture::Add, "Add video file"},
-        {"DelFileBtn", "Delete", Picture::Delete, "Delete video file"},
-        {"ClearFileBtn", "Clear", Picture::Clear, "Clear all video files"},
+        {"AddFileBtn", "Add", Picture::Add, "Add video file (Ctrl+O)"},
+        {"DelFileBtn", "Delete", Picture::Delete, "Delete video file (Del)"},
+        {"ClearFileBtn", "Clear", Picture::Clear, "Clear all video files (Ctrl+Shift+Del)"},
         {"ToolButton4", nullptr, -1, nullptr},
-        {"ConvFileBtn", "Convert", Picture::Convert, "Convert video files"},
+        {"ConvFileBtn", "Convert", Picture::Convert, "Convert video files (Ctrl+Return)"},
         {"StopConvBtn", "Stop", Picture::Stop, "Stop video file conversion"},
         {"ToolButton3", nullptr, -1, nullptr},
-        {"PlayBtn", "Play", Picture::Play, "Play video file"},
+        {"PlayBtn", "Play", Picture::Play, "Play video file (Ctrl+P)"},
         {"ToolButton6", nullptr, -1, nullptr},
         {"HttpBtn", "Http", Picture::Homepage, "Software homepage"},
         {"ToolButton7", nullptr, -1, nullptr},
@@ -146,6 +149,40 @@ void MainWindowTest::toolBarHoldsButtonsInOrder()
         QCOMPARE(button->icon().cacheKey(), m_window->imageList().icon(e.image).cacheKey());
         QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     }
+}
+
+void MainWindowTest::shortcutsPressTheirButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::newRow("Add") << "AddFileBtn" << QKeyCombination(Qt::ControlModifier, Qt::Key_O);
+    QTest::newRow("Delete") << "DelFileBtn" << QKeyCombination(Qt::NoModifier, Qt::Key_Delete);
+    QTest::newRow("Clear") << "ClearFileBtn" << QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Delete);
+    QTest::newRow("Convert") << "ConvFileBtn" << QKeyCombination(Qt::ControlModifier, Qt::Key_Return);
+    QTest::newRow("Play") << "PlayBtn" << QKeyCombination(Qt::ControlModifier, Qt::Key_P);
+}
+
+void MainWindowTest::shortcutsPressTheirButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(QKeyCombination, key);
+    auto *pressed = m_window->findChild<QToolButton *>(button);
+    QVERIFY(pressed);
+    // Only the press is watched: what the button does is tested elsewhere.
+    QVERIFY(QObject::disconnect(pressed, &QToolButton::clicked, m_window.get(), nullptr));
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QSignalSpy clicked(pressed, &QToolButton::clicked);
+    // From the list, where the focus usually is.
+    ui().FileListView->setFocus();
+    QTest::keyClick(ui().FileListView, key.key(), key.keyboardModifiers());
+    QVERIFY(clicked.count() == 1 || clicked.wait(1000));
+    // A disabled button's shortcut does nothing.
+    pressed->setEnabled(false);
+    QTest::keyClick(ui().FileListView, key.key(), key.keyboardModifiers());
+    QTest::qWait(300);
+    QCOMPARE(clicked.count(), 1);
 }
 
 void MainWindowTest::fileListHasItsColumns()
