@@ -81,8 +81,9 @@ int entryPicture(const BatchEntry &entry)
     case EntryState::Failed:
         return Picture::Failed;
     case EntryState::Stopped:
-        // What a stopped encoder wrote is kept and plays.
-        return entry.output.isEmpty() ? Picture::Waiting : Picture::Finished;
+        // Part of the file is kept: not done, and not waiting as if untouched
+        // when something was written.
+        return entry.output.isEmpty() ? Picture::Waiting : Picture::Stopped;
     }
     return Picture::Waiting;
 }

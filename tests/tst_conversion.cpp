@@ -367,8 +367,9 @@ void ConversionTest::stopLeavesPlayablePartialOutputAndStartsNothingMore()
     QVERIFY(!ui().JvEditCmdMsg->text().isEmpty());
     waitForEncoders();
     QTest::qWait(300);
-    // Done once the encoder has ended with its file, at the percentage it reached.
-    QCOMPARE(image(0), Picture::Finished);
+    // Stopped, not done, once the encoder has ended with its file, at the
+    // percentage it reached.
+    QCOMPARE(image(0), Picture::Stopped);
     QCOMPARE(percent(0), reached);
     QCOMPARE(image(1), Picture::Waiting);
     QCOMPARE(ui().JvEditNumb->text(), QStringLiteral("0"));
@@ -391,14 +392,14 @@ void ConversionTest::convertRightAfterStopRestartsFirstEntry()
     QVERIFY(!ui().AddFileBtn->isEnabled());
 
     // The old encoder's end gives entry 0 its file and starts it again.
-    QTRY_VERIFY_WITH_TIMEOUT(m_pictures.contains(qMakePair(0, int(Picture::Finished))) && image(0) == Picture::Converting,
+    QTRY_VERIFY_WITH_TIMEOUT(m_pictures.contains(qMakePair(0, int(Picture::Stopped))) && image(0) == Picture::Converting,
                              60000);
     const QString out = ui().JvEditDir->text();
     QTRY_VERIFY_WITH_TIMEOUT(!temporaryFiles(out).isEmpty() && QFileInfo(out + "/" + temporaryFiles(out).first()).size() > 0,
                              60000);
     QTest::mouseClick(ui().StopConvBtn, Qt::LeftButton);
     waitForEncoders();
-    const QList<QPair<int, int>> expected{{0, Picture::Finished}, {0, Picture::Converting}, {0, Picture::Finished}};
+    const QList<QPair<int, int>> expected{{0, Picture::Stopped}, {0, Picture::Converting}, {0, Picture::Stopped}};
     QCOMPARE(m_pictures, expected);
     QCOMPARE(image(1), Picture::Waiting);
     QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"long (2).mp4", "long.mp4"}));

@@ -28,14 +28,16 @@ inline constexpr int Waiting = 15;
 inline constexpr int TrayBlink = 16;
 inline constexpr int OpenWindow = 17;
 inline constexpr int Homepage = 18;
+// An entry stopped part-way: the file written so far is kept.
+inline constexpr int Stopped = 19;
 } // namespace Picture
 
-// The main window's nineteen 16 x 16 pictures, shared by its tool bar, list
+// The main window's twenty 16 x 16 pictures, shared by its tool bar, list
 // views, page tabs, pop-up menu and tray icon. Each is rendered the first time
 // it is asked for, so the pictures nobody shows cost nothing. GUI thread only.
 class TImageList {
 public:
-    static constexpr int Count = 19;
+    static constexpr int Count = 20;
 
     TImageList();
 
