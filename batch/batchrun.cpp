@@ -138,14 +138,42 @@ void BatchRun::clear()
     setCurrent(-1);
 }
 
+bool BatchRun::allDone() const
+{
+    return std::all_of(m_entries.begin(), m_entries.end(),
+                       [](const Slot &slot) { return slot.entry.state == EntryState::Done; });
+}
+
 void BatchRun::start()
+{
+    if (!allDone())
+        startRun(false);
+}
+
+void BatchRun::startAgain()
+{
+    startRun(true);
+}
+
+void BatchRun::startRun(bool again)
 {
     if (m_entries.empty() || m_state == RunState::Running)
         return;
+    // Each entry this run converts starts afresh: waiting, at 0 %. One whose
+    // stopped encoder is still finishing keeps showing that until it ends.
+    for (int k = 0; k < count(); ++k) {
+        BatchEntry &entry = m_entries[k].entry;
+        const bool converts = again || entry.state != EntryState::Done;
+        if (converts && entry.state != EntryState::Converting
+            && (entry.state != EntryState::Pending || entry.percent != 0)) {
+            entry.state = EntryState::Pending;
+            entry.percent = 0;
+            emit entryChanged(k);
+        }
+    }
     setState(RunState::Running);
-    setCurrent(0);
-    if (!beginCurrent())
-        startNext();
+    m_current = -1;
+    startNext();
 }
 
 void BatchRun::startNext()
@@ -157,6 +185,9 @@ void BatchRun::startNext()
         }
         if (k >= count())
             break;
+        // Converted in an earlier run: it keeps its file.
+        if (m_entries[k].entry.state == EntryState::Done)
+            continue;
         setCurrent(k);
         if (beginCurrent())
             return;

@@ -110,9 +110,15 @@ public:
     // Removes every entry and forgets the current one.
     void clear();
 
-    // Starts converting from the first entry; nothing while a run is on or
-    // the list is empty.
+    // Starts converting, from the top, the entries not done yet (waiting,
+    // failed or stopped); done ones keep their files. Nothing while a run is
+    // on, the list is empty or every entry is done.
     void start();
+    // Converts every entry again, the done ones too (their new files take
+    // free names beside the old ones).
+    void startAgain();
+    // Whether every entry is done (true for an empty list).
+    bool allDone() const;
     // Asks the encoders to quit, keeping what they wrote, and ends those
     // that do not (see QuitGraceMs); the run ends at once.
     void stop();
@@ -144,6 +150,7 @@ private:
     void setState(RunState state);
     void setCurrent(int index);
     void mark(int index, EntryState state, const QString &reason);
+    void startRun(bool again);
     // Starts the entries after the current one until one is on its way, or ends the run.
     void startNext();
     // Sets the current entry on its way; false when it failed at once.

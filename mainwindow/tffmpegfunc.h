@@ -7,6 +7,7 @@
 #include <functional>
 
 class QFileDialog;
+class QWidget;
 class TFFmpegFrm;
 class TJvComboBox;
 class TSqliteQuery;
@@ -27,6 +28,12 @@ public:
     // function restores the default.
     using OpenDialogFunction = std::function<QString(QFileDialog *dialog)>;
     static OpenDialogFunction setOpenDialogFunction(OpenDialogFunction function);
+
+    // Asks the user a yes-or-no question over the window; true for yes. The
+    // default shows the real message box; tests may replace it. Returns the
+    // previous function; an empty function restores the default.
+    using QuestionFunction = std::function<bool(QWidget *window, const QString &text)>;
+    static QuestionFunction setQuestionFunction(QuestionFunction function);
 
     // Shell
     void OpenHomePage();

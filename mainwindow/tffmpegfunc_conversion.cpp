@@ -16,9 +16,11 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QToolButton>
 
 #include <stdexcept>
+#include <utility>
 
 EntryOptions TFFmpegFunc::OutputOptions()
 {
@@ -36,9 +38,39 @@ EntryOptions TFFmpegFunc::OutputOptions()
     return options;
 }
 
+namespace {
+
+bool askInBox(QWidget *window, const QString &text)
+{
+    return QMessageBox::question(window, QStringLiteral("Halvora"), text) == QMessageBox::Yes;
+}
+
+TFFmpegFunc::QuestionFunction &questionFunction()
+{
+    static TFFmpegFunc::QuestionFunction function = askInBox;
+    return function;
+}
+
+} // namespace
+
+TFFmpegFunc::QuestionFunction TFFmpegFunc::setQuestionFunction(QuestionFunction function)
+{
+    if (!function)
+        function = askInBox;
+    return std::exchange(questionFunction(), std::move(function));
+}
+
 void TFFmpegFunc::StartConversion()
 {
-    m_frm.batch().start();
+    BatchRun &batch = m_frm.batch();
+    // Convert goes on with what is not done; a list that is all done is
+    // converted again only when the user says so.
+    if (batch.count() > 0 && batch.allDone()) {
+        if (questionFunction()(&m_frm, QStringLiteral("Every file in the list is converted already. Convert them all again?")))
+            batch.startAgain();
+        return;
+    }
+    batch.start();
 }
 
 void TFFmpegFunc::StopConversion()

@@ -238,6 +238,7 @@ private slots:
     void stopKeepsWhatWasWrittenAndStartsNothingMore_data();
     void stopKeepsWhatWasWrittenAndStartsNothingMore();
     void startRightAfterStopRestartsOnceTheEncoderEnded();
+    void convertAgainTakesWhatIsNotDone();
     void percentFollowsTheBestPlayingTime_data();
     void percentFollowsTheBestPlayingTime();
     void slowProbeDoesNotBlockTheRun();
@@ -598,7 +599,10 @@ void BatchRunTest::stopKeepsWhatWasWrittenAndStartsNothingMore()
     m_batch->add(entryFor(m_clip, "00:00:01"));
     QSignalSpy finished(m_batch.get(), &BatchRun::finished);
     QSignalSpy ended(m_batch.get(), &BatchRun::encodersEnded);
-    m_batch->start();
+    if (convertedBefore)
+        m_batch->startAgain();
+    else
+        m_batch->start();
     QTRY_VERIFY_WITH_TIMEOUT(m_batch->entry(0).state == EntryState::Converting && m_batch->runningEncoders() == 1
                                  && m_batch->entry(0).percent >= 10 && m_batch->entry(0).percent < 100,
                              RunTimeoutMs);
@@ -677,6 +681,36 @@ void BatchRunTest::startRightAfterStopRestartsOnceTheEncoderEnded()
     const double whole = durationOf(out("long (2).mp4"));
     QVERIFY2(partial > 0 && partial < 9.5, qPrintable(QString::number(partial)));
     QVERIFY2(qAbs(whole - 10) < 0.5, qPrintable(QString::number(whole)));
+}
+
+void BatchRunTest::convertAgainTakesWhatIsNotDone()
+{
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    m_batch->add(entryFor(m_notes, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(m_batch->entry(1).state, EntryState::Failed);
+
+    // Only the failed entry runs again; the done one keeps its file, and no
+    // copy of it is made.
+    m_watch->started.clear();
+    m_batch->start();
+    QCOMPARE(m_batch->entry(1).percent, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, RunTimeoutMs);
+    QCOMPARE(m_watch->started, QList<int>{1});
+    QCOMPARE(m_batch->entry(0).state, EntryState::Done);
+    QCOMPARE(m_batch->entry(0).output, out("clip.mp4"));
+    QCOMPARE(filesIn(m_out->path()), QStringList{"clip.mp4"});
+
+    // Once all are done, start() does nothing; startAgain() converts them all.
+    m_batch->remove(1);
+    QVERIFY(m_batch->allDone());
+    m_batch->start();
+    QVERIFY(!m_batch->isRunning());
+    m_batch->startAgain();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 3, RunTimeoutMs);
+    QCOMPARE(m_batch->entry(0).output, out("clip (2).mp4"));
 }
 
 void BatchRunTest::percentFollowsTheBestPlayingTime_data()

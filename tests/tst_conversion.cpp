@@ -190,6 +190,11 @@ private:
 
 void ConversionTest::initTestCase()
 {
+    // A question nobody expects fails the test rather than waiting for a click.
+    TFFmpegFunc::setQuestionFunction([](QWidget *, const QString &text) {
+        qWarning("unexpected question: %s", qPrintable(text));
+        return false;
+    });
     QVERIFY(m_dir.isValid());
     // Power-off requests go to a private bus: never to the machine's logind.
     // A child started by a test here inherits its parent's.
@@ -345,10 +350,29 @@ void ConversionTest::convertAgainStartsFromFirstEntry()
     add(m_clip);
     convertAndWait();
     QCOMPARE(ui().JvEditNumb->text(), QStringLiteral("1"));
+    const QString out = ui().JvEditDir->text();
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+
+    // All done: Convert asks first, and a "no" converts nothing.
+    QStringList questions;
+    bool answer = false;
+    const auto previous = TFFmpegFunc::setQuestionFunction([&](QWidget *, const QString &text) {
+        questions << text;
+        return answer;
+    });
+    const auto restore = qScopeGuard([&] { TFFmpegFunc::setQuestionFunction(previous); });
     m_pictures.clear();
+    QTest::mouseClick(ui().ConvFileBtn, Qt::LeftButton);
+    QCOMPARE(questions, QStringList{"Every file in the list is converted already. Convert them all again?"});
+    QVERIFY(!m_window->batch().isRunning());
+    QCOMPARE(m_pictures, (QList<QPair<int, int>>()));
+
+    // A "yes" converts every entry again from the top, each starting afresh.
+    answer = true;
     convertAndWait();
-    const QList<QPair<int, int>> expected{{0, 3}, {0, 11}, {1, 3}, {1, 11}};
+    const QList<QPair<int, int>> expected{{0, 15}, {1, 15}, {0, 3}, {0, 11}, {1, 3}, {1, 11}};
     QCOMPARE(m_pictures, expected);
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
 }
 
 void ConversionTest::stopLeavesPlayablePartialOutputAndStartsNothingMore()
@@ -826,9 +850,12 @@ void ConversionTest::finishedBatchNotifiesCountsAndActivationShowsWindow()
     QTRY_VERIFY(m_window->isVisible());
     QVERIFY(!m_window->isMinimized());
 
-    // All converted: no second line.
+    // All converted: no second line. (Every entry is done, so Convert asks
+    // first, and is told to convert them again.)
     m_window->batch().remove(1);
+    const auto previous = TFFmpegFunc::setQuestionFunction([](QWidget *, const QString &) { return true; });
     convertAndWait();
+    TFFmpegFunc::setQuestionFunction(previous);
     QTRY_COMPARE(TestSupport::readAll(notes).split('\n').value(1), QByteArray("Halvora|halvora|2 files converted||default,Show Halvora"));
 }
 
