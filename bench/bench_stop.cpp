@@ -7,6 +7,7 @@
 //                       to be killed
 
 #include "batch/batchrun.h"
+#include "tests/procinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,28 +27,14 @@
 
 namespace {
 
+using ProcInfo::processesWith;
+
 constexpr int Rounds = 3;
 
 double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0 : values[values.size() / 2];
-}
-
-// The processes whose command line holds `text`, this one left out.
-QList<qint64> processesWith(const QByteArray &text)
-{
-    QList<qint64> pids;
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid || pid == QCoreApplication::applicationPid())
-            continue;
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text))
-            pids << pid;
-    }
-    return pids;
 }
 
 // An encoder script with no probe program beside it: the encoder itself

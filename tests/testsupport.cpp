@@ -13,6 +13,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
@@ -89,6 +90,14 @@ int runProgram(const QString &program, const QStringList &arguments, const QStri
     if (output)
         *output = process.readAll();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool writeScript(const QString &path, const QByteArray &text)
+{
+    QFile script(path);
+    return QDir().mkpath(QFileInfo(path).path()) && script.open(QIODevice::WriteOnly)
+        && script.write(text) == text.size() && (script.close(), script.error() == QFileDevice::NoError)
+        && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 bool makeClip(const QString &path, const QStringList &inputArgs)

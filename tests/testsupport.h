@@ -46,6 +46,10 @@ bool makeClip(const QString &path, const QStringList &inputArgs);
 // A small H.264/AAC clip of the given length in seconds.
 bool makeH264Clip(const QString &path, int seconds = 1);
 
+// Writes `text` as an executable script at `path` (its folder made if
+// missing); false when that failed.
+bool writeScript(const QString &path, const QByteArray &text);
+
 // The file the dynamic linker's cache resolves a library name to, such as
 // "libmediainfo.so.0"; empty when the cache does not list it.
 QString systemLibraryPath(const QString &soname);

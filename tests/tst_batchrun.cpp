@@ -7,6 +7,7 @@
 #include "process/commandline.h"
 #include "process/programpath.h"
 #include "process/tjvcreateprocess.h"
+#include "tests/procinfo.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,8 @@
 
 
 namespace {
+
+using ProcInfo::processesWith;
 
 constexpr int RunTimeoutMs = 60000;
 
@@ -144,31 +147,6 @@ bool decodes(const QString &path)
     if (code != 0 || !output.trimmed().isEmpty())
         qWarning("%s does not decode: %s", qPrintable(path), output.constData());
     return code == 0 && output.trimmed().isEmpty();
-}
-
-// The processes whose command line holds `text` (this test's own children
-// and their children; the text is a path of this run).
-QList<int> processesWith(const QByteArray &text)
-{
-    QList<int> pids;
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool isPid = false;
-        const int pid = entry.toInt(&isPid);
-        if (!isPid || pid == int(QCoreApplication::applicationPid()))
-            continue;
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text))
-            pids << pid;
-    }
-    return pids;
-}
-
-// Writes an executable shell script.
-bool writeScript(const QString &path, const QByteArray &text)
-{
-    QFile script(path);
-    return script.open(QIODevice::WriteOnly) && script.write(text) == text.size() && (script.close(), true)
-        && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // The status line shows an outcome as one line.
@@ -329,16 +307,12 @@ void BatchRunTest::initTestCase()
     // a caller that waits for it.
     QVERIFY(QDir().mkpath(m_probeDir.filePath("bin")));
     QVERIFY(QFile::link(QStringLiteral("/usr/bin/ffmpeg"), m_probeDir.filePath("bin/ffmpeg")));
-    QFile probe(m_probeDir.filePath("bin/ffprobe"));
-    QVERIFY(probe.open(QIODevice::WriteOnly));
-    probe.write("#!/bin/sh\n"
-                "sleep 3\n"
-                "/usr/bin/ffprobe \"$@\"\n"
-                "status=$?\n"
-                ": > \"$(dirname \"$0\")/answered\"\n"
-                "exit $status\n");
-    probe.close();
-    QVERIFY(probe.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(TestSupport::writeScript(m_probeDir.filePath("bin/ffprobe"), "#!/bin/sh\n"
+                                                                        "sleep 3\n"
+                                                                        "/usr/bin/ffprobe \"$@\"\n"
+                                                                        "status=$?\n"
+                                                                        ": > \"$(dirname \"$0\")/answered\"\n"
+                                                                        "exit $status\n"));
 }
 
 void BatchRunTest::init()
@@ -382,8 +356,7 @@ void BatchRunTest::useSlowProbe()
 void BatchRunTest::useEncoderScript(const QByteArray &prelude)
 {
     const QString script = m_out->filePath(QStringLiteral("encoder/ffmpeg"));
-    QVERIFY(QDir().mkpath(QFileInfo(script).path()));
-    QVERIFY(writeScript(script, "#!/bin/sh\n" + prelude + "\nexec /usr/bin/ffmpeg \"$@\"\n"));
+    QVERIFY(TestSupport::writeScript(script, "#!/bin/sh\n" + prelude + "\nexec /usr/bin/ffmpeg \"$@\"\n"));
     m_batch->setEncoder(QFile::encodeName(script));
 }
 
@@ -830,7 +803,7 @@ void BatchRunTest::stopEndsAnEncoderStuckOnItsSource()
     const QByteArray fifo = QFile::encodeName(m_fifo);
     QTRY_VERIFY_WITH_TIMEOUT(m_batch->runningEncoders() == 1 && !processesWith(fifo).isEmpty(), RunTimeoutMs);
     QTest::qWait(500);
-    const QList<int> encoders = processesWith(fifo);
+    const QList<qint64> encoders = processesWith(fifo);
 
     QElapsedTimer clock;
     clock.start();
@@ -847,7 +820,7 @@ void BatchRunTest::stopEndsAnEncoderStuckOnItsSource()
     // Its empty file went with it, and so did every process it ran.
     QCOMPARE(filesIn(m_out->path()), QStringList());
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(fifo).isEmpty(), 5000);
-    for (const int pid : encoders) {
+    for (const qint64 pid : encoders) {
         // Gone, or its number taken by something else meanwhile.
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
         QVERIFY2(!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains(fifo), qPrintable(QString::number(pid)));

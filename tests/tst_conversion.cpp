@@ -14,6 +14,7 @@
 #include "settings/tsqldatmod.h"
 #include "settings/tsqliteconnection.h"
 #include "settings/tsqlitequery.h"
+#include "tests/procinfo.h"
 #include "tests/windowcontrols.h"
 #include "testsupport.h"
 #include "widgets/errordisplay.h"
@@ -64,36 +65,10 @@ int playingSeconds(const QString &path)
     return clock->mid(0, 2).toInt() * 3600 + clock->mid(3, 2).toInt() * 60 + clock->mid(6, 2).toInt();
 }
 
-// The parent of a process, and whether its name is `name`; 0 when it is gone.
-qint64 parentOf(qint64 pid, const QByteArray &name = QByteArray(), bool *named = nullptr)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // "pid (comm) state ppid ..."
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (named)
-        *named = line.contains("(" + name + ")") && rest.value(0) != "Z";
-    return rest.value(1).toLongLong();
-}
-
-// The process id of the ffmpeg that process `parent` started; 0 when none
-// runs. The guard that stands between them carries the program's name too:
-// the program is the one whose parent is a child of `parent`.
+// The process id of the ffmpeg that process `parent` started; 0 when none runs.
 qint64 encoderOf(qint64 parent)
 {
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    qint64 child = 0;
-    for (const QString &entry : entries) {
-        bool isEncoder = false;
-        const qint64 up = parentOf(entry.toLongLong(), "ffmpeg", &isEncoder);
-        if (isEncoder && up != parent && parentOf(up) == parent)
-            return entry.toLongLong();
-        if (isEncoder && up == parent)
-            child = entry.toLongLong();
-    }
-    return child;
+    return ProcInfo::programsOf(parent, "ffmpeg").value(0);
 }
 
 // Whether the process is blocked opening a FIFO that has no writer.
@@ -103,14 +78,7 @@ bool waitsForAWriter(qint64 pid)
     return pid > 0 && wchan.open(QIODevice::ReadOnly) && wchan.readAll() == "wait_for_partner";
 }
 
-bool hasEnded(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    return line.isEmpty() || line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
-}
+using ProcInfo::hasEnded;
 
 QStringList temporaryFiles(const QString &folder)
 {
@@ -681,12 +649,7 @@ void ConversionTest::convertUntilSignalled()
         QFile::remove(link);
         QVERIFY(QFile::link(stuck, link));
         const QString script = QFileInfo(stuck).path() + QStringLiteral("/encoder/ffmpeg");
-        QVERIFY(QDir().mkpath(QFileInfo(script).path()));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\nexec /usr/bin/ffmpeg \"$@\"\n");
-        file.close();
-        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(TestSupport::writeScript(script, "#!/bin/sh\nexec /usr/bin/ffmpeg \"$@\"\n"));
         m_window->batch().setEncoder(QFile::encodeName(script));
         add(link);
     }

@@ -9,6 +9,7 @@
 #include "player/tmplayerfrm.h"
 #include "player/tmplayerfunc.h"
 #include "process/tjvcreateprocess.h"
+#include "tests/procinfo.h"
 #include "tests/windowcontrols.h"
 #include "testsupport.h"
 #include "widgets/errordisplay.h"
@@ -47,36 +48,10 @@ int seconds(const QString &clock)
 }
 
 // The mplayer processes whose parent is this test program.
-// The parent of a process and its name; 0 when it is gone.
-qint64 parentOf(qint64 pid, QByteArray *name = nullptr)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // "pid (name) state ppid ...": the name may hold blanks and parentheses.
-    const QByteArray text = stat.readAll();
-    const qsizetype open = text.indexOf('(');
-    const qsizetype close = text.lastIndexOf(')');
-    if (name)
-        *name = text.mid(open + 1, close - open - 1);
-    return text.mid(close + 2).split(' ').value(1).toLongLong();
-}
-
-// The players this process started, each under the guard that stands
-// between them (or directly, without one).
+// The players this process started.
 QList<qint64> playerChildren()
 {
-    QList<qint64> pids;
-    const qint64 self = QCoreApplication::applicationPid();
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        QByteArray name;
-        const qint64 parent = isPid ? parentOf(pid, &name) : 0;
-        if (name == "mplayer" && parent != 0 && (parent == self || parentOf(parent) == self))
-            pids << pid;
-    }
-    return pids;
+    return ProcInfo::programsOf(QCoreApplication::applicationPid(), "mplayer");
 }
 
 // What a Mini Player showed, line by line, and how its player ended.

@@ -5,6 +5,7 @@
 #include "process/commandline.h"
 #include "process/eoserror.h"
 #include "process/tjvcreateprocess.h"
+#include "tests/procinfo.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -43,53 +44,20 @@ QSet<QString> openDescriptors()
     return fds;
 }
 
+using ProcInfo::childrenOf;
+using ProcInfo::hasEnded;
+using ProcInfo::parentOf;
+
 // "Z" for a zombie, an empty string when the process is gone.
 QByteArray processState(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray stat = status.readAll();
-    return stat.mid(stat.lastIndexOf(')') + 2, 1);
-}
-
-// Gone, or a zombie nobody has reaped yet (a child handed to init may stay one).
-bool hasEnded(qint64 pid)
-{
-    const QByteArray state = processState(pid);
-    return state.isEmpty() || state == "Z";
+    return ProcInfo::stat(pid).value_or(ProcInfo::Stat()).state;
 }
 
 QByteArray fileContents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The process id of the process's parent, 0 when it is gone.
-qint64 parentOf(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
-}
-
-// The process ids of the processes whose parent is `parent`.
-QList<qint64> childrenOf(qint64 parent)
-{
-    QList<qint64> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> fields = stat.readAll().split(')').last().split(' ');
-        if (fields.value(2).toLongLong() == parent)
-            children << entry.toLongLong();
-    }
-    return children;
 }
 
 // A runner set up as Halvora's windows set theirs up, recording its events.
@@ -385,7 +353,7 @@ void ProcessRunnerTest::childEndsWhenItsParentIsKilled()
         if (kind == Stuck)
             commands << "openfifo" << QFile::encodeName(folder.filePath("fifo"));
         else if (kind == Working)
-            commands << "spin" << QByteArray::number(ChildStart::OrphanGraceMs + 8000) << "pidfile"
+            commands << "spin" << QByteArray::number(ChildGuard::OrphanGraceMs + 8000) << "pidfile"
                      << QFile::encodeName(folder.filePath("finished"));
         else
             commands << "hang";
@@ -419,14 +387,14 @@ void ProcessRunnerTest::childEndsWhenItsParentIsKilled()
     QTRY_COMPARE_WITH_TIMEOUT(fileContents(folder.filePath("signals")), QByteArray("15\n"), Timeout);
     if (kind == Working) {
         // Busy past the grace, and not cut short: it ends by itself.
-        QTest::qWait(ChildStart::OrphanGraceMs + 500);
+        QTest::qWait(ChildGuard::OrphanGraceMs + 500);
         QVERIFY2(!hasEnded(program), "a working child was killed");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.filePath("finished")), Timeout);
     } else if (stuck) {
         QVERIFY2(!hasEnded(program), "killed before the grace was over");
-        QTRY_VERIFY_WITH_TIMEOUT(hasEnded(program), ChildStart::OrphanGraceMs + Timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(hasEnded(program), ChildGuard::OrphanGraceMs + Timeout);
         // The grace starts only once the parent has ended.
-        QVERIFY2(sinceKill.elapsed() >= ChildStart::OrphanGraceMs, qPrintable(QString::number(sinceKill.elapsed())));
+        QVERIFY2(sinceKill.elapsed() >= ChildGuard::OrphanGraceMs, qPrintable(QString::number(sinceKill.elapsed())));
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(hasEnded(program), Timeout);
     }
