@@ -416,7 +416,7 @@ void benchParentKilled(const QByteArray &self, const QString &folder)
 {
     constexpr int HealthyRounds = 20;
     constexpr int StubbornRounds = 3;
-    const int guardedLimit = ChildStart::OrphanGraceMs + 3000;
+    const int guardedLimit = ChildGuard::OrphanGraceMs + 3000;
     const int directLimit = 2000;
     auto rounds = [&](const char *mode, int count, int limitMs) {
         std::vector<double> ms;
@@ -434,7 +434,7 @@ void benchParentKilled(const QByteArray &self, const QString &folder)
             stubbornDirect = rounds("stubborn", 1, directLimit);
         }
     }
-    std::printf("\nFrom the parent's SIGKILL to the end of its child (grace %d ms):\n", ChildStart::OrphanGraceMs);
+    std::printf("\nFrom the parent's SIGKILL to the end of its child (grace %d ms):\n", ChildGuard::OrphanGraceMs);
     printEnds("through the guard, ends on SIGTERM", healthy, guardedLimit);
     printEnds("through the guard, ignores SIGTERM", stubborn, guardedLimit);
     if (!healthyDirect.empty()) {

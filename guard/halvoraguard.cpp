@@ -69,19 +69,7 @@ void report(int error)
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    // Like a shell's search: a program found but not allowed to run is
-    // reported over "not found"; any other failure ends the search.
-    bool denied = false;
-    for (long i = 0; i < count; ++i) {
-        ::execve(candidates[i], argv, environ);
-        if (errno == EACCES)
-            denied = true;
-        else if (errno != ENOENT && errno != ENOTDIR) {
-            g_startError = errno;
-            ::_exit(127);
-        }
-    }
-    g_startError = denied ? EACCES : ENOENT;
+    g_startError = ChildGuard::execFirst(candidates, count, argv);
     ::_exit(127);
 }
 

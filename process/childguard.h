@@ -1,7 +1,11 @@
 #pragma once
 
-// What ChildStart and the guard program (guard/) agree on. Plain constants
-// only: the guard is built without Qt.
+#include <cerrno>
+
+#include <unistd.h>
+
+// What ChildStart and the guard program (guard/) agree on, and the program
+// search both run. No Qt: the guard is built without it.
 //
 // The guard stands between this process and each program it starts, so that
 // nothing started here outlives this process. It is started as
@@ -28,5 +32,23 @@ constexpr int ReportFd = 3;
 constexpr int OrphanGraceMs = 5000;
 constexpr int OrphanCheckMs = 250;
 constexpr int OrphanLimitMs = 60000;
+
+// Runs the first of the `count` candidate paths that can run, with `argv`
+// and this process's environment. Like a shell's search, a program found but
+// not allowed to run is reported over "not found", and any other failure ends
+// the search. Returns only when nothing ran: the error to report. Makes only
+// async-signal-safe calls (it runs between vfork and exec).
+inline int execFirst(char *const *candidates, long count, char *const *argv)
+{
+    bool denied = false;
+    for (long i = 0; i < count; ++i) {
+        ::execve(candidates[i], argv, environ);
+        if (errno == EACCES)
+            denied = true;
+        else if (errno != ENOENT && errno != ENOTDIR)
+            return errno;
+    }
+    return denied ? EACCES : ENOENT;
+}
 
 } // namespace ChildGuard

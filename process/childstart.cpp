@@ -29,6 +29,7 @@ namespace {
 // that the child only makes async-signal-safe calls.
 struct Request {
     std::vector<QByteArray> candidates; // full paths to try, in order
+    std::vector<char *> candidatePaths; // the same, as execve takes them
     std::vector<char *> argv;
     QByteArray guard;                 // the guard's path; empty to run the program directly
     std::vector<QByteArray> guardNumbers; // this process's id and the number of candidates
@@ -129,17 +130,8 @@ void takeBackFromGuard(int errorFd)
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 
-    // Like a shell's search: a program found but not allowed to run is
-    // reported over "not found"; any other failure ends the search.
-    bool denied = false;
-    for (const QByteArray &candidate : request.candidates) {
-        ::execve(candidate.constData(), request.argv.data(), environ);
-        if (errno == EACCES)
-            denied = true;
-        else if (errno != ENOENT && errno != ENOTDIR)
-            failChild(errorFd, errno);
-    }
-    failChild(errorFd, denied ? EACCES : ENOENT);
+    failChild(errorFd, ChildGuard::execFirst(request.candidatePaths.data(), long(request.candidatePaths.size()),
+                                             request.argv.data()));
 }
 
 // The thread every child starts from. It blocks every signal, so none of
@@ -276,8 +268,7 @@ void addGuard(Request &request)
     request.guardArgv.push_back(request.guard.data());
     for (QByteArray &number : request.guardNumbers)
         request.guardArgv.push_back(number.data());
-    for (QByteArray &candidate : request.candidates)
-        request.guardArgv.push_back(candidate.data());
+    request.guardArgv.insert(request.guardArgv.end(), request.candidatePaths.begin(), request.candidatePaths.end());
     request.guardArgv.insert(request.guardArgv.end(), request.argv.begin(), request.argv.end());
 }
 
@@ -301,6 +292,8 @@ int start(const QList<QByteArray> &arguments, const int (&streams)[3])
         throw EOSError(ENOENT);
     Request request;
     request.candidates = candidatePaths(arguments.first());
+    for (QByteArray &candidate : request.candidates)
+        request.candidatePaths.push_back(candidate.data());
     request.argv.reserve(size_t(arguments.size()) + 1);
     for (const QByteArray &argument : arguments)
         request.argv.push_back(const_cast<char *>(argument.constData()));

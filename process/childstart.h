@@ -22,10 +22,6 @@ namespace ChildStart {
 // The signal a child receives when this process ends.
 constexpr int DeathSignal = 15; // SIGTERM
 
-// How long a program that does no more work may take to end after that
-// signal before it is killed.
-constexpr int OrphanGraceMs = ChildGuard::OrphanGraceMs;
-
 // Starts the program named by arguments[0] (searched in PATH when it holds no
 // '/') with the arguments, this process's environment and working directory.
 // Each descriptor in `streams` (three entries, -1 for "inherit") goes onto
