@@ -5,6 +5,7 @@
 #include "settings/selectorstatements.h"
 #include "settings/tsqliteconnection.h"
 #include "settings/tsqlitequery.h"
+#include "settings/windowstate.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,6 +78,16 @@ void upgrade(TSqliteQuery &from, const QString &partial)
         if (from.recordCount() == 0)
             continue;
         to.run(SelectorStatements::storeIndexSql(selector.tag, from.integer(0)));
+    }
+    // The window's size and last Add folder, where the older file kept them.
+    try {
+        from.run(WindowState::allStatement());
+    } catch (const std::exception &) {
+        return;
+    }
+    for (from.first(); !from.eof(); from.next()) {
+        const QByteArray key = from.text(0).toUtf8();
+        to.run(WindowState::storeStatement(key.constData(), from.text(1)));
     }
 }
 

@@ -6,7 +6,7 @@
 BEGIN;
 -- The catalogue's version: raise it whenever an option table changes, so that
 -- the launcher upgrades users' copies of this file.
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 CREATE TABLE cmbex_itemindex (cmbex_tag INTEGER NOT NULL PRIMARY KEY, cmbex_index INTEGER NOT NULL);
 INSERT INTO cmbex_itemindex VALUES (1, 1);
 INSERT INTO cmbex_itemindex VALUES (2, 0);
@@ -90,4 +90,8 @@ INSERT INTO cmbex_adofreq VALUES (4, '48000 Hz', '-ar 48000');
 
 CREATE TABLE savedir_videofile (dir_numb TEXT NOT NULL PRIMARY KEY, dir_name TEXT NOT NULL);
 INSERT INTO savedir_videofile VALUES ('001', '');
+
+CREATE TABLE window_state (state_key TEXT NOT NULL PRIMARY KEY, state_value TEXT NOT NULL);
+INSERT INTO window_state VALUES ('size', '');
+INSERT INTO window_state VALUES ('add_folder', '');
 COMMIT;

@@ -20,6 +20,7 @@ private slots:
     void firstStartCopiesShippedFileWithOutputFolder();
     void existingCopyIsKept();
     void olderCatalogueKeepsChoicesWhereTablesMatch();
+    void windowStateIsCarriedOver();
     void missingShippedFileIsReported();
 
 private:
@@ -69,13 +70,31 @@ void UserSettingsTest::olderCatalogueKeepsChoicesWhereTablesMatch()
                     "update savedir_videofile set dir_name = '/home/ann/Out' where dir_numb = '001'"});
 
     QCOMPARE(UserSettings::prepare(m_shipped, m_user, "/unused"), UserSettings::Outcome::Upgraded);
-    QCOMPARE(sqlValue(m_user, "PRAGMA user_version"), QStringLiteral("1"));
+    QCOMPARE(sqlValue(m_user, "PRAGMA user_version"), sqlValue(m_shipped, "PRAGMA user_version"));
     QCOMPARE(storedIndex(m_user, 1), QStringLiteral("3"));  // same table: choice kept
     QCOMPARE(storedIndex(m_user, 6), storedIndex(m_shipped, 6)); // changed table: new default
     QCOMPARE(sqlValue(m_user, "select cmbex_name from cmbex_adocodec where cmbex_index = 1"), QStringLiteral("AAC"));
     QCOMPARE(sqlValue(m_user, "select dir_name from savedir_videofile where dir_numb = '001'"),
              QStringLiteral("/home/ann/Out"));
     QCOMPARE(sqlValue(m_user + ".old", "PRAGMA user_version"), QStringLiteral("0"));
+}
+
+void UserSettingsTest::windowStateIsCarriedOver()
+{
+    // An older copy that already kept the window's state; a key the new
+    // catalogue no longer has is dropped.
+    QVERIFY(QFile::copy(m_shipped, m_user));
+    runSql(m_user, {"PRAGMA user_version = 1",
+                    "update window_state set state_value = '1000x600' where state_key = 'size'",
+                    "update window_state set state_value = '/home/ann/Clips ''old''' where state_key = 'add_folder'",
+                    "insert into window_state values ('retired', 'x')"});
+
+    QCOMPARE(UserSettings::prepare(m_shipped, m_user, "/unused"), UserSettings::Outcome::Upgraded);
+    QCOMPARE(sqlValue(m_user, "select state_value from window_state where state_key = 'size'"),
+             QStringLiteral("1000x600"));
+    QCOMPARE(sqlValue(m_user, "select state_value from window_state where state_key = 'add_folder'"),
+             QStringLiteral("/home/ann/Clips 'old'"));
+    QCOMPARE(sqlValue(m_user, "select count(*) from window_state"), QStringLiteral("2"));
 }
 
 void UserSettingsTest::missingShippedFileIsReported()
