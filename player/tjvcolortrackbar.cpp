@@ -2,10 +2,12 @@
 
 #include "widgets/contrastcolour.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPolygon>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -43,6 +45,22 @@ protected:
     }
 };
 
+// A left click on the groove puts the handle under the mouse and grabs it,
+// so the click picks that position and a drag goes on from there, instead of
+// stepping a page towards the mouse.
+class ClickToPointStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 } // namespace
 
 TJvColorTrackBar::TJvColorTrackBar(QWidget *parent) : QWidget(parent), m_slider(new GradientSlider(Qt::Horizontal))
@@ -50,6 +68,11 @@ TJvColorTrackBar::TJvColorTrackBar(QWidget *parent) : QWidget(parent), m_slider(
     m_slider->setObjectName(QStringLiteral("slider"));
     m_slider->setRange(0, 100);
     m_slider->setValue(0);
+    // A style of the application's kind: QProxyStyle would own a style it is given.
+    auto *style = new ClickToPointStyle(QApplication::style()->name());
+    style->setParent(m_slider);
+    m_slider->setStyle(style);
+    connect(m_slider, &QSlider::sliderReleased, this, [this] { emit positionPicked(m_slider->sliderPosition()); });
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_slider);
@@ -80,7 +103,8 @@ void TJvColorTrackBar::setMaximum(int maximum)
 
 void TJvColorTrackBar::setPosition(int position)
 {
-    if (position < m_slider->minimum() || position > m_slider->maximum())
+    // The marker stays under the user's mouse until it is let go.
+    if (m_slider->isSliderDown() || position < m_slider->minimum() || position > m_slider->maximum())
         return;
     m_slider->setValue(position);
 }

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QShortcut>
 
 #include <algorithm>
 #include <stdexcept>
@@ -86,6 +87,13 @@ TMplayerFrm::TMplayerFrm(QWidget *parent) : QDialog(parent)
     JvColorTrkBar = new TJvColorTrackBar(this);
     JvColorTrkBar->setObjectName(QStringLiteral("JvColorTrkBar"));
     JvColorTrkBar->setGeometry(5, 278, 362, 24);
+    connect(JvColorTrkBar, &TJvColorTrackBar::positionPicked, this, &TMplayerFrm::JvColorTrkBarPositionPicked);
+
+    // A window shortcut takes the key before the focused control sees it, so
+    // Space never also presses a button or moves the track bar.
+    auto *pauseKey = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    pauseKey->setAutoRepeat(false);
+    connect(pauseKey, &QShortcut::activated, this, &TMplayerFrm::PauseKeyPress);
 
     JvCmdProc = new TJvCreateProcess(this);
     JvCmdProc->setObjectName(QStringLiteral("JvCmdProc"));
@@ -122,6 +130,8 @@ void TMplayerFrm::FormShow()
 {
     m_quitting = false;
     m_started = false;
+    m_paused = false;
+    m_lastElapsed = m_lastMarker = 0;
     runHandler([this] {
         // The exact path where the caller gave one: the text may hold replacement characters.
         const QVariant exact = JvLabFile->property("path");
@@ -140,20 +150,48 @@ void TMplayerFrm::JvCmdProcRead(TJvCreateProcess *, const QByteArray &S, bool)
     // Errors leave through the runner, which shows them.
     if (TMplayerFunc::IsPlaybackStart(S))
         m_started = true;
+    if (TMplayerFunc::IsPauseNotice(S)) {
+        // The lines just before the notice put the display back to the start:
+        // show where the player stopped until it reports a position again.
+        m_paused = true;
+        JvLabBgTime->setText(TextParse::formatClock(m_lastElapsed));
+        JvColorTrkBar->setPosition(m_lastMarker);
+        return;
+    }
+    const bool status = TMplayerFunc::IsStatusLine(S);
+    if (m_paused && !status)
+        return;
     const int elapsed = TMplayerFunc::ParseElapsed(S);
     JvLabBgTime->setText(TextParse::formatClock(elapsed));
     JvColorTrkBar->setPosition(elapsed);
+    if (status) {
+        m_paused = false;
+        m_lastElapsed = elapsed;
+        m_lastMarker = JvColorTrkBar->position();
+    }
 }
 
 void TMplayerFrm::JvCmdProcTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode)
 {
     JvLabBgTime->setText(QStringLiteral("00:00:00"));
+    m_paused = false;
     // A player that ended on its own says why the panel stays dark.
     if (m_quitting)
         return;
     const QString message = TMplayerFunc::EndMessage(ExitCode, Sender->TerminationSignal(), m_started);
     if (!message.isEmpty())
         throw std::runtime_error(message.toStdString());
+}
+
+void TMplayerFrm::PauseKeyPress()
+{
+    runHandler([] { TMplayerFunc().TogglePause(); });
+}
+
+void TMplayerFrm::JvColorTrkBarPositionPicked(int Position)
+{
+    // The player's next status line moves the labels and the marker there.
+    runHandler([Position] { TMplayerFunc().SeekTo(Position); });
 }
 
 void TMplayerFrm::done(int result)

@@ -15,7 +15,10 @@ class TJvCreateProcess;
 // The Mini Player: a modal window in which mplayer draws the file named by
 // JvLabFile into the panel JvMplayer, started by the window's own runner
 // JvCmdProc when the window is first shown. The elapsed time, the total time
-// and the track bar follow the player's status lines. Closing the window
+// and the track bar follow the player's status lines; a paused player keeps
+// them where it stopped. Space pauses and resumes the player wherever the
+// focus is in the window, and letting go of the track bar's marker (after a
+// click or a drag) sends the player there. Closing the window
 // asks a running player to quit and waits a few seconds for its end, so that
 // no player outlives the panel it draws into.
 //
@@ -49,6 +52,8 @@ public:
     void FormClose();
     void JvCmdProcRead(TJvCreateProcess *Sender, const QByteArray &S, bool StartsOnNewLine);
     void JvCmdProcTerminate(TJvCreateProcess *Sender, std::uint32_t ExitCode);
+    void PauseKeyPress();
+    void JvColorTrkBarPositionPicked(int Position);
 
     // Ends every way of closing the window (close box, Escape, close()).
     void done(int result) override;
@@ -61,6 +66,9 @@ private:
     bool m_closing = false;
     bool m_quitting = false; // the player was asked to quit: its end needs no word
     bool m_started = false;  // the player began to play the file
+    bool m_paused = false;   // the player said it paused and has shown no position since
+    int m_lastElapsed = 0;   // what the last status line showed, label and marker
+    int m_lastMarker = 0;
 };
 
 extern TMplayerFrm *MplayerFrm;

@@ -81,7 +81,9 @@ void TMplayerFunc::ShowDuration(const QByteArray &path)
     if (!total)
         return;
     TotalLabel->setText(QString::fromLatin1(*total));
-    PositionBar->setMaximum(TextParse::clockTextSeconds(*total));
+    // A file that tells no playing time leaves the track bar's range as it is.
+    if (!total->isEmpty())
+        PositionBar->setMaximum(TextParse::clockTextSeconds(*total));
 }
 
 void TMplayerFunc::StopPlayer()
@@ -92,11 +94,34 @@ void TMplayerFunc::StopPlayer()
     PlayerRunner->waitUntilEnded(QuitWaitMs, QEventLoop::ExcludeUserInputEvents);
 }
 
-int TMplayerFunc::ParseElapsed(const QByteArray &line)
+void TMplayerFunc::TogglePause()
+{
+    PlayerRunner->Write("pause\n");
+}
+
+void TMplayerFunc::SeekTo(int seconds)
+{
+    // "2" makes the position absolute; without the prefix a paused player
+    // would play on.
+    PlayerRunner->Write("pausing_keep seek " + QByteArray::number(seconds) + " 2\n");
+}
+
+bool TMplayerFunc::IsStatusLine(const QByteArray &line)
 {
     // Without sound mplayer writes "V:" where it writes "A:" with sound, the
     // position in the same place.
-    if (!line.startsWith("A:") && !line.startsWith("V:"))
+    return line.startsWith("A:") || line.startsWith("V:");
+}
+
+bool TMplayerFunc::IsPauseNotice(const QByteArray &line)
+{
+    // With -identify mplayer says so in this form whatever its language.
+    return line == "ID_PAUSED";
+}
+
+int TMplayerFunc::ParseElapsed(const QByteArray &line)
+{
+    if (!IsStatusLine(line))
         return 0;
     return TextParse::strToInt(TextParse::stripped(line.mid(2, 4)));
 }

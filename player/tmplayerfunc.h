@@ -30,12 +30,21 @@ public:
     // runner to report its end. Other events are handled meanwhile, but no
     // user input.
     void StopPlayer();
+    // Asks a running player to pause, or to play on when it is paused.
+    void TogglePause();
+    // Asks a running player to go to the position, in whole seconds from the
+    // start; a paused player stays paused.
+    void SeekTo(int seconds);
 
     // The whole seconds of a status line of the player ("A:" with sound,
     // "V:" without, then the position right-aligned in six characters); 0
     // for any other line. Throws EConvertError when the four characters
     // after the colon, trimmed, are not a whole number.
     static int ParseElapsed(const QByteArray &line);
+    // Whether the line is a status line of the player, carrying its position.
+    static bool IsStatusLine(const QByteArray &line);
+    // Whether the line says that the player has paused.
+    static bool IsPauseNotice(const QByteArray &line);
 
     // What to tell the user when the player ended on its own: empty after a
     // file that played to its end, else why nothing (more) is seen.

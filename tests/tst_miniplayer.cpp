@@ -1,7 +1,8 @@
 // The Mini Player with the real mplayer under the X server: the picture
 // inside the panel, the labels and the marker following the playback with
-// and without sound, closing in mid-playback, a missing player or media
-// library, and "Play" on the main window.
+// and without sound, pausing with Space, seeking with the track bar, closing
+// in mid-playback, a missing player or media library, and "Play" on the main
+// window.
 
 #include "mainwindow/tffmpegfrm.h"
 #include "media/mediainfodll.h"
@@ -18,8 +19,11 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTime>
@@ -27,6 +31,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -61,6 +66,8 @@ struct Playback {
     int maxElapsed = 0;
     int maxPosition = 0;
     int positionAtEnd = -1;
+    QList<int> elapsed; // the elapsed label's seconds after each status line
+    int pauses = 0;     // the player's notices that it paused
     int ends = 0;
     std::uint32_t exitCode = 0;
 };
@@ -73,6 +80,9 @@ void watch(TMplayerFrm *frm, Playback *playback)
         playback->audioLines += s.startsWith("A:");
         playback->videoLines += s.startsWith("V:");
         read(sender, s, startsOnNewLine);
+        if (s.startsWith("A:") || s.startsWith("V:"))
+            playback->elapsed << seconds(frm->JvLabBgTime->text());
+        playback->pauses += s == "ID_PAUSED";
         playback->maxElapsed = qMax(playback->maxElapsed, seconds(frm->JvLabBgTime->text()));
         playback->maxPosition = qMax(playback->maxPosition, frm->JvColorTrkBar->position());
     };
@@ -98,6 +108,9 @@ private slots:
     void missingMediaLibraryLeavesTotalAndStillPlays();
     void drawsInPanelAndFollowsPlayback_data();
     void drawsInPanelAndFollowsPlayback();
+    void spacePausesAndResumesWhereverTheFocusIs();
+    void pickingOnTrackBarSeeksThere_data();
+    void pickingOnTrackBarSeeksThere();
     void closingInMidPlaybackEndsThePlayer();
     void missingPlayerShowsErrorAndWindowStaysUsable();
     void playerEndingOnItsOwnSaysWhy();
@@ -121,10 +134,11 @@ void MiniPlayerTest::initTestCase()
     QVERIFY(m_dir.isValid());
     m_clip = m_dir.filePath(QStringLiteral("clip 'ä' $1.mp4"));
     // 640x360 with a red edge 40 pixels wide: wider than the panel, so only a
-    // picture scaled to fit shows the edge.
+    // picture scaled to fit shows the edge. A key frame every second, so that
+    // mplayer can seek to any whole second.
     QVERIFY(TestSupport::makeClip(m_clip, {"-f", "lavfi", "-i", "color=c=0x2060e0:size=560x280:rate=25:duration=10",
                                            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10",
-                                           "-vf", "pad=640:360:40:40:0xe02020", "-c:v", "libx264",
+                                           "-vf", "pad=640:360:40:40:0xe02020", "-c:v", "libx264", "-g", "25",
                                            "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"}));
     // mplayer keeps its settings below HOME, and reaches a sound device only
     // through ALSA here (each test gives it its ALSA configuration).
@@ -233,6 +247,104 @@ void MiniPlayerTest::drawsInPanelAndFollowsPlayback()
     QCOMPARE(frm->JvLabEdTime->text(), QStringLiteral("00:00:10"));
     QCOMPARE(m_errors, QStringList());
     frm->close();
+}
+
+void MiniPlayerTest::spacePausesAndResumesWhereverTheFocusIs()
+{
+    Playback playback;
+    auto frm = openPlayer(&playback);
+    QVERIFY(QTest::qWaitForWindowExposed(frm.get()));
+    frm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frm.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(playback.maxElapsed >= 1, PlaybackTimeoutMs);
+
+    QSlider *slider = frm->JvColorTrkBar->slider();
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Space);
+    QTRY_COMPARE_WITH_TIMEOUT(playback.pauses, 1, PlaybackTimeoutMs);
+    // The display stays where the player stopped, not back at the start.
+    const QString stoppedAt = frm->JvLabBgTime->text();
+    QVERIFY2(seconds(stoppedAt) >= 1, qPrintable(stoppedAt));
+    QCOMPARE(frm->JvColorTrkBar->position(), seconds(stoppedAt));
+    const qsizetype linesAtPause = playback.elapsed.size();
+    // A playing player reports its position 25 times a second.
+    QTest::qWait(1500);
+    QCOMPARE(playback.elapsed.size(), linesAtPause);
+    QCOMPARE(frm->JvLabBgTime->text(), stoppedAt);
+    QVERIFY(frm->JvCmdProc->isWatching());
+
+    // A seek meanwhile shows the new place and leaves the player paused.
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+    const int picked = frm->JvColorTrkBar->position();
+    QTRY_VERIFY_WITH_TIMEOUT(seconds(frm->JvLabBgTime->text()) >= picked - 1, PlaybackTimeoutMs);
+    const QString seekedTo = frm->JvLabBgTime->text();
+    const qsizetype linesAtSeek = playback.elapsed.size();
+    QTest::qWait(1000);
+    QCOMPARE(playback.elapsed.size(), linesAtSeek);
+    QCOMPARE(frm->JvLabBgTime->text(), seekedTo);
+
+    // With the focus on a button, Space plays on and leaves the button alone.
+    auto *button = new QPushButton(QStringLiteral("Other"), frm.get());
+    button->show();
+    button->setFocus();
+    QSignalSpy clicks(button, &QPushButton::clicked);
+    QTest::keyClick(button, Qt::Key_Space);
+    QTRY_VERIFY_WITH_TIMEOUT(seconds(frm->JvLabBgTime->text()) >= seconds(seekedTo) + 1, PlaybackTimeoutMs);
+    QCOMPARE(clicks.count(), 0);
+    frm->close();
+    QCOMPARE(m_errors, QStringList());
+}
+
+void MiniPlayerTest::pickingOnTrackBarSeeksThere_data()
+{
+    // Where the left button goes down, as a share of the bar's width; it is
+    // let go at three quarters.
+    QTest::addColumn<double>("pressAt");
+
+    QTest::newRow("click") << 0.75;
+    QTest::newRow("drag") << 0.2;
+}
+
+void MiniPlayerTest::pickingOnTrackBarSeeksThere()
+{
+    QFETCH(double, pressAt);
+    Playback playback;
+    auto frm = openPlayer(&playback);
+    QVERIFY(QTest::qWaitForWindowExposed(frm.get()));
+    QCOMPARE(frm->JvColorTrkBar->maximum(), 10);
+    QTRY_VERIFY_WITH_TIMEOUT(playback.maxElapsed >= 1, PlaybackTimeoutMs);
+
+    QSlider *slider = frm->JvColorTrkBar->slider();
+    const auto at = [slider](double share) { return QPoint(qRound(slider->width() * share), slider->height() / 2); };
+    QTest::mousePress(slider, Qt::LeftButton, {}, at(pressAt));
+    QTest::mouseMove(slider, at(0.75));
+    // The marker is under the mouse, not a page step (to the end) towards it.
+    const int picked = frm->JvColorTrkBar->position();
+    QVERIFY2(picked >= 7 && picked <= 8, qPrintable(QString::number(picked)));
+    // While the button is held, the player plays on where it was, and its
+    // lines leave the marker where the user holds it.
+    const qsizetype linesAtPress = playback.elapsed.size();
+    QTRY_VERIFY_WITH_TIMEOUT(playback.elapsed.size() >= linesAtPress + 3, PlaybackTimeoutMs);
+    QCOMPARE(frm->JvColorTrkBar->position(), picked);
+    const int from = playback.elapsed.last();
+    QVERIFY(from < picked - 1);
+
+    const qsizetype linesAtRelease = playback.elapsed.size();
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.75));
+    // The player jumps there: what it reports skips the seconds in between
+    // (it may land on the key frame just before).
+    QTRY_VERIFY_WITH_TIMEOUT(playback.elapsed.size() > linesAtRelease && playback.elapsed.last() >= picked - 1,
+                             PlaybackTimeoutMs);
+    const QList<int> after = playback.elapsed.mid(linesAtRelease);
+    const QList<int> between(after.begin(), std::find_if(after.begin(), after.end(), [&](int s) { return s >= picked - 1; }));
+    QStringList shown;
+    for (int s : between)
+        shown << QString::number(s);
+    QVERIFY2(std::all_of(between.begin(), between.end(), [&](int s) { return s <= from + 1; }),
+             qPrintable(QStringLiteral("from %1 to %2 through %3").arg(from).arg(picked).arg(shown.join(' '))));
+    QVERIFY(frm->JvColorTrkBar->position() >= picked - 1);
+    frm->close();
+    QCOMPARE(m_errors, QStringList());
 }
 
 void MiniPlayerTest::closingInMidPlaybackEndsThePlayer()
