@@ -189,6 +189,11 @@ void BatchRun::startNext()
         if (m_entries[k].entry.state == EntryState::Done)
             continue;
         setCurrent(k);
+        // Known to be unreadable since it was added: no encoder, no probe.
+        if (!m_entries[k].entry.unreadable.isEmpty()) {
+            mark(k, EntryState::Failed, m_entries[k].entry.unreadable);
+            continue;
+        }
         if (beginCurrent())
             return;
     }
@@ -298,9 +303,17 @@ void BatchRun::prepareAfter(int index)
     // while this one converts, so that it starts without waiting.
     const quint64 id = m_entries[index].id;
     QTimer::singleShot(0, this, [this, id] {
-        const int next = indexOf(id) + 1;
-        if (isRunning() && next > 0 && next < count())
-            m_streams->prepare(m_entries[next].entry.path);
+        const int index = indexOf(id);
+        if (!isRunning() || index < 0)
+            return;
+        // The next entry that will get an encoder: done and unreadable ones are passed over.
+        for (int next = index + 1; next < count(); ++next) {
+            const BatchEntry &entry = m_entries[next].entry;
+            if (entry.state != EntryState::Done && entry.unreadable.isEmpty()) {
+                m_streams->prepare(entry.path);
+                return;
+            }
+        }
     });
 }
 
@@ -357,9 +370,9 @@ void BatchRun::takeSourceLength(EncoderRun *run, const QByteArray &line)
     if (index < 0)
         return;
     // The media library misjudges some files (joined streams whose clock
-    // starts over); the list shows ffmpeg's figure then.
+    // starts over) and gives none for others; the list shows ffmpeg's figure then.
     BatchEntry &entry = m_entries[index].entry;
-    if (std::abs(totalSeconds(entry.time) - *seconds) > 1) {
+    if (entry.time.isEmpty() || std::abs(totalSeconds(entry.time) - *seconds) > 1) {
         entry.time = TextParse::formatClock(*seconds).toLatin1();
         emit entryChanged(index);
     }

@@ -37,6 +37,10 @@ struct BatchEntry {
     QString output;     // the file written
     QString reason;     // the outcome in words: where it was written, or why it failed
     QString streamNote; // the source's streams the output leaves out, in words
+    // Why the source could not be read when it was added (missing, or no
+    // video or audio in it); empty for a readable one. A run fails such an
+    // entry with this reason and starts no encoder for it.
+    QString unreadable;
 };
 
 // What an entry's encoder is given when it starts: read then, so that a
@@ -48,8 +52,9 @@ struct EntryOptions {
 
 // The batch: its entries and their states, the state of the run, and the
 // encoders it runs, one entry at a time from top to bottom. Entries that
-// cannot start or whose encoder fails are marked failed and the run goes
-// on; a file is done only when its encoder ended well and wrote something.
+// cannot start (unreadable ones among them) or whose encoder fails are
+// marked failed and the run goes on; a file is done only when its encoder
+// ended well and wrote something.
 // Stop asks every encoder to quit and keeps what it wrote; one that shows no
 // sign of life gets SIGTERM and then SIGKILL. Knows nothing of
 // windows: views follow its signals. GUI thread (the thread with the event

@@ -234,7 +234,7 @@ int main(int argc, char **argv)
     window.show();
     QCoreApplication::processEvents();
     for (const QByteArray &clip : clips) {
-        TFFmpegFunc::setOpenDialogFunction([clip](QFileDialog *) { return QFile::decodeName(clip); });
+        TFFmpegFunc::setOpenDialogFunction([clip](QFileDialog *) { return QStringList{QFile::decodeName(clip)}; });
         TFFmpegFunc(window).AddVideoFile();
     }
     TFFmpegFunc::setOpenDialogFunction({});

@@ -1,6 +1,9 @@
 // Times one file-entry query plus one panel query on a one-minute clip, and
 // the same file through the mediainfo command line, and prints the ratio.
-// Also prints how the resident memory moves over many queries.
+// Also times the pair on a copy whose name is not valid text (the library
+// reads it through /proc/self/fd, without the extension's hint) and on a
+// text file named .avi, and prints how the resident memory moves over many
+// queries.
 
 #include "benchsupport.h"
 #include "media/mediaquery.h"
@@ -13,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include <unistd.h>
@@ -32,6 +36,19 @@ long residentKiB()
         return -1;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+}
+
+// The median time in milliseconds of `runs` calls of `step`.
+double medianMs(int runs, const std::function<void()> &step)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return median(times);
 }
 
 } // namespace
@@ -56,14 +73,29 @@ int main(int argc, char **argv)
     }
 
     constexpr int QueryRuns = 50;
-    std::vector<double> queries;
-    for (int i = 0; i < QueryRuns; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        MediaQuery::fileEntry(path);
-        MediaQuery::panel(path);
-        queries.push_back(timer.nsecsElapsed() / 1e6);
+    const auto queryPair = [](const QByteArray &file) {
+        return [file] {
+            MediaQuery::fileEntry(file);
+            MediaQuery::panel(file);
+        };
+    };
+    const double query = medianMs(QueryRuns, queryPair(path));
+
+    const QByteArray oddName = QFile::encodeName(dir.path()) + "/one minute \xff.mp4";
+    const QByteArray notes = QFile::encodeName(dir.filePath(QStringLiteral("notes.avi")));
+    QFile copy(clip);
+    QFile text(QFile::decodeName(notes));
+    if (!copy.copy(dir.filePath(QStringLiteral("copy"))) || !text.open(QIODevice::WriteOnly)
+        || ::rename(QFile::encodeName(dir.filePath(QStringLiteral("copy"))).constData(), oddName.constData()) != 0) {
+        std::fprintf(stderr, "could not make the other files\n");
+        return 1;
     }
+    text.write("Shopping list: milk, bread, a new camera.\n");
+    text.close();
+    const double oddQuery = medianMs(QueryRuns, queryPair(oddName));
+    const double notesQuery = medianMs(QueryRuns, queryPair(notes));
+    // QTemporaryDir removes by text names, which miss this one.
+    ::unlink(oddName.constData());
 
     constexpr int CommandRuns = 20;
     std::vector<double> commands;
@@ -85,10 +117,11 @@ int main(int argc, char **argv)
     }
     const long after = residentKiB();
 
-    const double query = median(queries);
     const double command = median(commands);
     std::printf("clip: 60 s, 320x240 H.264/AAC, %lld bytes\n", QFile(clip).size());
     std::printf("file entry + panel query (median of %d): %.3f ms\n", QueryRuns, query);
+    std::printf("  the same, name not valid text (median of %d): %.3f ms\n", QueryRuns, oddQuery);
+    std::printf("  a text file named .avi (median of %d): %.3f ms\n", QueryRuns, notesQuery);
     std::printf("mediainfo command line (median of %d):  %.3f ms\n", CommandRuns, command);
     std::printf("ratio command line / queries: %.1f\n", command / query);
     std::printf("resident memory over %d more query pairs: %ld KiB -> %ld KiB\n", MemoryRuns, before, after);

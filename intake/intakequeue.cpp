@@ -87,7 +87,11 @@ void IntakeQueue::enqueue(const QList<QByteArray> &paths)
 {
     if (paths.isEmpty())
         return;
-    const QList<QByteArray> files = FileIntake::expand(paths);
+    enqueueFiles(FileIntake::expand(paths));
+}
+
+void IntakeQueue::enqueueFiles(const QList<QByteArray> &files)
+{
     if (files.isEmpty())
         return;
     m_files << files;

@@ -32,6 +32,9 @@ public:
     // Expands `paths` (files and folders) and queues the files behind those
     // already waiting. Adding starts at the next turn of the event loop.
     void enqueue(const QList<QByteArray> &paths);
+    // Queues files the user named one by one (in the Add dialog) as they
+    // are, whatever their names.
+    void enqueueFiles(const QList<QByteArray> &files);
 
     bool isBusy() const { return m_next < m_files.size(); }
 

@@ -28,6 +28,10 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QResizeEvent>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
@@ -35,7 +39,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 TFFmpegFrm *FFmpegFrm = nullptr;
 
@@ -71,6 +78,10 @@ int panelPicture(MediaQuery::PanelRowKind kind)
 // An entry's state as the picture in front of its row.
 int entryPicture(const BatchEntry &entry)
 {
+    // A file that could not be read keeps saying so, also once a run has
+    // failed it for that reason.
+    if (!entry.unreadable.isEmpty() && (entry.state == EntryState::Pending || entry.state == EntryState::Failed))
+        return Picture::Unreadable;
     switch (entry.state) {
     case EntryState::Pending:
         return Picture::Waiting;
@@ -107,9 +118,47 @@ public:
     }
 };
 
-QTreeWidget *reportList(QWidget *parent, const char *name, QRect geometry)
+// The file list, which says how to fill it while it is empty and shows a
+// text cut short by its column whole when pointed at.
+class FileList : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    bool viewportEvent(QEvent *event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return QTreeWidget::viewportEvent(event);
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QString tip = index.data(Qt::ToolTipRole).toString();
+        // The text, its picture and the cell's margins.
+        const int needed = fontMetrics().horizontalAdvance(text) + 12
+                         + (index.data(Qt::DecorationRole).isNull() ? 0 : iconSize().width() + 4);
+        if (!index.isValid() || needed <= columnWidth(index.column()))
+            return QTreeWidget::viewportEvent(event);
+        QToolTip::showText(help->globalPos(), tip.isEmpty() ? text : text + QLatin1Char('\n') + tip, viewport(),
+                           visualRect(index));
+        return true;
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        QTreeWidget::paintEvent(event);
+        if (topLevelItemCount() > 0)
+            return;
+        QPainter painter(viewport());
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("Drop videos or folders here, or click Add"));
+    }
+};
+
+QTreeWidget *reportList(QWidget *parent, const char *name, QRect geometry, QTreeWidget *list = nullptr)
 {
-    auto *list = new QTreeWidget(parent);
+    if (!list)
+        list = new QTreeWidget(parent);
     list->setObjectName(QLatin1String(name));
     list->setGeometry(geometry);
     list->setRootIsDecorated(false);
@@ -164,8 +213,8 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("FFmpegFrm"));
     setWindowTitle(QStringLiteral("Halvora"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(852, 525);
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    resize(DefaultSize);
     QFont windowFont = QApplication::font();
     windowFont.setPointSize(8);
     setFont(windowFont);
@@ -178,18 +227,17 @@ TFFmpegFrm::TFFmpegFrm(QWidget *parent) : QWidget(parent)
     createPages();
     createInformationPanel();
 
-    JvEditCmdMsg = edit(this, "JvEditCmdMsg", QRect(0, height() - 21, width(), 21), true);
+    JvEditCmdMsg = edit(this, "JvEditCmdMsg", QRect(0, DefaultSize.height() - 21, DefaultSize.width(), 21), true);
     // A line to read, not a stop on the way through the window with Tab.
     JvEditCmdMsg->setFocusPolicy(Qt::NoFocus);
+    showReadOnly();
     // Last, so that it watches every control for dropped files.
     Intake = new IntakeQueue(
         this, JvEditCmdMsg, [this](const QByteArray &file) { TFFmpegFunc(*this).AddRow(file); },
         [this](const QByteArray &file) { TFFmpegFunc(*this).ShowAddedFile(file); });
     followBatch();
     fitText();
-
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    restoreSize(DefaultSize);
 
     // The icon is up from here to the window's destruction.
     JvTrayIcon->setActive(true);
@@ -230,6 +278,8 @@ void TFFmpegFrm::createComponents()
 
     Inhibitor = new SleepInhibitor(this);
     Inhibitor->setObjectName(QStringLiteral("Inhibitor"));
+    connect(Inhibitor, &SleepInhibitor::refused, this,
+            [this](const QString &why) { runOperation(*this, &TFFmpegFunc::SleepNotBlocked, why); });
     Notifier = new BatchNotifier(this);
     Notifier->setObjectName(QStringLiteral("Notifier"));
     Notifier->OnActivate = [this] { OpenHalvora1Click(); };
@@ -243,9 +293,10 @@ QFileDialog *TFFmpegFrm::OpenDialog1()
         return m_openDialog;
     m_openDialog = new QFileDialog(this, QStringLiteral("Add video files"));
     m_openDialog->setObjectName(QStringLiteral("OpenDialog1"));
-    m_openDialog->setFileMode(QFileDialog::ExistingFile);
+    m_openDialog->setFileMode(QFileDialog::ExistingFiles);
     m_openDialog->setAcceptMode(QFileDialog::AcceptOpen);
     m_openDialog->setNameFilters(FileIntake::dialogFilters());
+    m_openDialog->setDirectory(TFFmpegFunc(*this).AddFolder());
     return m_openDialog;
 }
 
@@ -300,10 +351,14 @@ void TFFmpegFrm::createToolBar()
     ToolButton4 = addSeparator("ToolButton4");
     ConvFileBtn = addToolButton("ConvFileBtn", QStringLiteral("Convert"), Picture::Convert, QStringLiteral("Convert video files"),
                                 QKeySequence(Qt::CTRL | Qt::Key_Return));
-    StopConvBtn = addToolButton("StopConvBtn", QStringLiteral("Stop"), Picture::Stop, QStringLiteral("Stop video file conversion"));
+    // Esc is read by keyPressEvent: the intake's own Esc comes first.
+    StopConvBtn = addToolButton("StopConvBtn", QStringLiteral("Stop"), Picture::Stop,
+                                QStringLiteral("Stop video file conversion (Esc)"));
     ToolButton3 = addSeparator("ToolButton3");
     PlayBtn = addToolButton("PlayBtn", QStringLiteral("Play"), Picture::Play, QStringLiteral("Play video file"),
                            QKeySequence(Qt::CTRL | Qt::Key_P));
+    PlayBtn->setToolTip(QStringLiteral("Play video file (%1 or Space)")
+                            .arg(PlayBtn->shortcut().toString(QKeySequence::NativeText)));
     ToolButton6 = addSeparator("ToolButton6");
     HttpBtn = addToolButton("HttpBtn", QStringLiteral("Http"), Picture::Homepage, QStringLiteral("Software homepage"));
     ToolButton7 = addSeparator("ToolButton7");
@@ -323,16 +378,23 @@ void TFFmpegFrm::createToolBar()
 
 void TFFmpegFrm::createFileList()
 {
-    FileListView = reportList(this, "FileListView", QRect(5, 45, 593, 294));
+    FileListView = reportList(this, "FileListView", QRect(5, 45, 593, 294), new FileList(this));
     FileListView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    FileListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows at once, for Delete; the panel shows the current one.
+    FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     QStringList captions;
     for (const FileColumnInfo &column : FileColumns)
         captions << QLatin1String(column.caption);
     FileListView->setHeaderLabels(captions);
     for (int column = 0; column < FileColumnCount; ++column)
         FileListView->setColumnWidth(column, FileColumns[column].width);
-    connect(FileListView, &QTreeWidget::itemClicked, this, &TFFmpegFrm::FileListViewClick);
+    // By mouse and by keyboard alike.
+    connect(FileListView, &QTreeWidget::itemSelectionChanged, this, &TFFmpegFrm::FileListViewClick);
+    // Space plays the current row, where the list has the focus; elsewhere it
+    // keeps pressing the focused button.
+    auto *play = new QShortcut(QKeySequence(Qt::Key_Space), FileListView, nullptr, nullptr, Qt::WidgetShortcut);
+    play->setObjectName(QStringLiteral("PlayKey"));
+    connect(play, &QShortcut::activated, PlayBtn, &QToolButton::click);
 }
 
 void TFFmpegFrm::createOutputBox()
@@ -461,15 +523,20 @@ void TFFmpegFrm::showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const
         item->setText(ColumnFile, QFile::decodeName(entry.path));
         item->setText(ColumnType, QString::fromLocal8Bit(entry.type));
         item->setText(ColumnSize, QString::fromLocal8Bit(entry.size));
-        item->setText(ColumnTime, QString::fromLocal8Bit(entry.time));
     }
+    // The playing time changes when ffmpeg reads another one than the library.
+    const QString time = QString::fromLocal8Bit(entry.time);
+    if (item->text(ColumnTime) != time)
+        item->setText(ColumnTime, time);
     item->setText(ColumnPercent, QString::number(entry.percent) + QLatin1Char('%'));
     if (itemImage(item) != entryPicture(entry))
         setItemImage(item, entryPicture(entry));
-    // The outcome, and below it the streams left out.
-    const QString tip = entry.reason.isEmpty() || entry.streamNote.isEmpty()
-                            ? entry.reason + entry.streamNote
-                            : entry.reason + QLatin1Char('\n') + entry.streamNote;
+    // The outcome (or, before any, why the file cannot be read), and below
+    // it the streams left out.
+    const QString outcome = entry.reason.isEmpty() ? entry.unreadable : entry.reason;
+    const QString tip = outcome.isEmpty() || entry.streamNote.isEmpty()
+                            ? outcome + entry.streamNote
+                            : outcome + QLatin1Char('\n') + entry.streamNote;
     item->setToolTip(0, tip);
 }
 
@@ -591,6 +658,7 @@ void TFFmpegFrm::FormShow()
     });
     // The selectors' entries are known now.
     fitText();
+    restoreSize(TFFmpegFunc(*this).KeptWindowSize());
 }
 
 int TFFmpegFrm::neededWidth(const QComboBox *selector)
@@ -611,6 +679,9 @@ int TFFmpegFrm::neededWidth(const QComboBox *selector)
 
 void TFFmpegFrm::fitText()
 {
+    // Measured at the default size, whatever the window's size now.
+    if (m_laidOut)
+        placeControls(DefaultSize);
     // The layout was drawn for a narrower font than most desktops use. Each
     // control keeps its place and size where its text fits, and otherwise
     // gets the room it needs: the font is never made smaller.
@@ -624,6 +695,9 @@ void TFFmpegFrm::fitText()
     const int listTop = JvCoolBar->geometry().bottom() + 6;
     if (listTop > FileListView->y())
         FileListView->setGeometry(FileListView->geometry().adjusted(0, listTop - FileListView->y(), 0, 0));
+    // The banner beside it starts as low (its height is settled below).
+    if (listTop > Image1->y())
+        Image1->move(Image1->x(), listTop);
     JvCheckBox->resize(qMax(JvCheckBox->width(), JvCheckBox->sizeHint().width()), JvCheckBox->height());
 
     // Each page has two rows of captioned selectors. A pair moves right where
@@ -684,6 +758,127 @@ void TFFmpegFrm::fitText()
     }
     MsgListView->setColumnWidth(0, captionWidth);
     MsgListView->setColumnWidth(1, MsgListView->width() - 2 * frame - captionWidth);
+
+    m_layout = {JvCoolBar->geometry(),  JvToolBar->geometry(),   FileListView->geometry(), JvGroupBox->geometry(),
+                JvEditDir->geometry(),  JvBtnSltDir->geometry(), JvBtnOpenDir->geometry(), JvPageControl->geometry(),
+                Image1->geometry(),     MsgListView->geometry(), JvEditCmdMsg->geometry(), FileListView->columnWidth(0),
+                captionWidth};
+    m_laidOut = true;
+    setMinimumSize(smallestSize());
+    placeControls(size());
+}
+
+void TFFmpegFrm::placeControls(QSize size)
+{
+    if (!m_laidOut)
+        return;
+    const Layout &at = m_layout;
+    const int dx = size.width() - DefaultSize.width();
+    const int dy = size.height() - DefaultSize.height();
+    // A third of the extra width goes to the panel, the rest to the list;
+    // only the list side gives width up.
+    const int panelGain = dx > 0 ? dx / 3 : 0;
+    const int listGain = dx - panelGain;
+    // Extra height goes to both lists; height lost comes off the file list
+    // and, beside it, off the banner above the panel's rows.
+
+    JvCoolBar->setGeometry(at.coolBar.adjusted(0, 0, dx, 0));
+    JvToolBar->setGeometry(at.toolBar.adjusted(0, 0, dx, 0));
+    FileListView->setGeometry(at.list.adjusted(0, 0, listGain, dy));
+    FileListView->setColumnWidth(ColumnFile, qMax(at.fileColumn + listGain, 120));
+    JvGroupBox->setGeometry(at.outputBox.translated(0, dy).adjusted(0, 0, listGain, 0));
+    JvEditDir->setGeometry(at.dirEdit.adjusted(0, 0, listGain, 0));
+    JvBtnSltDir->setGeometry(at.chooseButton.translated(listGain, 0));
+    JvBtnOpenDir->setGeometry(at.openButton.translated(listGain, 0));
+    JvPageControl->setGeometry(at.pages.translated(0, dy).adjusted(0, 0, listGain, 0));
+    JvEditCmdMsg->setGeometry(at.status.translated(0, dy).adjusted(0, 0, dx, 0));
+
+    const QRect banner = at.banner.translated(listGain, 0).adjusted(0, 0, panelGain, qMin(dy, 0));
+    if (banner.size() != Image1->size() || Image1->pixmap().isNull())
+        Image1->setPixmap(banner.height() > 0 ? TImageList::render(QStringLiteral(":/images/banner.svg"), banner.size())
+                                              : QPixmap());
+    Image1->setGeometry(banner);
+    Image1->setVisible(banner.height() > 0);
+    MsgListView->setGeometry(at.panel.translated(listGain, qMin(dy, 0)).adjusted(0, 0, panelGain, qMax(dy, 0)));
+    MsgListView->setColumnWidth(1, MsgListView->width() - 2 * MsgListView->frameWidth() - at.captionColumn);
+}
+
+QSize TFFmpegFrm::smallestSize() const
+{
+    const Layout &at = m_layout;
+    // Height: the file list keeps its header and four rows; the banner may go.
+    const int rowHeight = QFontMetrics(FileListView->font()).height() + 6;
+    const int listNeeds = FileListView->header()->sizeHint().height() + 4 * rowHeight + 2 * FileListView->frameWidth();
+    const int heightToGive = qMax(0, qMin(at.banner.height(), at.list.height() - listNeeds));
+
+    // Width: the tool bar keeps its buttons, the pages their selectors, the
+    // list's first column and the output field room for a name.
+    int pagesNeed = 0;
+    for (QWidget *page : {TabSheet1, TabSheet2, TabSheet3}) {
+        for (const QWidget *control : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            pagesNeed = qMax(pagesNeed, control->geometry().right() + 1);
+    }
+    const int pageWidth = at.pages.width() - 2 * JvPageControl->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int widthToGive = qMax(0, std::min({at.toolBar.width() - JvToolBar->sizeHint().width(), pageWidth - pagesNeed - 6,
+                                          at.fileColumn - 150, at.dirEdit.width() - 150}));
+    return DefaultSize - QSize(widthToGive, heightToGive);
+}
+
+void TFFmpegFrm::restoreSize(QSize kept)
+{
+    QSize wanted = kept.isValid() ? kept.expandedTo(minimumSize()) : DefaultSize;
+    const QScreen *shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shownOn) {
+        resize(wanted);
+        return;
+    }
+    // Never larger than the screen's free area, title bar and frame included.
+    const QRect area = shownOn->availableGeometry();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    // Before the first show the frame is not known yet: a title bar is assumed.
+    const QSize decoration = frame.width() <= 0 && frame.height() <= 0
+                                 ? QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight))
+                                 : frame;
+    wanted = wanted.boundedTo(area.size() - decoration);
+    resize(wanted.expandedTo(minimumSize()));
+    QRect placed(QPoint(), size() + decoration);
+    placed.moveCenter(area.center());
+    move(qMax(area.left(), placed.left()), qMax(area.top(), placed.top()));
+}
+
+void TFFmpegFrm::showReadOnly()
+{
+    // Read-only fields look like the window around them, not like fields to type in.
+    for (QLineEdit *field : {JvEditDir, JvEditCmdMsg}) {
+        QPalette palette = field->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+        field->setPalette(palette);
+    }
+}
+
+void TFFmpegFrm::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeControls(event->size());
+}
+
+void TFFmpegFrm::keyPressEvent(QKeyEvent *event)
+{
+    // Esc reaches the window when no control takes it and no intake runs.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && StopConvBtn->isEnabled()) {
+        StopConvBtn->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TFFmpegFrm::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The fields follow a new palette (a switch to a dark theme).
+    if (event->type() == QEvent::PaletteChange && m_laidOut)
+        showReadOnly();
 }
 
 void TFFmpegFrm::FormClose()
@@ -707,6 +902,8 @@ void TFFmpegFrm::closeEvent(QCloseEvent *event)
     if (!m_closing) {
         m_closing = true;
         JvTimer->setEnabled(false);
+        if (m_shown)
+            TFFmpegFunc(*this).KeepWindowSize();
         FormClose();
         if (m_batch->runningEncoders() > 0) {
             hide();

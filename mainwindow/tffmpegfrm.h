@@ -5,6 +5,9 @@
 #include "widgets/timagelist.h"
 
 #include <QKeySequence>
+#include <QRect>
+#include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include <array>
@@ -71,6 +74,10 @@ public:
     // has ended by then, of itself or by force (see BatchRun::stop).
     static constexpr int CloseWaitMs = BatchRun::StopLimitMs + 5000;
 
+    // The size the window is drawn for, and opens with unless the user
+    // resized it last time or the screen is smaller.
+    static constexpr QSize DefaultSize{852, 525};
+
 public slots:
     void AddFileBtnClick();
     void DelFileBtnClick();
@@ -93,6 +100,9 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     friend class TFFmpegFunc;
@@ -111,6 +121,16 @@ private:
     void addSelector(int position);
     void selectorChange(TJvComboBox *selector);
     void fitText();
+    // Places the controls for a window of `size` from the layout at the
+    // default size: the list, its first column and the panel's values take
+    // what the window gains; the banner and the list give up what it loses.
+    void placeControls(QSize size);
+    // The smallest size at which every control keeps its text and the panel its rows.
+    QSize smallestSize() const;
+    // Opens at the size kept from last time, within the screen, centred.
+    void restoreSize(QSize kept);
+    // The output folder and the status line are drawn as texts to read.
+    void showReadOnly();
     static int neededWidth(const QComboBox *selector);
     // The row of a batch entry shows it: picture, texts and tip.
     void showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const;
@@ -168,6 +188,18 @@ private:
     // Tells the desktop when a batch has run to its end.
     BatchNotifier *Notifier;
     BatchRun *m_batch;
+
+    // The controls' places at the default size, once fitText() has settled them.
+    struct Layout {
+        QRect coolBar, toolBar, list, outputBox, dirEdit, chooseButton, openButton, pages, banner, panel, status;
+        int fileColumn = 0;
+        int captionColumn = 0;
+    };
+    Layout m_layout;
+    bool m_laidOut = false;
+
+    // That the sleep lock was refused, said again when the batch ends.
+    QString m_sleepNote;
 
     bool m_shown = false;
     bool m_closing = false;

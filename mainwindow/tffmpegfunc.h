@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -22,11 +24,11 @@ class TFFmpegFunc {
 public:
     explicit TFFmpegFunc(TFFmpegFrm &frm);
 
-    // Shows the Open dialog and gives the chosen file's full path, or an
-    // empty text when the user cancels. The default runs the real modal
-    // dialog; tests may replace it. Returns the previous function; an empty
-    // function restores the default.
-    using OpenDialogFunction = std::function<QString(QFileDialog *dialog)>;
+    // Shows the Open dialog and gives the chosen files' full paths, none
+    // when the user cancels. The default runs the real modal dialog; tests
+    // may replace it. Returns the previous function; an empty function
+    // restores the default.
+    using OpenDialogFunction = std::function<QStringList(QFileDialog *dialog)>;
     static OpenDialogFunction setOpenDialogFunction(OpenDialogFunction function);
 
     // Asks the user a yes-or-no question over the window; true for yes. The
@@ -64,6 +66,16 @@ public:
     QString LookupFragment(TJvComboBox *selector);
     void SaveSelection(TJvComboBox *selector);
     void LoadOutputDir();
+    // The window's size kept from the last start; invalid when none is kept
+    // or the settings file cannot tell.
+    QSize KeptWindowSize();
+    // Keeps the window's size (its unmaximised size) for the next start; a
+    // settings file that cannot take it only costs the size.
+    void KeepWindowSize();
+    // The folder the Add dialog opens in: the one last added from, else the
+    // user's videos folder.
+    QString AddFolder();
+    void KeepAddFolder(const QString &folder);
     void ChooseOutputDir();
     void OpenOutputDir();
 
@@ -81,6 +93,9 @@ public:
     void BatchRunningChanged(bool running);
     // The batch went to its end: the status line, the notification, the power-off.
     void BatchFinished(int converted, int failed);
+    // The sleep lock was refused: the status line says so now and again
+    // when the batch ends.
+    void SleepNotBlocked(const QString &why);
 
     // Preview
     void PlayVideoFile();

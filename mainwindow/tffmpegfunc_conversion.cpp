@@ -104,13 +104,26 @@ void TFFmpegFunc::BatchRunningChanged(bool running)
 
 void TFFmpegFunc::BatchFinished(int converted, int failed)
 {
+    QStringList status;
     if (failed != 0)
-        m_frm.JvEditCmdMsg->setText(QStringLiteral("%1 of %2 files were not converted: point at a file to see why.")
-                                        .arg(failed)
-                                        .arg(converted + failed));
+        status << QStringLiteral("%1 of %2 files were not converted: point at a file to see why.")
+                      .arg(failed)
+                      .arg(converted + failed);
+    // Progress lines have covered the note since it came: it is repeated once.
+    if (!m_frm.m_sleepNote.isEmpty())
+        status << std::exchange(m_frm.m_sleepNote, QString());
+    if (!status.isEmpty())
+        m_frm.JvEditCmdMsg->setText(status.join(QLatin1Char(' ')));
     m_frm.Notifier->batchEnded(converted, failed);
     if (m_frm.JvCheckBox->isChecked())
         PowerOffComputer();
+}
+
+void TFFmpegFunc::SleepNotBlocked(const QString &why)
+{
+    m_frm.m_sleepNote = QStringLiteral("The computer may sleep during the conversion: the sleep lock was refused (%1).")
+                            .arg(why);
+    m_frm.JvEditCmdMsg->setText(m_frm.m_sleepNote);
 }
 
 void TFFmpegFunc::DisableToolButtons()

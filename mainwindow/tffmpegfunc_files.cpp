@@ -11,11 +11,14 @@
 #include <QCompleter>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTimer>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -30,17 +33,16 @@ void hideCompletionPopups(QFileDialog *dialog)
     }
 }
 
-QString runOpenDialog(QFileDialog *dialog)
+QStringList runOpenDialog(QFileDialog *dialog)
 {
     // A fresh name each use: typing must not append to the last one.
     if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
         name->clear();
-    // One file per use.
     const int result = dialog->exec();
     hideCompletionPopups(dialog);
     if (result != QDialog::Accepted)
-        return QString();
-    return dialog->selectedFiles().value(0);
+        return {};
+    return dialog->selectedFiles();
 }
 
 TFFmpegFunc::OpenDialogFunction &openDialogFunction()
@@ -60,12 +62,18 @@ TFFmpegFunc::OpenDialogFunction TFFmpegFunc::setOpenDialogFunction(OpenDialogFun
 
 void TFFmpegFunc::AddVideoFile()
 {
-    const QString path = openDialogFunction()(m_frm.OpenDialog1());
-    if (path.isEmpty())
+    const QStringList picked = openDialogFunction()(m_frm.OpenDialog1());
+    QList<QByteArray> files;
+    for (const QString &path : picked) {
+        if (!path.isEmpty())
+            files << QFile::encodeName(path);
+    }
+    if (files.isEmpty())
         return;
-    const QByteArray file = QFile::encodeName(path);
-    if (AddRow(file))
-        ShowAddedFile(file);
+    // The dialog opens there next time, also after a restart.
+    KeepAddFolder(QFileInfo(picked.first()).absolutePath());
+    // Added as a drop is, in slices: a few hundred picked files do not freeze the window.
+    m_frm.intake().enqueueFiles(files);
 }
 
 void TFFmpegFunc::AddVideoFiles(const QList<QByteArray> &paths)
@@ -83,6 +91,7 @@ bool TFFmpegFunc::AddRow(const QByteArray &file)
     added.type = entry->type;
     added.size = entry->size;
     added.time = entry->time;
+    added.unreadable = entry->unreadable;
     m_frm.batch().add(added);
     return true;
 }
@@ -99,8 +108,15 @@ void TFFmpegFunc::ShowMediaInfo(const QByteArray &fileName)
     if (!values)
         return;
     for (int row = 0; row < MediaQuery::PanelRowCount; ++row) {
-        if (MediaQuery::isPanelValueRow(row))
-            m_frm.MsgListView->topLevelItem(row)->setText(1, QString::fromLocal8Bit((*values)[row]));
+        if (!MediaQuery::isPanelValueRow(row))
+            continue;
+        // The file's name is decoded as the list decodes its path.
+        const QString text = row == MediaQuery::FileNameRow ? QFile::decodeName((*values)[row])
+                                                            : QString::fromLocal8Bit((*values)[row]);
+        QTreeWidgetItem *item = m_frm.MsgListView->topLevelItem(row);
+        item->setText(1, text);
+        // The column is narrow: the whole text shows when pointed at.
+        item->setToolTip(1, text);
     }
 }
 
@@ -121,23 +137,32 @@ void TFFmpegFunc::ShowMediaInfoLater(const QByteArray &fileName)
 void TFFmpegFunc::ClearMediaInfo()
 {
     for (int row = 0; row < MediaQuery::PanelRowCount; ++row) {
-        if (MediaQuery::isPanelValueRow(row))
-            m_frm.MsgListView->topLevelItem(row)->setText(1, QString());
+        if (!MediaQuery::isPanelValueRow(row))
+            continue;
+        m_frm.MsgListView->topLevelItem(row)->setText(1, QString());
+        m_frm.MsgListView->topLevelItem(row)->setToolTip(1, QString());
     }
 }
 
 void TFFmpegFunc::SelectVideoFile()
 {
-    const QList<QTreeWidgetItem *> selected = m_frm.FileListView->selectedItems();
-    if (!selected.isEmpty())
-        ShowMediaInfo(TFFmpegFrm::itemPath(selected.first()));
+    // The current row when it is selected, else the first selected one.
+    QTreeWidgetItem *shown = m_frm.FileListView->currentItem();
+    if (!shown || !shown->isSelected())
+        shown = m_frm.FileListView->selectedItems().value(0);
+    if (shown)
+        ShowMediaInfo(TFFmpegFrm::itemPath(shown));
 }
 
 void TFFmpegFunc::DeleteVideoFile()
 {
-    const QList<QTreeWidgetItem *> selected = m_frm.FileListView->selectedItems();
-    if (!selected.isEmpty())
-        m_frm.batch().remove(m_frm.FileListView->indexOfTopLevelItem(selected.first()));
+    QList<int> rows;
+    for (QTreeWidgetItem *item : m_frm.FileListView->selectedItems())
+        rows << m_frm.FileListView->indexOfTopLevelItem(item);
+    // From the bottom up, so that each index still names its entry.
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    for (int row : rows)
+        m_frm.batch().remove(row);
     // The panel keeps showing its file, even a deleted one, while rows remain.
     if (m_frm.batch().count() == 0)
         ClearMediaInfo();

@@ -7,11 +7,15 @@
 #include "settings/outputfolder.h"
 #include "settings/selectorstatements.h"
 #include "settings/tsqlitequery.h"
+#include "settings/windowstate.h"
 #include "widgets/tjvcombobox.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QDir>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 void TFFmpegFunc::FillSelectors()
@@ -91,4 +95,66 @@ void TFFmpegFunc::OpenOutputDir()
 {
     // A folder that cannot be opened is not reported.
     QDesktopServices::openUrl(QUrl::fromLocalFile(m_frm.JvEditDir->text()));
+}
+
+namespace {
+
+// The text kept under a key; empty when nothing is kept or the settings
+// file cannot be read (the caller then uses its default).
+QString keptText(TSqliteQuery *query, const char *key)
+{
+    if (!query)
+        return QString();
+    try {
+        query->run(WindowState::loadStatement(key));
+        query->first();
+        return query->eof() ? QString() : query->text(0);
+    } catch (const ESQLiteError &error) {
+        qWarning("Halvora: could not read %s from the settings file: %s", key, error.what());
+        return QString();
+    }
+}
+
+void keepText(TSqliteQuery *query, const char *key, const QString &value)
+{
+    if (!query)
+        return;
+    try {
+        query->run(WindowState::storeStatement(key, value));
+    } catch (const ESQLiteError &error) {
+        qWarning("Halvora: could not keep %s in the settings file: %s", key, error.what());
+    }
+}
+
+} // namespace
+
+QSize TFFmpegFunc::KeptWindowSize()
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+    const QRegularExpressionMatch match = form.match(keptText(SqliteQuery, WindowState::SizeKey));
+    if (!match.hasMatch())
+        return QSize();
+    return QSize(match.captured(1).toInt(), match.captured(2).toInt());
+}
+
+void TFFmpegFunc::KeepWindowSize()
+{
+    const QSize size = m_frm.isMaximized() || m_frm.isFullScreen() ? m_frm.normalGeometry().size() : m_frm.size();
+    if (size.isValid())
+        keepText(SqliteQuery, WindowState::SizeKey,
+                 QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
+}
+
+QString TFFmpegFunc::AddFolder()
+{
+    const QString kept = keptText(SqliteQuery, WindowState::AddFolderKey);
+    if (!kept.isEmpty() && QDir(kept).exists())
+        return kept;
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return QDir(videos).exists() ? videos : QDir::homePath();
+}
+
+void TFFmpegFunc::KeepAddFolder(const QString &folder)
+{
+    keepText(SqliteQuery, WindowState::AddFolderKey, folder);
 }

@@ -1,11 +1,15 @@
 #include "media/mediaquery.h"
 
 #include "media/mediainfodll.h"
+#include "media/sourcefile.h"
 #include "text/textparse.h"
 
 #include <QList>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 using namespace MediaInfoDll;
 
@@ -18,17 +22,21 @@ struct Parameter {
     const char *name;
 };
 
-// One query sequence: a fresh instance, the file opened, one value per
-// parameter copied at once (a null text reads as empty), the instance closed
-// and released. No result when an entry point it calls is missing.
-std::optional<QList<QByteArray>> query(const QByteArray &path, const QList<Parameter> &parameters)
+// One query sequence on an opened file: a fresh instance, the file opened
+// in it by the name SourceFile gives, one value per parameter copied at once
+// (a null text reads as empty), the instance closed and released. A file that is
+// not open or not regular gives empty values without asking the library.
+// No result when an entry point it calls is missing.
+std::optional<QList<QByteArray>> query(const SourceFile &file, const QList<Parameter> &parameters)
 {
     if (!MediaInfoA_New || !MediaInfoA_Open || !MediaInfoA_Get || !MediaInfoA_Close)
         return std::nullopt;
+    if (file.kind() != SourceFile::Kind::Regular)
+        return QList<QByteArray>(parameters.size());
     void *handle = MediaInfoA_New();
     if (!handle)
         return std::nullopt;
-    MediaInfoA_Open(handle, path.constData());
+    MediaInfoA_Open(handle, file.libraryName().constData());
     QList<QByteArray> values;
     values.reserve(qsizetype(parameters.size()));
     for (const Parameter &parameter : parameters)
@@ -39,11 +47,62 @@ std::optional<QList<QByteArray>> query(const QByteArray &path, const QList<Param
     return values;
 }
 
-std::optional<QList<QByteArray>> loadAndQuery(const QByteArray &path, const QList<Parameter> &parameters)
+std::optional<QList<QByteArray>> loadAndQuery(const SourceFile &file, const QList<Parameter> &parameters)
 {
     if (!LoadMediaInfo(libraryName()))
         return std::nullopt;
-    return query(path, parameters);
+    return query(file, parameters);
+}
+
+// The parts of the file's name, split as the library splits a name: the
+// name without folder, and around its last dot, the stem and the extension.
+struct NameParts {
+    QByteArray stem;
+    QByteArray extension;
+};
+NameParts nameParts(const QByteArray &path)
+{
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot < 0)
+        return {name, {}};
+    return {name.left(dot), name.mid(dot + 1)};
+}
+
+QString openProblem(const SourceFile &file)
+{
+    switch (file.error()) {
+    case 0:
+        return QString();
+    case ENOENT:
+    case ENOTDIR:
+        return QString::fromLatin1(MissingText);
+    default:
+        return QStringLiteral("The file cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(file.error())));
+    }
+}
+
+// Why Halvora cannot read the file, from the system's answer and the
+// library's stream counts; empty when it can, or cannot tell without
+// reading a FIFO or device.
+QString unreadableReason(const SourceFile &file, const QByteArray &videoCount, const QByteArray &audioCount)
+{
+    if (file.kind() == SourceFile::Kind::NotOpen)
+        return openProblem(file);
+    if (file.kind() == SourceFile::Kind::Other)
+        return QString();
+    if (file.kind() == SourceFile::Kind::Directory || videoCount.trimmed().toInt() + audioCount.trimmed().toInt() <= 0)
+        return QString::fromLatin1(NotMediaText);
+    return QString();
+}
+
+// The size text: the library's when it gives one, else the system's for a
+// regular file; empty for anything else.
+QByteArray shownSize(const SourceFile &file, const QByteArray &librarySize)
+{
+    if (file.kind() != SourceFile::Kind::Regular)
+        return QByteArray();
+    return librarySize.isEmpty() ? sizeText(file.size()) : sizeText(librarySize);
 }
 
 // `value` with four significant digits, in plain decimal notation.
@@ -64,21 +123,26 @@ QByteArray fourSignificantDigits(double value)
 
 std::optional<FileEntry> fileEntry(const QByteArray &path)
 {
-    const auto values = loadAndQuery(path, {{General, "FileExtension"},
-                                            {General, "FileSize/String4"},
-                                            {General, "Duration/String3"}});
+    const SourceFile file(path);
+    const auto values = loadAndQuery(file, {{General, "FileSize/String4"},
+                                            {General, "Duration/String3"},
+                                            {General, "VideoCount"},
+                                            {General, "AudioCount"}});
     if (!values)
         return std::nullopt;
-    return FileEntry{values->at(0), sizeText(values->at(1)), TextParse::clockText(values->at(2), ListDefaultTime)};
+    const QList<QByteArray> &v = *values;
+    const QString unreadable = unreadableReason(file, v[2], v[3]);
+    return FileEntry{nameParts(path).extension, shownSize(file, v[0]),
+                     unreadable.isEmpty() ? TextParse::clockText(v[1], QByteArray()) : QByteArray(), unreadable};
 }
 
 std::optional<PanelValues> panel(const QByteArray &path)
 {
-    const auto values = loadAndQuery(path, {{General, "FileName"},
-                                            {General, "FileExtension"},
-                                            {General, "FileExtension"},
-                                            {General, "FileSize/String4"},
+    const SourceFile file(path);
+    const auto values = loadAndQuery(file, {{General, "FileSize/String4"},
                                             {General, "Duration/String3"},
+                                            {General, "VideoCount"},
+                                            {General, "AudioCount"},
                                             {Video, "Codec/String"},
                                             {Video, "BitRate/String"},
                                             {Video, "Width"},
@@ -92,9 +156,27 @@ std::optional<PanelValues> panel(const QByteArray &path)
     if (!values)
         return std::nullopt;
     const QList<QByteArray> &v = *values;
+    const NameParts name = nameParts(path);
+    const QString unreadable = unreadableReason(file, v[2], v[3]);
     // The values in the order of the panel's value rows.
-    const QByteArray shown[] = {v[0] + '.' + v[1], v[2],  sizeText(v[3]), TextParse::clockText(v[4], PanelDefaultTime),
-                                v[5],             v[6],  v[7] + 'x' + v[8], v[9], v[10], v[11], v[12], v[13], v[14]};
+    QByteArray shown[] = {name.stem + '.' + name.extension,
+                          name.extension,
+                          shownSize(file, v[0]),
+                          TextParse::clockText(v[1], QByteArray()),
+                          v[4],
+                          v[5],
+                          v[6].isEmpty() && v[7].isEmpty() ? QByteArray() : v[6] + 'x' + v[7],
+                          v[8],
+                          v[9],
+                          v[10],
+                          v[11],
+                          v[12],
+                          v[13]};
+    if (!unreadable.isEmpty()) {
+        // The name, why it cannot be read, and its size; nothing else.
+        shown[1] = unreadable.toLocal8Bit();
+        std::fill(std::begin(shown) + 3, std::end(shown), QByteArray());
+    }
     PanelValues rows;
     const QByteArray *next = std::begin(shown);
     for (int row = 0; row < PanelRowCount; ++row) {
@@ -107,10 +189,16 @@ std::optional<PanelValues> panel(const QByteArray &path)
 
 std::optional<QByteArray> duration(const QByteArray &path)
 {
-    const auto values = loadAndQuery(path, {{General, "Duration/String3"}});
+    const SourceFile file(path);
+    const auto values = loadAndQuery(file, {{General, "Duration/String3"}});
     if (!values)
         return std::nullopt;
-    return TextParse::clockText(values->at(0), ListDefaultTime);
+    return TextParse::clockText(values->at(0), QByteArray());
+}
+
+QString openProblem(const QByteArray &path)
+{
+    return openProblem(SourceFile(path));
 }
 
 std::optional<QList<QByteArray>> generalValues(const QByteArray &path, const QList<QByteArray> &names)
@@ -118,13 +206,20 @@ std::optional<QList<QByteArray>> generalValues(const QByteArray &path, const QLi
     QList<Parameter> parameters;
     for (const QByteArray &name : names)
         parameters << Parameter{General, name.constData()};
-    return loadAndQuery(path, parameters);
+    return loadAndQuery(SourceFile(path), parameters);
 }
 
 QByteArray fileName(const QByteArray &path)
 {
-    const auto values = query(path, {{General, "FileName"}});
-    return values ? values->at(0) : QByteArray();
+    // The library names the descriptor, not the file: its answer only tells
+    // that it read the file.
+    const auto values = query(SourceFile(path), {{General, "FileName"}});
+    return values && !values->at(0).isEmpty() ? nameParts(path).stem : QByteArray();
+}
+
+QByteArray sizeText(qint64 bytes)
+{
+    return fourSignificantDigits(double(bytes) / (1024.0 * 1024.0)) + " MB";
 }
 
 QByteArray sizeText(const QByteArray &fileSize)

@@ -25,6 +25,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void addDialogSeveralTimesLeavesNothingOnScreen();
+    void addDialogTakesSeveralFilesAtOnce();
 
 private:
     // Runs a shell script with xdotool commands without waiting for it: the
@@ -136,6 +137,34 @@ void AddDialogTest::addDialogSeveralTimesLeavesNothingOnScreen()
     QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 10000);
     QCOMPARE(QToolTip::text(), why);
     QTRY_VERIFY(m_driver.state() == QProcess::NotRunning);
+}
+
+void AddDialogTest::addDialogTakesSeveralFilesAtOnce()
+{
+    // Two names typed at once, each in quotes, as the dialog takes them.
+    QTreeWidget *list = ui().FileListView;
+    const int before = list->topLevelItemCount();
+    const QPoint add = onScreen(ui().AddFileBtn, ui().AddFileBtn->rect().center());
+    drive(QStringLiteral("set -e\n"
+                         "xdotool mousemove --sync %1 %2 click 1\n"
+                         "dialog=$(xdotool search --sync --onlyvisible --name '^Add video files$' | head -n1)\n"
+                         "xdotool windowactivate --sync $dialog 2>/dev/null || true\n"
+                         "sleep 0.3\n"
+                         "xdotool type --delay 60 '\"three.mp4\" \"one.avi\"'\n"
+                         "sleep 0.3\n"
+                         "for i in 1 2 3 4 5; do\n"
+                         "  xdotool search --onlyvisible --name '^Add video files$' >/dev/null || exit 0\n"
+                         "  xdotool key Return; sleep 0.5\n"
+                         "done\n"
+                         "exit 1\n")
+              .arg(add.x())
+              .arg(add.y()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_driver.state() == QProcess::NotRunning, 30000);
+    QCOMPARE(m_driver.exitCode(), 0);
+    QTRY_COMPARE(list->topLevelItemCount(), before + 2);
+    QStringList added{list->topLevelItem(before)->text(0), list->topLevelItem(before + 1)->text(0)};
+    added.sort();
+    QCOMPARE(added, QStringList({m_settings->path(QStringLiteral("one.avi")), m_settings->path(QStringLiteral("three.mp4"))}));
 }
 
 QTEST_MAIN(AddDialogTest)

@@ -118,6 +118,8 @@ private slots:
     void textFitsAtEveryScale_data();
     void textFitsAtEveryScale();
     void panelShowsSixteenRowsWithoutScrollBars();
+    void layoutHoldsAtEverySize_data();
+    void layoutHoldsAtEverySize();
     void picturesStayVisibleOnDarkPalette();
     void pictureTextKeepsWhatStandsOut_data();
     void pictureTextKeepsWhatStandsOut();
@@ -185,6 +187,92 @@ void AppearanceTest::panelShowsSixteenRowsWithoutScrollBars()
     // The banner above keeps to its own place.
     QVERIFY(WindowControls(&window).Image1->geometry().bottom() < panel->geometry().top());
     QVERIFY(WindowControls(&window).Image1->height() >= 100);
+}
+
+void AppearanceTest::layoutHoldsAtEverySize_data()
+{
+    QTest::addColumn<QString>("screen"); // the offscreen screen's description
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QSize>("size"); // resized to this; empty: as opened, -1: the smallest
+    const QString desktop = QStringLiteral(HALVORA_SOURCE_DIR "/tests/offscreen-screen.json");
+    const QString laptop = QStringLiteral(HALVORA_SOURCE_DIR "/tests/offscreen-laptop.json");
+    QTest::newRow("default") << desktop << "1" << QSize();
+    QTest::newRow("enlarged") << desktop << "1" << QSize(1500, 1000);
+    QTest::newRow("smallest") << desktop << "1" << QSize(-1, -1);
+    QTest::newRow("smallest at 2") << desktop << "2" << QSize(-1, -1);
+    QTest::newRow("1366x768 at 1.5") << laptop << "1.5" << QSize();
+    QTest::newRow("1366x768 at 1.5, smallest") << laptop << "1.5" << QSize(-1, -1);
+}
+
+void AppearanceTest::layoutHoldsAtEverySize()
+{
+    QFETCH(QString, screen);
+    QFETCH(QString, scale);
+    QFETCH(QSize, size);
+    if (!TestSupport::isTestChild()) {
+        // The screen and the scale are read when the application starts.
+        QByteArray output;
+        const int code = TestSupport::runTestFunctionInChild(
+            QStringLiteral("layoutHoldsAtEverySize:%1").arg(QString::fromLatin1(QTest::currentDataTag())),
+            {"QT_QPA_PLATFORM=offscreen:configfile=" + screen, "QT_SCALE_FACTOR=" + scale}, &output);
+        QVERIFY2(code == 0, output.constData());
+        return;
+    }
+    TestSupport::ShippedSettings settings;
+    QVERIFY(settings.ok());
+    TFFmpegFrm window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect area = window.screen()->availableGeometry();
+    // Opens at the size it is drawn for where the screen holds it, and never
+    // larger than the screen.
+    QVERIFY(area.contains(window.frameGeometry()));
+    if (area.height() > 600)
+        QCOMPARE(window.size(), TFFmpegFrm::DefaultSize);
+    // The window's smallest size fits a 1366x768 screen at 1.5 with room for
+    // a panel and a title bar.
+    QVERIFY(window.minimumWidth() <= 1366 / 1.5 && window.minimumHeight() <= 768 / 1.5 - 60);
+    if (size.isValid())
+        window.resize(size);
+    else if (!size.isNull())
+        window.resize(window.minimumSize());
+    QTest::qWait(50);
+
+    const WindowControls ui(&window);
+    const QStringList cuts = cutTexts(&window);
+    QVERIFY2(cuts.isEmpty(), qPrintable(cuts.join(QStringLiteral("; "))));
+    // The controls lie side by side inside the window, none over another.
+    const QList<QWidget *> controls{ui.JvCoolBar,     ui.FileListView, ui.JvGroupBox,  ui.JvPageControl,
+                                    ui.Image1,        ui.MsgListView,  ui.JvEditCmdMsg};
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        if (!controls[i]->isVisible())
+            continue;
+        QVERIFY2(window.rect().contains(controls[i]->geometry()), qPrintable(controls[i]->objectName()));
+        for (qsizetype j = i + 1; j < controls.size(); ++j) {
+            if (controls[j]->isVisible())
+                QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                         qPrintable(controls[i]->objectName() + QLatin1Char(' ') + QDebug::toString(controls[i]->geometry())
+                                    + QLatin1Char(' ') + controls[j]->objectName() + QLatin1Char(' ')
+                                    + QDebug::toString(controls[j]->geometry())));
+        }
+    }
+    // The panel shows all its rows, the list at least four, the status line
+    // runs along the bottom.
+    QTreeWidget *panel = ui.MsgListView;
+    QVERIFY(!panel->verticalScrollBar()->isVisible());
+    QVERIFY(!panel->horizontalScrollBar()->isVisible());
+    const QRect lastRow = panel->visualItemRect(panel->topLevelItem(panel->topLevelItemCount() - 1));
+    QVERIFY(panel->viewport()->rect().contains(lastRow));
+    QVERIFY(ui.FileListView->viewport()->height() >= 4 * (ui.FileListView->fontMetrics().height() + 2));
+    QCOMPARE(ui.JvEditCmdMsg->geometry().bottom(), window.height() - 1);
+    QCOMPARE(ui.JvEditCmdMsg->width(), window.width());
+    // What the window gains goes to the list, its name column and the panel's values.
+    const int gain = window.width() - TFFmpegFrm::DefaultSize.width();
+    if (gain > 0) {
+        QVERIFY(ui.FileListView->columnWidth(0) >= 310 + gain / 2);
+        QVERIFY(panel->columnWidth(1) > 120 + gain / 4);
+        QCOMPARE(panel->columnWidth(0) + panel->columnWidth(1), panel->viewport()->width());
+    }
 }
 
 void AppearanceTest::picturesStayVisibleOnDarkPalette()

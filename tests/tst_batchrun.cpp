@@ -223,6 +223,7 @@ private slots:
     void stopWhileProbingLeavesTheEntryPending();
     void stopEndsAnEncoderStuckOnItsSource();
     void sourceThatDoesNotAnswerFailsWithAReason();
+    void unreadableEntriesFailWithTheirReasonAndStartNoEncoder();
     void outputFolderRemovedWhileWriting();
     void failureReasonLeavesOutTheProgressLine();
     void longNamesConvert();
@@ -850,6 +851,37 @@ void BatchRunTest::sourceThatDoesNotAnswerFailsWithAReason()
     QCOMPARE(m_batch->entry(1).state, EntryState::Done);
     // The probe did not outlive its answer.
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(QFile::encodeName(m_fifo)).isEmpty(), 5000);
+}
+
+void BatchRunTest::unreadableEntriesFailWithTheirReasonAndStartNoEncoder()
+{
+    // ffmpeg would fail the text file with a reason of its own: the entry
+    // keeps the one it was added with, and the missing file fails before any
+    // encoder or probe looks for it.
+    BatchEntry notes = entryFor(m_notes, QByteArray());
+    notes.unreadable = QStringLiteral("Not a video or audio file Halvora can read");
+    BatchEntry gone = entryFor(m_media.filePath(QStringLiteral("gone.avi")), QByteArray());
+    gone.unreadable = QStringLiteral("The file is missing");
+    m_batch->add(notes);
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    m_batch->add(gone);
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    for (int run = 0; run < 2; ++run) {
+        // Convert again fails them again, for the same reasons.
+        m_watch->started.clear();
+        m_batch->start();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), run + 1, RunTimeoutMs);
+        QCOMPARE(finished.last(), (QVariantList{1, 2}));
+        QCOMPARE(m_watch->started, run == 0 ? QList<int>{1} : QList<int>{});
+        QCOMPARE(m_batch->entry(0).state, EntryState::Failed);
+        QCOMPARE(m_batch->entry(0).reason, notes.unreadable);
+        QCOMPARE(m_batch->entry(1).state, EntryState::Done);
+        QCOMPARE(m_batch->entry(2).state, EntryState::Failed);
+        QCOMPARE(m_batch->entry(2).reason, gone.unreadable);
+        QCOMPARE(m_watch->status.last(), gone.unreadable);
+    }
+    QCOMPARE(m_watch->mostEncoders, 1);
+    QCOMPARE(filesIn(m_out->path()), QStringList{"clip.mp4"});
 }
 
 void BatchRunTest::outputFolderRemovedWhileWriting()

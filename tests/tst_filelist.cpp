@@ -1,7 +1,10 @@
 // The file list and the information panel on the main window: adding through
-// the Open dialog with the real media library, selecting, deleting, clearing.
+// the Open dialog with the real media library, files it cannot read and
+// names that are not valid text, selecting, deleting, clearing, and Play on a
+// file that cannot be played.
 
 #include "app/ffmpegexec.h"
+#include "intake/intakequeue.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
 #include "media/mediainfodll.h"
@@ -25,7 +28,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <cstdio>
+
 #include <langinfo.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +82,9 @@ private slots:
     void clearEmptiesListPanelCursorAndStatus();
     void clearOnEmptyListChangesNothing();
     void nonAsciiNameUnderCLocale();
+    void nameThatIsNotValidTextShowsItsFigures();
+    void playSaysWhyAFileCannotBePlayed_data();
+    void playSaysWhyAFileCannotBePlayed();
 
 private:
     QString path(const QString &name) const { return m_settings->path(name); }
@@ -98,7 +107,7 @@ void FileListTest::initTestCase()
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
         m_boxes << text;
     });
-    TFFmpegFunc::setOpenDialogFunction([this](QFileDialog *) { return m_chosen; });
+    TFFmpegFunc::setOpenDialogFunction([this](QFileDialog *) { return QStringList{m_chosen}; });
 
     const QString lavfi = QStringLiteral("lavfi");
     QVERIFY(TestSupport::makeH264Clip(path("clip.mp4"), 1));
@@ -150,6 +159,8 @@ void FileListTest::add(const QString &name)
 {
     m_chosen = path(name);
     ui().AddFileBtn->click();
+    // Picked files are added in slices once the click has returned.
+    QTRY_VERIFY(!m_window->intake().isBusy());
 }
 
 void FileListTest::addWithoutLibraryAddsNothingUntilItIsFound()
@@ -200,10 +211,11 @@ void FileListTest::addShowsEntryAndPanel_data()
     QTest::addColumn<QString>("size");
     QTest::addColumn<QString>("time");
     QTest::addColumn<QStringList>("panel");
+    QTest::addColumn<QString>("unreadable"); // the row's tooltip; empty for a readable file
 
     const QString rate = QStringLiteral("[0-9.]+ kb/s");
     const auto e = [](const QString &literal) { return QRegularExpression::escape(literal); };
-    const QStringList noVideo{"", "", "x", "", ""};
+    const QStringList noVideo{"", "", "", "", ""};
     const QStringList noAudio{"", "", "", ""};
     const auto rows = [](const QStringList &file, const QStringList &video, const QStringList &audio) {
         return QStringList{""} + file + QStringList{""} + video + QStringList{""} + audio;
@@ -212,28 +224,32 @@ void FileListTest::addShowsEntryAndPanel_data()
     const QStringList aac{"AAC LC", rate, "1 channel", "44\\.1 kHz"};
 
     QTest::newRow("mp4 H.264/AAC") << "clip.mp4" << "mp4" << "" << "00:00:01"
-                                   << rows({"clip\\.mp4", "mp4", "", "00:00:01"}, h264, aac);
+                                   << rows({"clip\\.mp4", "mp4", "", "00:00:01"}, h264, aac) << "";
     QTest::newRow("avi MPEG-4/MP3") << "clip.avi" << "avi" << "" << "00:00:02"
                                     << rows({"clip\\.avi", "avi", "", "00:00:02"},
                                             {"MPEG-4 Visual", rate, "320x240", "25\\.000 FPS", "4:3"},
-                                            {"MPEG-1 Audio layer 3", rate, "1 channel", "44\\.1 kHz"});
+                                            {"MPEG-1 Audio layer 3", rate, "1 channel", "44\\.1 kHz"})
+                                    << "";
     QTest::newRow("video only") << "video only.mp4" << "mp4" << "" << "00:00:01"
-                                << rows({"video only\\.mp4", "mp4", "", "00:00:01"}, h264, noAudio);
+                                << rows({"video only\\.mp4", "mp4", "", "00:00:01"}, h264, noAudio) << "";
     QTest::newRow("audio only") << "audio only.m4a" << "m4a" << "" << "00:00:01"
-                                << rows({"audio only\\.m4a", "m4a", "", "00:00:01"}, noVideo, aac);
+                                << rows({"audio only\\.m4a", "m4a", "", "00:00:01"}, noVideo, aac) << "";
     QTest::newRow("shorter than a second") << "short.mp4" << "mp4" << "" << "00:00:00"
-                                           << rows({"short\\.mp4", "mp4", "", "00:00:00"}, h264, noAudio);
+                                           << rows({"short\\.mp4", "mp4", "", "00:00:00"}, h264, noAudio) << "";
     QTest::newRow("odd name") << m_oddName << "mp4" << "" << "00:00:01"
-                              << rows({e(m_oddName), "mp4", "", "00:00:01"}, h264, aac);
+                              << rows({e(m_oddName), "mp4", "", "00:00:01"}, h264, aac) << "";
     QTest::newRow("no extension") << "noext" << "" << "" << "00:00:01"
-                                  << rows({"noext\\.", "", "", "00:00:01"}, h264, aac);
-    // No media inside: added all the same, with the defaults for the time.
-    QTest::newRow("empty file") << "empty.avi" << "avi" << "0.000 MB" << "02:50:00"
-                                << rows({"empty\\.avi", "avi", "", "02:00:00"}, noVideo, noAudio);
-    QTest::newRow("text named .avi") << "text.avi" << "avi" << "0.000005722 MB" << "02:50:00"
-                                     << rows({"text\\.avi", "avi", "", "02:00:00"}, noVideo, noAudio);
-    QTest::newRow("missing file") << "missing.mp4" << "" << "MB" << "02:50:00"
-                                  << rows({"\\.", "", "", "02:00:00"}, noVideo, noAudio);
+                                  << rows({"noext\\.", "", "", "00:00:01"}, h264, aac) << "";
+    // Nothing to convert inside: added all the same, saying so, with the
+    // file's true size and no playing time.
+    const QString notMedia = QStringLiteral("Not a video or audio file Halvora can read");
+    QTest::newRow("empty file") << "empty.avi" << "avi" << "0.000 MB" << ""
+                                << rows({"empty\\.avi", e(notMedia), "", ""}, noVideo, noAudio) << notMedia;
+    QTest::newRow("text named .avi") << "text.avi" << "avi" << "0.000005722 MB" << ""
+                                     << rows({"text\\.avi", e(notMedia), "", ""}, noVideo, noAudio) << notMedia;
+    QTest::newRow("missing file") << "missing.mp4" << "mp4" << "-" << ""
+                                  << rows({"missing\\.mp4", "The file is missing", "", ""}, noVideo, noAudio)
+                                  << "The file is missing";
 }
 
 void FileListTest::addShowsEntryAndPanel()
@@ -243,12 +259,15 @@ void FileListTest::addShowsEntryAndPanel()
     QFETCH(QString, size);
     QFETCH(QString, time);
     QFETCH(QStringList, panel);
+    QFETCH(QString, unreadable);
 
     add(name);
     QCOMPARE(list()->topLevelItemCount(), 1);
     QTreeWidgetItem *item = list()->topLevelItem(0);
     const QStringList row = rowTexts(item);
-    if (size.isEmpty()) {
+    if (size == QLatin1String("-")) {
+        size.clear(); // no size at all
+    } else if (size.isEmpty()) {
         // The library rounds to four digits: allow for it.
         QVERIFY2(row[2].endsWith(QLatin1String(" MB")), qPrintable(row[2]));
         const double megabytes = QFileInfo(path(name)).size() / 1048576.0;
@@ -256,7 +275,8 @@ void FileListTest::addShowsEntryAndPanel()
         size = row[2];
     }
     QCOMPARE(row, (QStringList{path(name), type, size, time, "0%"}));
-    QCOMPARE(TFFmpegFrm::itemImage(item), Picture::Waiting);
+    QCOMPARE(TFFmpegFrm::itemImage(item), unreadable.isEmpty() ? Picture::Waiting : Picture::Unreadable);
+    QCOMPARE(item->toolTip(0), unreadable);
 
     const QStringList shown = this->panel();
     QCOMPARE(shown[3], size);
@@ -321,6 +341,7 @@ void FileListTest::addThroughTheRealOpenDialog()
     });
     driver.start();
     ui().AddFileBtn->click();
+    QTRY_VERIFY(!m_window->intake().isBusy());
     QCOMPARE(unexpected, QString());
     QCOMPARE(title, QStringLiteral("Add video files"));
     if (!accept) {
@@ -367,10 +388,11 @@ void FileListTest::selectShowsClickedFile()
     QCOMPARE(panel()[1], QStringLiteral("clip.avi"));
     QCOMPARE(panel()[8], QStringLiteral("320x240"));
 
-    // A file gone from the disk since it was added shows the defaults.
+    // A file gone from the disk since it was added says so, and nothing more.
     QVERIFY(QFile::remove(path("deleted later.mp4")));
     click(1);
-    QCOMPARE(panel(), (QStringList{"", ".", "", "MB", "02:00:00", "", "", "", "x", "", "", "", "", "", "", ""}));
+    QCOMPARE(panel(), (QStringList{"", "deleted later.mp4", "The file is missing", "", "", "", "", "", "", "", "", "",
+                                   "", "", "", ""}));
 
     // With nothing selected the panel stays as it is.
     list()->clearSelection();
@@ -438,10 +460,12 @@ void FileListTest::nonAsciiNameUnderCLocale()
     TESTSUPPORT_RUN_IN_FRESH_PROCESS(QStringList{QStringLiteral("LC_ALL=C")}, QString());
     QCOMPARE(qgetenv("LC_ALL"), QByteArray("C"));
     if (!isUtf8CharacterType()) {
-        // As the environment asks, the library cannot open the name.
+        // The library, which cannot convert the name under this character
+        // type, reads the file all the same: it is not given the name.
         const auto entry = MediaQuery::fileEntry(QFile::encodeName(path(m_oddName)));
         QVERIFY(entry);
-        QCOMPARE(entry->type, QByteArray());
+        QCOMPARE(entry->type, QByteArray("mp4"));
+        QCOMPARE(entry->time, QByteArray("00:00:01"));
     }
     setLocaleFromEnvironment();
     QVERIFY(isUtf8CharacterType());
@@ -450,6 +474,70 @@ void FileListTest::nonAsciiNameUnderCLocale()
     QCOMPARE(rowTexts(list()->topLevelItem(0)).mid(1, 1), QStringList{"mp4"});
     QCOMPARE(list()->topLevelItem(0)->text(3), QStringLiteral("00:00:01"));
     QCOMPARE(panel()[1], m_oddName);
+}
+
+void FileListTest::nameThatIsNotValidTextShowsItsFigures()
+{
+    // Such a name comes as bytes from a drop or the command line.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray file = QFile::encodeName(dir.path()) + "/bad\xffname.mkv";
+    QVERIFY(QFile::copy(path("clip.mp4"), dir.filePath("copy")));
+    QCOMPARE(::rename(QFile::encodeName(dir.filePath("copy")).constData(), file.constData()), 0);
+    // QTemporaryDir removes by text names, which miss this one.
+    const auto remove = qScopeGuard([&file] { ::unlink(file.constData()); });
+    const auto clip = MediaQuery::fileEntry(QFile::encodeName(path("clip.mp4")));
+    QVERIFY(clip);
+
+    TFFmpegFunc(*m_window).AddVideoFiles({file});
+    QTRY_COMPARE(list()->topLevelItemCount(), 1);
+    QTreeWidgetItem *item = list()->topLevelItem(0);
+    QCOMPARE(TFFmpegFrm::itemPath(item), file);
+    QCOMPARE(rowTexts(item), (QStringList{QFile::decodeName(file), "mkv", QString::fromLatin1(clip->size),
+                                          "00:00:01", "0%"}));
+    QCOMPARE(TFFmpegFrm::itemImage(item), Picture::Waiting);
+    QTRY_COMPARE(panel()[4], QStringLiteral("00:00:01"));
+    const QStringList shown = panel();
+    // The name as the list decodes it, not the library's name for what it read.
+    QCOMPARE(shown[1], QFile::decodeName("bad\xffname.mkv"));
+    QCOMPARE(shown[2], QStringLiteral("mkv"));
+    QCOMPARE(shown[3], QString::fromLatin1(clip->size));
+    QCOMPARE(shown[6], QStringLiteral("AVC"));
+    QCOMPARE(shown[8], QStringLiteral("160x120"));
+    QCOMPARE(shown[12], QStringLiteral("AAC LC"));
+}
+
+void FileListTest::playSaysWhyAFileCannotBePlayed_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("removeAfterAdding");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text named .avi") << "text.avi" << false
+                                     << "This file cannot be played.\nNot a video or audio file Halvora can read.";
+    QTest::newRow("missing when added") << "missing.mp4" << false << "This file cannot be played.\nThe file is missing.";
+    QTest::newRow("gone since it was added") << "gone later.mp4" << true
+                                             << "This file cannot be played.\nThe file is missing.";
+}
+
+void FileListTest::playSaysWhyAFileCannotBePlayed()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, removeAfterAdding);
+    QFETCH(QString, message);
+
+    if (removeAfterAdding)
+        QVERIFY(QFile::copy(path("clip.mp4"), path(name)));
+    add(name);
+    QTRY_COMPARE(list()->topLevelItemCount(), 1);
+    if (removeAfterAdding) {
+        QCOMPARE(list()->topLevelItem(0)->text(3), QStringLiteral("00:00:01"));
+        QVERIFY(QFile::remove(path(name)));
+    }
+    list()->topLevelItem(0)->setSelected(true);
+    ui().PlayBtn->click();
+    // Said before anything else (offscreen, the player would say it needs X11).
+    QCOMPARE(m_boxes, QStringList{message});
+    m_boxes.clear();
 }
 
 QTEST_MAIN(FileListTest)

@@ -1,7 +1,9 @@
 // The main window's structure where a mistake is likely, and its wiring.
 
 #include "desktop/tjvtrayicon.h"
+#include "intake/intakequeue.h"
 #include "mainwindow/tffmpegfrm.h"
+#include "mainwindow/tffmpegfunc.h"
 #include "process/tjvcreateprocess.h"
 #include "settings/selectors.h"
 #include "settings/tsqldatmod.h"
@@ -18,7 +20,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QHelpEvent>
+#include <QScopeGuard>
+#include <QToolTip>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -38,7 +44,7 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void windowIsFixedSizeWithTitle();
+    void windowResizesAndKeepsItsSize();
     void toolBarHoldsButtonsInOrder();
     void shortcutsPressTheirButtons_data();
     void shortcutsPressTheirButtons();
@@ -47,6 +53,11 @@ private slots:
     void selectorsCarryTagsOnTheirPages();
     void startStateOfHiddenAndOptionalControls();
     void openDialogAddsOneVideoFile();
+    void openDialogAddsSeveralAndOpensWhereItLastAdded();
+    void selectionDrivesPanelAndDelete();
+    void tabGoesFromTopLeftToBottomRight();
+    void refusedSleepLockIsSaidOnce();
+    void cutNameShowsWholeWhenPointedAt();
     void trayMenuAndIcon();
     void quitButtonAndMenuCloseTheWindow_data();
     void quitButtonAndMenuCloseTheWindow();
@@ -59,10 +70,17 @@ private:
     std::unique_ptr<TFFmpegFrm> m_window;
     WindowControls ui() const { return WindowControls(m_window.get()); }
     QStringList m_boxes;
+    QTemporaryDir m_busDir;
+    TestSupport::PrivateSystemBus m_bus;
 };
 
 void MainWindowTest::initTestCase()
 {
+    // The sleep lock is asked of a private bus without logind, never of the
+    // machine's; no notification leaves the test.
+    QVERIFY(m_busDir.isValid());
+    QVERIFY(m_bus.start(m_busDir.path()));
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     m_settings = std::make_unique<TestSupport::ShippedSettings>();
     QVERIFY(m_settings->ok());
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
@@ -90,13 +108,34 @@ void MainWindowTest::cleanupTestCase()
     m_settings.reset();
 }
 
-void MainWindowTest::windowIsFixedSizeWithTitle()
+void MainWindowTest::windowResizesAndKeepsItsSize()
 {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Halvora"));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QCOMPARE(m_window->size(), QSize(852, 525));
-    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-    QVERIFY(!(m_window->windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(ui().JvEditCmdMsg->geometry(), QRect(0, 504, 852, 21));
+    QVERIFY(m_window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    QVERIFY(m_window->maximumWidth() > 852 && m_window->maximumHeight() > 525);
+
+    // The next start opens at the size the window had when it closed.
+    m_window->resize(1000, 640);
+    m_window->close();
+    m_window = std::make_unique<TFFmpegFrm>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCOMPARE(m_window->size(), QSize(1000, 640));
+    QCOMPARE(ui().JvEditCmdMsg->geometry(), QRect(0, 619, 1000, 21));
+
+    // A kept size the screen cannot hold gives way to the screen.
+    m_window->resize(5000, 4000);
+    m_window->close();
+    m_window = std::make_unique<TFFmpegFrm>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(m_window->screen()->availableGeometry().contains(m_window->frameGeometry()));
+    m_window->resize(852, 525);
+    m_window->close();
 }
 
 void MainWindowTest::toolBarHoldsButtonsInOrder()
@@ -113,9 +152,9 @@ void MainWindowTest::toolBarHoldsButtonsInOrder()
         {"ClearFileBtn", "Clear", Picture::Clear, "Clear all video files (Ctrl+Shift+Del)"},
         {"ToolButton4", nullptr, -1, nullptr},
         {"ConvFileBtn", "Convert", Picture::Convert, "Convert video files (Ctrl+Return)"},
-        {"StopConvBtn", "Stop", Picture::Stop, "Stop video file conversion"},
+        {"StopConvBtn", "Stop", Picture::Stop, "Stop video file conversion (Esc)"},
         {"ToolButton3", nullptr, -1, nullptr},
-        {"PlayBtn", "Play", Picture::Play, "Play video file (Ctrl+P)"},
+        {"PlayBtn", "Play", Picture::Play, "Play video file (Ctrl+P or Space)"},
         {"ToolButton6", nullptr, -1, nullptr},
         {"HttpBtn", "Http", Picture::Homepage, "Software homepage"},
         {"ToolButton7", nullptr, -1, nullptr},
@@ -160,6 +199,8 @@ void MainWindowTest::shortcutsPressTheirButtons_data()
     QTest::newRow("Clear") << "ClearFileBtn" << QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Delete);
     QTest::newRow("Convert") << "ConvFileBtn" << QKeyCombination(Qt::ControlModifier, Qt::Key_Return);
     QTest::newRow("Play") << "PlayBtn" << QKeyCombination(Qt::ControlModifier, Qt::Key_P);
+    QTest::newRow("Play (Space)") << "PlayBtn" << QKeyCombination(Qt::NoModifier, Qt::Key_Space);
+    QTest::newRow("Stop") << "StopConvBtn" << QKeyCombination(Qt::NoModifier, Qt::Key_Escape);
 }
 
 void MainWindowTest::shortcutsPressTheirButtons()
@@ -173,6 +214,8 @@ void MainWindowTest::shortcutsPressTheirButtons()
     m_window->show();
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // As while a batch runs, for Stop.
+    pressed->setEnabled(true);
     QSignalSpy clicked(pressed, &QToolButton::clicked);
     // From the list, where the focus usually is.
     ui().FileListView->setFocus();
@@ -281,7 +324,7 @@ void MainWindowTest::openDialogAddsOneVideoFile()
 {
     QFileDialog *dialog = m_window->OpenDialog1();
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Add video files"));
-    QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
     const QStringList filters = dialog->nameFilters();
     // All video files, then each kind the intake takes on its own row.
     QCOMPARE(filters.size(), 23);
@@ -289,6 +332,139 @@ void MainWindowTest::openDialogAddsOneVideoFile()
                                              "*.wmv *.3gp *.3g2 *.rm *.rmvb *.mkv *.webm *.m4v *.ts *.mts *.m2ts *.ogv)"));
     QCOMPARE(filters.at(1), QStringLiteral("mp4 video file (*.mp4)"));
     QCOMPARE(filters.last(), QStringLiteral("ogv video file (*.ogv)"));
+}
+
+void MainWindowTest::openDialogAddsSeveralAndOpensWhereItLastAdded()
+{
+    // Nothing added yet: the dialog opens in the user's videos folder (or home).
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    const QString first = m_window->OpenDialog1()->directory().absolutePath();
+    QVERIFY2(first == QDir(videos).absolutePath() || first == QDir::homePath(), qPrintable(first));
+
+    const QString folder = m_settings->path(QStringLiteral("picked 'clips' $HOME"));
+    QVERIFY(QDir().mkpath(folder));
+    const QStringList picked{folder + QStringLiteral("/b.mkv"), folder + QStringLiteral("/a.mp4")};
+    for (const QString &clip : picked)
+        QVERIFY(TestSupport::makeH264Clip(clip, 1));
+    const auto previous = TFFmpegFunc::setOpenDialogFunction([&picked](QFileDialog *) { return picked; });
+    const auto restore = qScopeGuard([&previous] { TFFmpegFunc::setOpenDialogFunction(previous); });
+    ui().AddFileBtn->click();
+    // Every picked file, in the order picked.
+    QTRY_COMPARE(ui().FileListView->topLevelItemCount(), 2);
+    QCOMPARE(ui().FileListView->topLevelItem(0)->text(0), picked[0]);
+    QCOMPARE(ui().FileListView->topLevelItem(1)->text(0), picked[1]);
+
+    // The next start opens the dialog in that folder.
+    m_window = std::make_unique<TFFmpegFrm>();
+    QCOMPARE(m_window->OpenDialog1()->directory().absolutePath(), folder);
+}
+
+void MainWindowTest::selectionDrivesPanelAndDelete()
+{
+    QList<QByteArray> clips;
+    for (const char *name : {"one.mp4", "two.mkv", "three.avi", "four.mov"}) {
+        QVERIFY(TestSupport::makeH264Clip(m_settings->path(QLatin1String(name)), 1));
+        clips << QFile::encodeName(m_settings->path(QLatin1String(name)));
+    }
+    m_window->intake().enqueue(clips);
+    QTreeWidget *list = ui().FileListView;
+    QTRY_COMPARE(list->topLevelItemCount(), 4);
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTreeWidgetItem *fileName = ui().MsgListView->topLevelItem(1);
+
+    // The panel follows the selection, also when the keyboard moves it.
+    list->setFocus();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+    QCOMPARE(fileName->text(1), QStringLiteral("one.mp4"));
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(fileName->text(1), QStringLiteral("two.mkv"));
+
+    // Delete removes every selected row, and only those.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->topLevelItem(3)).center());
+    QCOMPARE(list->selectedItems().size(), 2);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QTRY_COMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(m_window->batch().count(), 2);
+    QCOMPARE(list->topLevelItem(0)->text(0), QFile::decodeName(clips[0]));
+    QCOMPARE(list->topLevelItem(1)->text(0), QFile::decodeName(clips[2]));
+}
+
+void MainWindowTest::tabGoesFromTopLeftToBottomRight()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    // The controls Tab stops at, in the window's focus chain.
+    QList<QWidget *> stops;
+    for (QWidget *w = m_window->nextInFocusChain(); w != m_window.get(); w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled())
+            stops << w;
+    }
+    const WindowControls c = ui();
+    const QList<QWidget *> expected{c.FileListView, c.JvEditDir, c.JvBtnSltDir, c.JvBtnOpenDir, c.JvPageControl->tabBar(),
+                                    c.JvCmbVdo1, c.MsgListView};
+    qsizetype previous = -1;
+    for (QWidget *control : expected) {
+        const qsizetype at = stops.indexOf(control);
+        QVERIFY2(at > previous, qPrintable(control->objectName()));
+        previous = at;
+    }
+    QVERIFY(!stops.contains(c.JvEditCmdMsg));
+    // The tool bar's buttons come first, left to right.
+    if (stops.contains(c.AddFileBtn)) {
+        QVERIFY(stops.indexOf(c.AddFileBtn) < stops.indexOf(c.QuitBtn));
+        QVERIFY(stops.indexOf(c.QuitBtn) < stops.indexOf(c.FileListView));
+    }
+}
+
+void MainWindowTest::refusedSleepLockIsSaidOnce()
+{
+    BatchRun &batch = m_window->batch();
+    QLineEdit *status = ui().JvEditCmdMsg;
+    emit batch.runningChanged(true);
+    QTRY_VERIFY(status->text().startsWith(QStringLiteral("The computer may sleep during the conversion")));
+    const QString note = status->text();
+    // Progress lines cover it; the batch's end says it again.
+    status->setText(QStringLiteral("frame=   25 fps=0.0"));
+    emit batch.runningChanged(false);
+    emit batch.finished(1, 0);
+    QCOMPARE(status->text(), note);
+
+    // The next batch, refused alike, leaves the status line alone.
+    status->setText(QStringLiteral("frame=   50 fps=0.0"));
+    emit batch.runningChanged(true);
+    QTest::qWait(1000);
+    emit batch.runningChanged(false);
+    emit batch.finished(1, 0);
+    QCOMPARE(status->text(), QStringLiteral("frame=   50 fps=0.0"));
+}
+
+void MainWindowTest::cutNameShowsWholeWhenPointedAt()
+{
+    const QString longName = m_settings->path(QStringLiteral("Interview with the grandparents about the farm, "
+                                                             "the war years and the move to the city.mkv"));
+    QVERIFY(TestSupport::makeH264Clip(longName, 1));
+    m_window->intake().enqueue({QFile::encodeName(longName)});
+    QTreeWidget *list = ui().FileListView;
+    QTRY_COMPARE(list->topLevelItemCount(), 1);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    const auto pointAt = [list](int column) {
+        const QRect cell = list->visualRect(list->model()->index(0, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(list->viewport(), &help);
+    };
+    pointAt(ColumnFile);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), longName);
+    // A text that fits keeps the cell's own tooltip (none here).
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    pointAt(ColumnType);
+    QTest::qWait(200);
+    QVERIFY(!QToolTip::isVisible());
 }
 
 void MainWindowTest::trayMenuAndIcon()
@@ -350,7 +526,7 @@ void MainWindowTest::everyEventIsWired()
     }
     // The hidden batch cursor only shows the batch's current entry: its text starts nothing.
     QVERIFY(!QObject::disconnect(ui.JvEditNumb, &QLineEdit::textChanged, w, nullptr));
-    QVERIFY(QObject::disconnect(ui.FileListView, &QTreeWidget::itemClicked, w, nullptr));
+    QVERIFY(QObject::disconnect(ui.FileListView, &QTreeWidget::itemSelectionChanged, w, nullptr));
     QVERIFY(QObject::disconnect(ui.OpenHalvora1, &QAction::triggered, w, nullptr));
     QVERIFY(QObject::disconnect(ui.Quit1, &QAction::triggered, w, nullptr));
 }

@@ -28,6 +28,7 @@ class WindowControls {
 public:
     explicit WindowControls(const QObject *window) : m_window(window) {}
 
+    QWidget *JvCoolBar = find<QWidget>("JvCoolBar");
     QToolBar *JvToolBar = find<QToolBar>("JvToolBar");
     QToolButton *AddFileBtn = find<QToolButton>("AddFileBtn");
     QToolButton *DelFileBtn = find<QToolButton>("DelFileBtn");
@@ -44,6 +45,7 @@ public:
     QLineEdit *JvEditCmdMsg = find<QLineEdit>("JvEditCmdMsg");
     QToolButton *JvBtnSltDir = find<QToolButton>("JvBtnSltDir");
     QToolButton *JvBtnOpenDir = find<QToolButton>("JvBtnOpenDir");
+    QWidget *JvGroupBox = find<QWidget>("JvGroupBox");
     QTabWidget *JvPageControl = find<QTabWidget>("JvPageControl");
     QCheckBox *JvCheckBox = find<QCheckBox>("JvCheckBox");
     TJvComboBox *JvCmbVdo1 = find<TJvComboBox>("JvCmbVdo1");

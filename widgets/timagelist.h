@@ -30,14 +30,16 @@ inline constexpr int OpenWindow = 17;
 inline constexpr int Homepage = 18;
 // An entry stopped part-way: the file written so far is kept.
 inline constexpr int Stopped = 19;
+// An entry whose file is missing or holds no video or audio Halvora can read.
+inline constexpr int Unreadable = 20;
 } // namespace Picture
 
-// The main window's twenty 16 x 16 pictures, shared by its tool bar, list
+// The main window's twenty-one 16 x 16 pictures, shared by its tool bar, list
 // views, page tabs, pop-up menu and tray icon. Each is rendered the first time
 // it is asked for, so the pictures nobody shows cost nothing. GUI thread only.
 class TImageList {
 public:
-    static constexpr int Count = 20;
+    static constexpr int Count = 21;
 
     TImageList();
 
