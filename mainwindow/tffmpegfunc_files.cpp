@@ -150,8 +150,14 @@ void TFFmpegFunc::SelectVideoFile()
     QTreeWidgetItem *shown = m_frm.FileListView->currentItem();
     if (!shown || !shown->isSelected())
         shown = m_frm.FileListView->selectedItems().value(0);
-    if (shown)
-        ShowMediaInfo(TFFmpegFrm::itemPath(shown));
+    if (!shown)
+        return;
+    ShowMediaInfo(TFFmpegFrm::itemPath(shown));
+    // The panel's narrow column cuts the reason: the status line has room.
+    const int row = m_frm.FileListView->indexOfTopLevelItem(shown);
+    const BatchEntry &entry = m_frm.batch().entry(row);
+    if (!entry.unreadable.isEmpty() && !m_frm.batch().isRunning())
+        m_frm.JvEditCmdMsg->setText(QStringLiteral("%1: %2.").arg(shown->text(ColumnFile), entry.unreadable));
 }
 
 void TFFmpegFunc::DeleteVideoFile()

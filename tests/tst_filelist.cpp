@@ -287,6 +287,9 @@ void FileListTest::addShowsEntryAndPanel()
         QVERIFY2(pattern.match(shown[r]).hasMatch(),
                  qPrintable(QStringLiteral("row %1: \"%2\" does not match %3").arg(r).arg(shown[r], panel[r])));
     }
+    // Selected, the reason the panel cuts short shows whole in the status line.
+    list()->setCurrentItem(item);
+    QCOMPARE(ui().JvEditCmdMsg->text(), unreadable.isEmpty() ? QString() : path(name) + ": " + unreadable + ".");
 }
 
 void FileListTest::addThroughTheRealOpenDialog_data()
