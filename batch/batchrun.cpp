@@ -72,6 +72,18 @@ void BatchRun::setEncoder(const QByteArray &encoder)
     m_streams->setProbeProgram(FFmpegCommand::probeProgram(encoder));
 }
 
+void BatchRun::setSimultaneous(int encoders)
+{
+    m_simultaneous = qMax(0, encoders);
+}
+
+int BatchRun::encoderLimit() const
+{
+    if (m_simultaneous > 0)
+        return m_simultaneous;
+    return 1;
+}
+
 int BatchRun::indexOf(quint64 id) const
 {
     const auto found = std::find_if(m_entries.begin(), m_entries.end(), [id](const Slot &slot) { return slot.id == id; });

@@ -34,6 +34,8 @@ struct BatchEntry {
     QByteArray time;
     EntryState state = EntryState::Pending;
     int percent = 0;
+    // How fast its encoder works, as a multiple of real time; 0 while unknown.
+    double speed = 0;
     QString output;     // the file written
     QString reason;     // the outcome in words: where it was written, or why it failed
     QString streamNote; // the source's streams the output leaves out, in words
@@ -48,6 +50,9 @@ struct BatchEntry {
 struct EntryOptions {
     QByteArray folder;            // the output folder
     QList<QByteArray> fragments;  // the selectors' ffmpeg options, in order
+    // Streams that already are what the options would make of them are
+    // re-encoded all the same instead of copied.
+    bool reencodeFitting = false;
 };
 
 // The batch: its entries and their states, the state of the run, and the
@@ -97,6 +102,13 @@ public:
     // The encoder program; its probe program is found beside it.
     void setEncoder(const QByteArray &encoder);
     QByteArray encoder() const { return m_encoder; }
+    // How many entries convert at once; 0 picks a number from the machine's
+    // cores and the sources (see encoderLimit). A change applies from the
+    // next entry that starts.
+    void setSimultaneous(int encoders);
+    int simultaneous() const { return m_simultaneous; }
+    // The number of encoders a run keeps going now.
+    int encoderLimit() const;
 
     int count() const { return int(m_entries.size()); }
     const BatchEntry &entry(int index) const { return m_entries.at(index).entry; }
@@ -191,6 +203,7 @@ private:
     bool m_inBegin = false;
     bool m_launchFailed = false;
     QByteArray m_encoder;
+    int m_simultaneous = 0;
     PreparedStreams *m_streams;
     OptionsSource m_options;
     MoreEntries m_more;

@@ -1,5 +1,6 @@
 #include "launcher/usersettings.h"
 
+#include "settings/batchsettings.h"
 #include "settings/outputfolder.h"
 #include "settings/selectors.h"
 #include "settings/selectorstatements.h"
@@ -62,6 +63,22 @@ QString freshCopy(const QString &shipped, const QString &userCopy)
     return partial;
 }
 
+// Copies each key's value where both files have the key; nothing when the
+// older file has no such table.
+void carryRows(TSqliteQuery &from, TSqliteQuery &to, const QString &allStatement,
+               QString (*storeStatement)(const char *, const QString &))
+{
+    try {
+        from.run(allStatement);
+    } catch (const std::exception &) {
+        return;
+    }
+    for (from.first(); !from.eof(); from.next()) {
+        const QByteArray key = from.text(0).toUtf8();
+        to.run(storeStatement(key.constData(), from.text(1)));
+    }
+}
+
 void upgrade(TSqliteQuery &from, const QString &partial)
 {
     TSqliteConnection connection(partial);
@@ -79,16 +96,10 @@ void upgrade(TSqliteQuery &from, const QString &partial)
             continue;
         to.run(SelectorStatements::storeIndexSql(selector.tag, from.integer(0)));
     }
-    // The window's size and last Add folder, where the older file kept them.
-    try {
-        from.run(WindowState::allStatement());
-    } catch (const std::exception &) {
-        return;
-    }
-    for (from.first(); !from.eof(); from.next()) {
-        const QByteArray key = from.text(0).toUtf8();
-        to.run(WindowState::storeStatement(key.constData(), from.text(1)));
-    }
+    // The window's size and last Add folder, and the batch's choices, where
+    // the older file kept them.
+    carryRows(from, to, WindowState::allStatement(), WindowState::storeStatement);
+    carryRows(from, to, BatchSettings::allStatement(), BatchSettings::storeStatement);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "player/tmplayerfrm.h"
 #include "process/handlererror.h"
 #include "widgets/errordisplay.h"
+#include "settings/batchsettings.h"
 #include "widgets/tjvcombobox.h"
 
 #include <QAction>
@@ -455,9 +456,25 @@ void TFFmpegFrm::createPages()
 
     TabSheet3 = new QWidget(JvPageControl);
     TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    // The batch's own choices on the first row, the power-off below.
+    JvLabParallel = new QLabel(QStringLiteral("Simultaneous conversions"), TabSheet3);
+    JvLabParallel->setObjectName(QStringLiteral("JvLabParallel"));
+    JvLabParallel->setGeometry(5, SelectorRowCaptionTop[0], 130, JvLabParallel->sizeHint().height());
+    JvCmbParallel = new QComboBox(TabSheet3);
+    JvCmbParallel->setObjectName(QStringLiteral("JvCmbParallel"));
+    JvCmbParallel->setGeometry(138, SelectorRowTop[0], 90, 21);
+    for (int choice : BatchSettings::simultaneousChoices())
+        JvCmbParallel->addItem(BatchSettings::simultaneousCaption(choice), choice);
+    JvLabParallel->setBuddy(JvCmbParallel);
+    JvCheckReencode = new QCheckBox(QStringLiteral("Re-encode streams that already fit"), TabSheet3);
+    JvCheckReencode->setObjectName(QStringLiteral("JvCheckReencode"));
+    JvCheckReencode->setGeometry(240, SelectorRowCaptionTop[0] - 1, 220, 17);
     JvCheckBox = new QCheckBox(QStringLiteral("Shut down the computer after the conversion is completed"), TabSheet3);
     JvCheckBox->setObjectName(QStringLiteral("JvCheckBox"));
-    JvCheckBox->setGeometry(5, 22, 302, 17);
+    JvCheckBox->setGeometry(5, SelectorRowCaptionTop[1] - 1, 302, 17);
+    connect(JvCmbParallel, &QComboBox::activated, this,
+            [this] { runOperation(*this, &TFFmpegFunc::SaveSimultaneous); });
+    connect(JvCheckReencode, &QCheckBox::clicked, this, [this] { runOperation(*this, &TFFmpegFunc::SaveReencode); });
 
     JvPageControl->addTab(TabSheet1, ImageList.icon(Picture::VideoHeading), QStringLiteral("Video Output Parameters"));
     JvPageControl->addTab(TabSheet2, ImageList.icon(Picture::AudioHeading), QStringLiteral("Audio Output Parameters"));
@@ -655,6 +672,7 @@ void TFFmpegFrm::FormShow()
         TFFmpegFunc func(*this);
         func.FillSelectors();
         func.LoadOutputDir();
+        func.LoadBatchSettings();
     });
     // The selectors' entries are known now.
     fitText();
@@ -699,6 +717,13 @@ void TFFmpegFrm::fitText()
     if (listTop > Image1->y())
         Image1->move(Image1->x(), listTop);
     JvCheckBox->resize(qMax(JvCheckBox->width(), JvCheckBox->sizeHint().width()), JvCheckBox->height());
+    // The first row of "Other Settings": caption, drop-down, check box, each after the one before.
+    JvLabParallel->resize(qMax(JvLabParallel->width(), JvLabParallel->sizeHint().width()), JvLabParallel->height());
+    JvCmbParallel->setGeometry(qMax(JvCmbParallel->x(), JvLabParallel->geometry().right() + 4), JvCmbParallel->y(),
+                               qMax(JvCmbParallel->width(), JvCmbParallel->sizeHint().width()), JvCmbParallel->height());
+    JvCheckReencode->setGeometry(qMax(JvCheckReencode->x(), JvCmbParallel->geometry().right() + 12), JvCheckReencode->y(),
+                                 qMax(JvCheckReencode->width(), JvCheckReencode->sizeHint().width()),
+                                 JvCheckReencode->height());
 
     // Each page has two rows of captioned selectors. A pair moves right where
     // the one before it grew, and to the end of the second row where the

@@ -171,6 +171,9 @@ private:
     std::array<TJvComboBox *, Selectors::Count> SelectorControls{};
     std::array<QLabel *, Selectors::Count> SelectorCaptions{};
     QCheckBox *JvCheckBox;
+    QLabel *JvLabParallel;
+    QComboBox *JvCmbParallel;
+    QCheckBox *JvCheckReencode;
 
     QLabel *Image1;
     QTreeWidget *MsgListView;

@@ -76,6 +76,11 @@ public:
     // user's videos folder.
     QString AddFolder();
     void KeepAddFolder(const QString &folder);
+    // "Simultaneous conversions" and "Re-encode streams that already fit":
+    // shown and handed to the batch, and saved when the user changes them.
+    void LoadBatchSettings();
+    void SaveSimultaneous();
+    void SaveReencode();
     void ChooseOutputDir();
     void OpenOutputDir();
 

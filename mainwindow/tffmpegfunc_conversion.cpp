@@ -26,6 +26,7 @@ EntryOptions TFFmpegFunc::OutputOptions()
 {
     EntryOptions options;
     options.folder = m_frm.JvEditDir->text().toLocal8Bit();
+    options.reencodeFitting = m_frm.JvCheckReencode->isChecked();
     try {
         for (TJvComboBox *selector : m_frm.SelectorControls)
             options.fragments << LookupFragment(selector).toLocal8Bit();

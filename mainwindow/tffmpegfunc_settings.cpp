@@ -3,6 +3,8 @@
 #include "mainwindow/tffmpegfunc.h"
 
 #include "mainwindow/tffmpegfrm.h"
+#include "batch/batchrun.h"
+#include "settings/batchsettings.h"
 #include "settings/esqliteerror.h"
 #include "settings/outputfolder.h"
 #include "settings/selectorstatements.h"
@@ -13,6 +15,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QDir>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -157,4 +161,47 @@ QString TFFmpegFunc::AddFolder()
 void TFFmpegFunc::KeepAddFolder(const QString &folder)
 {
     keepText(SqliteQuery, WindowState::AddFolderKey, folder);
+}
+
+void TFFmpegFunc::LoadBatchSettings()
+{
+    SqliteQuery->run(BatchSettings::loadStatement(BatchSettings::SimultaneousKey));
+    SqliteQuery->first();
+    const int simultaneous = SqliteQuery->eof() ? 0 : SqliteQuery->integer(0);
+    // A number the list does not offer (edited by hand) reads as Automatic.
+    const int shown = m_frm.JvCmbParallel->findData(simultaneous);
+    m_frm.JvCmbParallel->setCurrentIndex(qMax(0, shown));
+    m_frm.batch().setSimultaneous(m_frm.JvCmbParallel->currentData().toInt());
+
+    SqliteQuery->run(BatchSettings::loadStatement(BatchSettings::ReencodeKey));
+    SqliteQuery->first();
+    m_frm.JvCheckReencode->setChecked(!SqliteQuery->eof() && SqliteQuery->integer(0) != 0);
+}
+
+namespace {
+
+void storeBatchSetting(TSqliteQuery *query, const char *key, const QString &value)
+{
+    try {
+        query->run(BatchSettings::storeStatement(key, value));
+    } catch (const ESQLiteError &error) {
+        throw ESQLiteError(std::string("Your choice was not saved and will be lost when Halvora ends: ") + error.what(),
+                           error.errorCode());
+    }
+}
+
+} // namespace
+
+void TFFmpegFunc::SaveSimultaneous()
+{
+    // Used from the next file that starts, saved or not.
+    const int simultaneous = m_frm.JvCmbParallel->currentData().toInt();
+    m_frm.batch().setSimultaneous(simultaneous);
+    storeBatchSetting(SqliteQuery, BatchSettings::SimultaneousKey, QString::number(simultaneous));
+}
+
+void TFFmpegFunc::SaveReencode()
+{
+    storeBatchSetting(SqliteQuery, BatchSettings::ReencodeKey,
+                      m_frm.JvCheckReencode->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }

@@ -6,7 +6,7 @@
 BEGIN;
 -- The catalogue's version: raise it whenever an option table changes, so that
 -- the launcher upgrades users' copies of this file.
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 CREATE TABLE cmbex_itemindex (cmbex_tag INTEGER NOT NULL PRIMARY KEY, cmbex_index INTEGER NOT NULL);
 INSERT INTO cmbex_itemindex VALUES (1, 1);
 INSERT INTO cmbex_itemindex VALUES (2, 0);
@@ -94,4 +94,8 @@ INSERT INTO savedir_videofile VALUES ('001', '');
 CREATE TABLE window_state (state_key TEXT NOT NULL PRIMARY KEY, state_value TEXT NOT NULL);
 INSERT INTO window_state VALUES ('size', '');
 INSERT INTO window_state VALUES ('add_folder', '');
+
+CREATE TABLE batch_settings (setting_key TEXT NOT NULL PRIMARY KEY, setting_value TEXT NOT NULL);
+INSERT INTO batch_settings VALUES ('simultaneous', '0');
+INSERT INTO batch_settings VALUES ('reencode_fitting', '0');
 COMMIT;

@@ -81,13 +81,14 @@ void UserSettingsTest::olderCatalogueKeepsChoicesWhereTablesMatch()
 
 void UserSettingsTest::windowStateIsCarriedOver()
 {
-    // An older copy that already kept the window's state; a key the new
-    // catalogue no longer has is dropped.
+    // An older copy that already kept the window's state and the batch's
+    // choices; a key the new catalogue no longer has is dropped.
     QVERIFY(QFile::copy(m_shipped, m_user));
-    runSql(m_user, {"PRAGMA user_version = 1",
+    runSql(m_user, {"PRAGMA user_version = 2",
                     "update window_state set state_value = '1000x600' where state_key = 'size'",
                     "update window_state set state_value = '/home/ann/Clips ''old''' where state_key = 'add_folder'",
-                    "insert into window_state values ('retired', 'x')"});
+                    "insert into window_state values ('retired', 'x')",
+                    "update batch_settings set setting_value = '3' where setting_key = 'simultaneous'"});
 
     QCOMPARE(UserSettings::prepare(m_shipped, m_user, "/unused"), UserSettings::Outcome::Upgraded);
     QCOMPARE(sqlValue(m_user, "select state_value from window_state where state_key = 'size'"),
@@ -95,6 +96,8 @@ void UserSettingsTest::windowStateIsCarriedOver()
     QCOMPARE(sqlValue(m_user, "select state_value from window_state where state_key = 'add_folder'"),
              QStringLiteral("/home/ann/Clips 'old'"));
     QCOMPARE(sqlValue(m_user, "select count(*) from window_state"), QStringLiteral("2"));
+    QCOMPARE(sqlValue(m_user, "select setting_value from batch_settings where setting_key = 'simultaneous'"),
+             QStringLiteral("3"));
 }
 
 void UserSettingsTest::missingShippedFileIsReported()
