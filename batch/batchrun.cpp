@@ -220,6 +220,7 @@ bool BatchRun::beginCurrent()
     // What an earlier run wrote or left out no longer describes this one.
     m_entries[m_current].entry.output.clear();
     m_entries[m_current].entry.streamNote.clear();
+    m_entries[m_current].entry.speed = 0;
     mark(m_current, EntryState::Converting, QString());
     emit entryStarted(m_current);
     if (!m_encoders.empty()) {
@@ -363,11 +364,15 @@ void BatchRun::encoderLine(EncoderRun *run, const QByteArray &line, const QByteA
     const int total = run->sourceSeconds > 0 ? run->sourceSeconds : totalSeconds(entry.time);
     const std::optional<int> encoded = FFmpegProgress::progressSeconds(line);
     // No time yet, or no playing time to measure against: only the status line moves.
+    bool changed = false;
     if (encoded && total > 0) {
         const int percent = FFmpegProgress::runningPercentage(*encoded, total);
-        if (std::exchange(entry.percent, percent) != percent)
-            emit entryChanged(index);
+        changed = std::exchange(entry.percent, percent) != percent;
     }
+    if (const std::optional<double> speed = FFmpegProgress::speed(line))
+        changed = std::exchange(entry.speed, *speed) != *speed || changed;
+    if (changed)
+        emit entryChanged(index);
     emit statusChanged(QString::fromLocal8Bit(line));
 }
 

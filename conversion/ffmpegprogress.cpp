@@ -3,6 +3,7 @@
 #include "text/textparse.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace FFmpegProgress {
@@ -58,6 +59,23 @@ std::optional<int> inputSeconds(const QByteArray &line)
     } catch (const std::exception &) {
         return std::nullopt;
     }
+}
+
+std::optional<double> speed(const QByteArray &line)
+{
+    static constexpr char Field[] = "speed=";
+    const qsizetype at = line.lastIndexOf(Field);
+    if (at < 0)
+        return std::nullopt;
+    const QByteArray value = line.mid(at + qsizetype(sizeof Field) - 1).trimmed();
+    // Only a whole figure: "2.41x", not "2.4" of a line still arriving.
+    if (!value.endsWith('x'))
+        return std::nullopt;
+    bool ok = false;
+    const double figure = value.chopped(1).trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(figure) || figure < 0)
+        return std::nullopt;
+    return figure;
 }
 
 } // namespace FFmpegProgress

@@ -33,4 +33,9 @@ int runningPercentage(int encoded, int total);
 // any other line and for "Duration: N/A".
 std::optional<int> inputSeconds(const QByteArray &line);
 
+// The encoder's speed as a multiple of real time from a progress line's
+// "speed=" field ("speed=2.41x"); empty for "speed=N/A", a field still being
+// written and a line without one.
+std::optional<double> speed(const QByteArray &line);
+
 } // namespace FFmpegProgress

@@ -17,6 +17,8 @@ private slots:
     void runningPercentage();
     void inputSeconds_data();
     void inputSeconds();
+    void speed_data();
+    void speed();
 };
 
 void FFmpegProgressTest::progressLines_data()
@@ -122,6 +124,26 @@ void FFmpegProgressTest::inputSeconds()
     QFETCH(QByteArray, line);
     QFETCH(int, seconds);
     QCOMPARE(FFmpegProgress::inputSeconds(line).value_or(-1), seconds);
+}
+
+void FFmpegProgressTest::speed_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<double>("speed"); // -1: none
+
+    QTest::newRow("faster than real time")
+        << QByteArray("frame=  250 fps=120 q=28.0 size=     512kB time=00:00:10.00 bitrate= 419.4kbits/s speed=4.81x") << 4.81;
+    QTest::newRow("blank before the figure") << QByteArray("frame=1 time=00:00:00.04 speed=   0.5x") << 0.5;
+    QTest::newRow("not yet known") << QByteArray("frame=0 time=N/A bitrate=N/A speed=N/A") << -1.0;
+    QTest::newRow("still being written") << QByteArray("frame=1 time=00:00:00.04 speed=1.2") << -1.0;
+    QTest::newRow("no field") << QByteArray("frame=1 time=00:00:00.04") << -1.0;
+}
+
+void FFmpegProgressTest::speed()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(double, speed);
+    QCOMPARE(FFmpegProgress::speed(line).value_or(-1.0), speed);
 }
 
 QTEST_APPLESS_MAIN(FFmpegProgressTest)
