@@ -155,9 +155,11 @@ void TFFmpegFunc::SelectVideoFile()
     ShowMediaInfo(TFFmpegFrm::itemPath(shown));
     // The panel's narrow column cuts the reason: the status line has room.
     const int row = m_frm.FileListView->indexOfTopLevelItem(shown);
-    const BatchEntry &entry = m_frm.batch().entry(row);
-    if (!entry.unreadable.isEmpty() && !m_frm.batch().isRunning())
-        m_frm.JvEditCmdMsg->setText(QStringLiteral("%1: %2.").arg(shown->text(ColumnFile), entry.unreadable));
+    if (row < 0 || row >= m_frm.batch().count() || m_frm.batch().isRunning())
+        return;
+    const QString unreadable = m_frm.batch().entry(row).unreadable;
+    if (!unreadable.isEmpty())
+        m_frm.JvEditCmdMsg->setText(QStringLiteral("%1: %2.").arg(shown->text(ColumnFile), unreadable));
 }
 
 void TFFmpegFunc::DeleteVideoFile()
