@@ -11,6 +11,7 @@
 #include "text/textparse.h"
 
 #include <QScopeGuard>
+#include <QThread>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -77,11 +78,42 @@ void BatchRun::setSimultaneous(int encoders)
     m_simultaneous = qMax(0, encoders);
 }
 
+int BatchRun::automaticEncoders(int cores, qint64 largestFrame)
+{
+    // Each encoder spreads over the cores by itself, but a small frame keeps
+    // few of them busy, and its files are short: one per core then. Large
+    // frames fill the cores alone, and every encoder holds frames in memory.
+    int encoders = qMax(1, cores);
+    if (largestFrame > 1920 * 1080)
+        encoders = cores / 4;
+    else if (largestFrame > 1280 * 720)
+        encoders = cores / 2;
+    return std::clamp(encoders, 1, 8);
+}
+
 int BatchRun::encoderLimit() const
 {
     if (m_simultaneous > 0)
         return m_simultaneous;
-    return 1;
+    // The largest frame among the entries still to convert.
+    qint64 largest = 0;
+    for (int k = qMax(0, m_current); k < count(); ++k) {
+        const BatchEntry &entry = m_entries[k].entry;
+        if (entry.state == EntryState::Pending || entry.state == EntryState::Converting)
+            largest = qMax(largest, entry.framePixels);
+    }
+    return automaticEncoders(QThread::idealThreadCount(), largest);
+}
+
+int BatchRun::activeEncoders() const
+{
+    return int(std::count_if(m_encoders.begin(), m_encoders.end(),
+                             [](const std::unique_ptr<EncoderRun> &run) { return !run->stopped(); }));
+}
+
+bool BatchRun::stoppedEncoderEnding() const
+{
+    return activeEncoders() < runningEncoders();
 }
 
 int BatchRun::indexOf(quint64 id) const
@@ -136,8 +168,7 @@ void BatchRun::remove(int index)
     if (wasDeciding) {
         m_streams->cancel();
         m_deciding = 0;
-        if (isRunning() && m_encoders.empty())
-            startNext();
+        fillUp();
     }
 }
 
@@ -188,6 +219,15 @@ void BatchRun::startRun(bool again)
     startNext();
 }
 
+void BatchRun::fillUp()
+{
+    // One entry's streams are decided at a time: the next starts once it has its encoder.
+    if (!isRunning() || m_deciding != 0 || m_startWhenEncodersEnd)
+        return;
+    if (activeEncoders() < encoderLimit())
+        startNext();
+}
+
 void BatchRun::startNext()
 {
     // A loop, not a chain of calls: a long list of entries that cannot start
@@ -209,7 +249,9 @@ void BatchRun::startNext()
         if (beginCurrent())
             return;
     }
-    finishRun();
+    // The end of the list: the run ends with its last encoder.
+    if (activeEncoders() == 0)
+        finishRun();
 }
 
 bool BatchRun::beginCurrent()
@@ -223,7 +265,7 @@ bool BatchRun::beginCurrent()
     m_entries[m_current].entry.speed = 0;
     mark(m_current, EntryState::Converting, QString());
     emit entryStarted(m_current);
-    if (!m_encoders.empty()) {
+    if (stoppedEncoderEnding()) {
         // A stopped encoder is still finishing its file: start when it has ended.
         m_startWhenEncodersEnd = true;
         return true;
@@ -258,6 +300,9 @@ void BatchRun::launch(quint64 id, const StreamMap::Decision &streams)
         return;
     }
     prepareAfter(index);
+    // More encoders may run: the next entry starts once this call has
+    // returned, so that starts never nest.
+    QMetaObject::invokeMethod(this, &BatchRun::fillUp, Qt::QueuedConnection);
 }
 
 void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
@@ -412,12 +457,12 @@ void BatchRun::encoderEnded(EncoderRun *ended, std::uint32_t exitCode, int signa
 
     if (m_encoders.empty() && m_state == RunState::Stopping)
         setState(RunState::Idle);
-    if (m_startWhenEncodersEnd && m_encoders.empty()) {
-        // Convert was pressed while this stopped encoder was still ending.
+    if (m_startWhenEncodersEnd && !stoppedEncoderEnding()) {
+        // Convert was pressed while stopped encoders were still ending.
         m_startWhenEncodersEnd = false;
         if (!beginCurrent())
             startNext();
-    } else if (isRunning()) {
+    } else if (isRunning() && m_deciding == 0 && activeEncoders() < encoderLimit()) {
         startNext();
     }
     if (m_encoders.empty())

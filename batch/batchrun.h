@@ -36,6 +36,8 @@ struct BatchEntry {
     int percent = 0;
     // How fast its encoder works, as a multiple of real time; 0 while unknown.
     double speed = 0;
+    // The video's frame size in pixels (width × height); 0 when unknown.
+    qint64 framePixels = 0;
     QString output;     // the file written
     QString reason;     // the outcome in words: where it was written, or why it failed
     QString streamNote; // the source's streams the output leaves out, in words
@@ -56,7 +58,7 @@ struct EntryOptions {
 };
 
 // The batch: its entries and their states, the state of the run, and the
-// encoders it runs, one entry at a time from top to bottom. Entries that
+// encoders it runs, from top to bottom, up to encoderLimit() at once. Entries that
 // cannot start (unreadable ones among them) or whose encoder fails are
 // marked failed and the run goes on; a file is done only when its encoder
 // ended well and wrote something.
@@ -109,15 +111,21 @@ public:
     int simultaneous() const { return m_simultaneous; }
     // The number of encoders a run keeps going now.
     int encoderLimit() const;
+    // What Automatic picks for a machine's cores and the largest frame
+    // (width × height, 0 when unknown) among the files still to convert.
+    static int automaticEncoders(int cores, qint64 largestFrame);
 
     int count() const { return int(m_entries.size()); }
     const BatchEntry &entry(int index) const { return m_entries.at(index).entry; }
-    // The entry being converted, or the last one converted or stopped; -1 for none.
+    // The entry started last (the run goes on below it), or the last one
+    // converted or stopped; -1 for none.
     int current() const { return m_current; }
     RunState state() const { return m_state; }
     bool isRunning() const { return m_state == RunState::Running; }
     // Encoders started and not yet ended (also after Stop).
     int runningEncoders() const { return int(m_encoders.size()); }
+    // Encoders converting for the run, not stopped.
+    int activeEncoders() const;
 
     // Appends a pending entry.
     void add(BatchEntry entry);
@@ -168,8 +176,13 @@ private:
     void setCurrent(int index);
     void mark(int index, EntryState state, const QString &reason);
     void startRun(bool again);
-    // Starts the entries after the current one until one is on its way, or ends the run.
+    // Starts the entries after the current one until one is on its way, or
+    // ends the run when none is left and no encoder runs.
     void startNext();
+    // Starts the next entry when the run has room for another encoder.
+    void fillUp();
+    // An encoder stopped by Stop is still finishing its file.
+    bool stoppedEncoderEnding() const;
     // Sets the current entry on its way; false when it failed at once.
     bool beginCurrent();
     // The current entry's streams are decided: starts its encoder, or marks it failed.

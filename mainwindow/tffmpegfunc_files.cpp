@@ -92,6 +92,7 @@ bool TFFmpegFunc::AddRow(const QByteArray &file)
     added.size = entry->size;
     added.time = entry->time;
     added.unreadable = entry->unreadable;
+    added.framePixels = entry->framePixels;
     m_frm.batch().add(added);
     return true;
 }

@@ -127,13 +127,16 @@ std::optional<FileEntry> fileEntry(const QByteArray &path)
     const auto values = loadAndQuery(file, {{General, "FileSize/String4"},
                                             {General, "Duration/String3"},
                                             {General, "VideoCount"},
-                                            {General, "AudioCount"}});
+                                            {General, "AudioCount"},
+                                            {Video, "Width"},
+                                            {Video, "Height"}});
     if (!values)
         return std::nullopt;
     const QList<QByteArray> &v = *values;
     const QString unreadable = unreadableReason(file, v[2], v[3]);
     return FileEntry{nameParts(path).extension, shownSize(file, v[0]),
-                     unreadable.isEmpty() ? TextParse::clockText(v[1], QByteArray()) : QByteArray(), unreadable};
+                     unreadable.isEmpty() ? TextParse::clockText(v[1], QByteArray()) : QByteArray(), unreadable,
+                     v[4].toLongLong() * v[5].toLongLong()};
 }
 
 std::optional<PanelValues> panel(const QByteArray &path)

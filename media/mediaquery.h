@@ -39,6 +39,8 @@ struct FileEntry {
     // library finds neither video nor audio in it. Empty when it can. A FIFO
     // or device is not judged here: reading it could block.
     QString unreadable;
+    // The video's width × height; 0 without video or when the file does not tell.
+    qint64 framePixels = 0;
 };
 
 // The information panel's rows, in order: three headings (file, video,

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -227,6 +228,11 @@ private slots:
     void outputFolderRemovedWhileWriting();
     void failureReasonLeavesOutTheProgressLine();
     void longNamesConvert();
+    void severalEncodersConvertEveryEntryOnce_data();
+    void severalEncodersConvertEveryEntryOnce();
+    void stopEndsEveryEncoderOfAParallelRun();
+    void automaticFitsTheCoresAndTheFrames_data();
+    void automaticFitsTheCoresAndTheFrames();
 
 private:
     // Points the batch at an encoder whose probe answers only after 3 s and
@@ -327,6 +333,8 @@ void BatchRunTest::init()
     QFile::remove(answered());
 
     m_batch = std::make_unique<BatchRun>();
+    // One at a time unless a test says otherwise: the order is then known.
+    m_batch->setSimultaneous(1);
     m_watch = std::make_unique<Watch>(*m_batch);
     m_batch->setOptionsSource([this] {
         ++m_optionsCalls;
@@ -939,6 +947,106 @@ void BatchRunTest::longNamesConvert()
     QCOMPARE(m_batch->entry(0).output, QFile::decodeName(m_folder) + QLatin1Char('/') + base + QLatin1String(".mp4"));
     QCOMPARE(QDir(QFile::decodeName(m_folder)).entryList(QDir::Files | QDir::Hidden),
              QStringList{base + QLatin1String(".mp4")});
+}
+
+void BatchRunTest::severalEncodersConvertEveryEntryOnce_data()
+{
+    QTest::addColumn<int>("encoders");
+    QTest::newRow("two") << 2;
+    QTest::newRow("three") << 3;
+}
+
+void BatchRunTest::severalEncodersConvertEveryEntryOnce()
+{
+    QFETCH(int, encoders);
+    m_batch->setSimultaneous(encoders);
+    // At the pace of playing, so that the encoders overlap for sure; three
+    // sources share the output name "clip", one is no video at all.
+    m_fragments = {"-vf realtime"};
+    const QList<std::pair<QString, QByteArray>> sources{{m_long, "00:00:10"}, {m_clip, "00:00:01"},
+                                                        {m_notes, "00:00:01"}, {m_twin, "00:00:02"},
+                                                        {m_clip, "00:00:01"}, {m_twin, "00:00:02"}};
+    for (const auto &[path, time] : sources)
+        m_batch->add(entryFor(path, time));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+
+    QCOMPARE(finished.first(), (QVariantList{5, 1}));
+    QCOMPARE(m_watch->runs, (QStringList{"running", "idle", "finished 5 1"}));
+    QCOMPARE(m_watch->mostEncoders, encoders);
+    QCOMPARE(m_watch->mostConverting, encoders);
+    // Each entry started once, top to bottom.
+    QCOMPARE(m_watch->started, (QList<int>{0, 1, 2, 3, 4, 5}));
+    // The failing entry beside the running ones disturbed none of them.
+    QCOMPARE(m_batch->entry(2).state, EntryState::Failed);
+    QSet<QString> outputs;
+    for (int k : {0, 1, 3, 4, 5}) {
+        const BatchEntry &entry = m_batch->entry(k);
+        QCOMPARE(entry.state, EntryState::Done);
+        QCOMPARE(entry.reason, "Written to " + entry.output);
+        QVERIFY(decodes(entry.output));
+        outputs << entry.output;
+    }
+    // Every output once, under a name of its own, and nothing else left.
+    QCOMPARE(outputs.size(), 5);
+    QCOMPARE(filesIn(m_out->path()),
+             (QStringList{"clip (2).mp4", "clip (3).mp4", "clip (4).mp4", "clip.mp4", "long.mp4"}));
+    QVERIFY2(qAbs(durationOf(out("long.mp4")) - 10) < 0.5, qPrintable(QString::number(durationOf(out("long.mp4")))));
+}
+
+void BatchRunTest::stopEndsEveryEncoderOfAParallelRun()
+{
+    m_batch->setSimultaneous(2);
+    m_fragments = {"-vf realtime"};
+    m_batch->add(entryFor(m_long, "00:00:10"));
+    m_batch->add(entryFor(m_long, "00:00:10"));
+    m_batch->add(entryFor(m_clip, "00:00:01"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    QSignalSpy ended(m_batch.get(), &BatchRun::encodersEnded);
+    m_batch->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_batch->runningEncoders() == 2 && m_batch->entry(0).percent >= 10
+                                 && m_batch->entry(1).percent >= 10,
+                             RunTimeoutMs);
+    m_batch->stop();
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Stopping);
+    QVERIFY(ended.wait(RunTimeoutMs));
+
+    // Both partial files kept and playing, nothing more started.
+    for (int k : {0, 1}) {
+        const BatchEntry &stopped = m_batch->entry(k);
+        QCOMPARE(stopped.state, EntryState::Stopped);
+        QCOMPARE(stopped.reason, "Stopped; written to " + stopped.output);
+        QVERIFY(decodes(stopped.output));
+    }
+    QCOMPARE(filesIn(m_out->path()), (QStringList{"long (2).mp4", "long.mp4"}));
+    QCOMPARE(m_batch->entry(2).state, EntryState::Pending);
+    QCOMPARE(m_watch->started, (QList<int>{0, 1}));
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(m_batch->state(), BatchRun::RunState::Idle);
+}
+
+void BatchRunTest::automaticFitsTheCoresAndTheFrames_data()
+{
+    QTest::addColumn<int>("cores");
+    QTest::addColumn<qint64>("frame");
+    QTest::addColumn<int>("encoders");
+    QTest::newRow("2 cores, small or unknown frames") << 2 << qint64(0) << 2;
+    QTest::newRow("2 cores, 640x360") << 2 << qint64(640 * 360) << 2;
+    QTest::newRow("2 cores, 1080p") << 2 << qint64(1920 * 1080) << 1;
+    QTest::newRow("8 cores, 720p") << 8 << qint64(1280 * 720) << 8;
+    QTest::newRow("8 cores, 1080p") << 8 << qint64(1920 * 1080) << 4;
+    QTest::newRow("8 cores, 4K") << 8 << qint64(3840 * 2160) << 2;
+    QTest::newRow("32 cores, small") << 32 << qint64(320 * 240) << 8;
+    QTest::newRow("1 core, 4K") << 1 << qint64(3840 * 2160) << 1;
+}
+
+void BatchRunTest::automaticFitsTheCoresAndTheFrames()
+{
+    QFETCH(int, cores);
+    QFETCH(qint64, frame);
+    QFETCH(int, encoders);
+    QCOMPARE(BatchRun::automaticEncoders(cores, frame), encoders);
 }
 
 QTEST_GUILESS_MAIN(BatchRunTest)

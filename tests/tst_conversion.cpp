@@ -181,6 +181,10 @@ void ConversionTest::initTestCase()
 
     m_settings = std::make_unique<TestSupport::ShippedSettings>();
     QVERIFY(m_settings->ok());
+    // One file at a time, so that the order of pictures and outputs is known;
+    // several at once are tested on the batch itself.
+    m_settings->module().SqliteQuery.run(
+        QStringLiteral("update batch_settings set setting_value = '1' where setting_key = 'simultaneous'"));
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
         m_boxes << text;
     });
