@@ -1,0 +1,193 @@
+// Several encoders at once: the batch with "Simultaneous conversions" on
+// Automatic and on each fixed number, against the same ffmpeg command lines
+// run directly one at a time and N at a time; for many short clips and for
+// one long file. Also the longest stall of the batch's thread meanwhile
+// (the window's thread in Halvora).
+//
+// bench_parallel [rounds]   prints the best time of each over the rounds (default 2)
+
+#include "batch/batchrun.h"
+#include "conversion/ffmpegcommand.h"
+#include "conversion/streammap.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct Source {
+    QString path;
+    QByteArray time;
+    qint64 framePixels;
+};
+
+bool makeClip(const QString &path, int seconds, const char *size)
+{
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-v", "error", "-y", "-f", "lavfi", "-i",
+                  QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(QLatin1String(size)).arg(seconds), "-f",
+                  "lavfi", "-i", QStringLiteral("sine=duration=%1").arg(seconds), "-c:v", "libx264", "-preset",
+                  "ultrafast", "-c:a", "aac", "-shortest", path});
+    return ffmpeg.waitForFinished(600000) && ffmpeg.exitCode() == 0;
+}
+
+// The default choices: H.264 video, AAC audio.
+const QList<QByteArray> Fragments{"-c:v libx264 -preset medium -pix_fmt yuv420p", "-c:a aac"};
+
+QList<QByteArray> streamArguments()
+{
+    const MediaStreams::StreamList streams{{MediaStreams::Kind::Video, "h264", false},
+                                           {MediaStreams::Kind::Audio, "aac", false}};
+    return StreamMap::decide(streams).arguments;
+}
+
+// The same command lines as the batch's, N at a time; seconds taken.
+double direct(const QList<Source> &sources, int atOnce, const QString &folder)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QList<std::shared_ptr<QProcess>> running;
+    qsizetype next = 0;
+    while (next < sources.size() || !running.isEmpty()) {
+        while (running.size() < atOnce && next < sources.size()) {
+            const QByteArray output =
+                QFile::encodeName(QStringLiteral("%1/direct-%2.mp4").arg(folder).arg(next));
+            const QByteArray line = FFmpegCommand::commandLine("ffmpeg", QFile::encodeName(sources[next].path),
+                                                               streamArguments(), Fragments, output);
+            QStringList arguments = QProcess::splitCommand(QString::fromLocal8Bit(line));
+            const QString program = arguments.takeFirst();
+            auto process = std::make_shared<QProcess>();
+            process->setStandardOutputFile(QProcess::nullDevice());
+            process->setStandardErrorFile(QProcess::nullDevice());
+            process->start(program, arguments);
+            running << process;
+            ++next;
+        }
+        for (qsizetype k = 0; k < running.size();) {
+            if (running[k]->waitForFinished(10))
+                running.removeAt(k);
+            else
+                ++k;
+        }
+    }
+    return clock.elapsed() / 1000.0;
+}
+
+struct BatchFigures {
+    double seconds = 0;
+    qint64 longestStallMs = 0;
+    int mostEncoders = 0;
+};
+
+// The batch with `simultaneous` (0: Automatic) over the sources.
+BatchFigures throughBatch(const QList<Source> &sources, int simultaneous, const QString &folder)
+{
+    BatchRun batch;
+    batch.setSimultaneous(simultaneous);
+    const QByteArray out = QFile::encodeName(folder);
+    batch.setOptionsSource([out] { return EntryOptions{out, Fragments, false}; });
+    for (const Source &source : sources) {
+        BatchEntry entry;
+        entry.path = QFile::encodeName(source.path);
+        entry.time = source.time;
+        entry.framePixels = source.framePixels;
+        batch.add(entry);
+    }
+    BatchFigures figures;
+    bool finished = false;
+    QObject::connect(&batch, &BatchRun::finished, [&finished] { finished = true; });
+    QObject::connect(&batch, &BatchRun::entryChanged,
+                     [&] { figures.mostEncoders = std::max(figures.mostEncoders, batch.runningEncoders()); });
+    // The thread's longest time away from its event loop.
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        figures.longestStallMs = std::max(figures.longestStallMs, sinceTick.restart() - 5);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    sinceTick.start();
+    tick.start();
+    batch.start();
+    while (!finished)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    figures.seconds = clock.elapsed() / 1000.0;
+    return figures;
+}
+
+void printBest(const char *what, QList<double> seconds)
+{
+    std::sort(seconds.begin(), seconds.end());
+    std::printf("  %-34s %7.2f s\n", what, seconds.first());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
+    QTemporaryDir dir;
+    QList<Source> shortClips;
+    for (int k = 0; k < 20; ++k) {
+        const QString path = dir.filePath(QStringLiteral("short-%1.mkv").arg(k));
+        if (!makeClip(path, 4, "640x360"))
+            return 1;
+        shortClips << Source{path, "00:00:04", 640 * 360};
+    }
+    const QString longPath = dir.filePath(QStringLiteral("long.mkv"));
+    if (!makeClip(longPath, 30, "1280x720"))
+        return 1;
+    const QList<Source> longFile{{longPath, "00:00:30", 1280 * 720}};
+
+    std::printf("Cores: %d; Automatic picks %d for 640x360 and %d for 1280x720\n", QThread::idealThreadCount(),
+                BatchRun::automaticEncoders(QThread::idealThreadCount(), 640 * 360),
+                BatchRun::automaticEncoders(QThread::idealThreadCount(), 1280 * 720));
+    const QList<int> fixed{1, 2, 3, 4};
+    for (const auto &[name, sources] : {std::pair{"20 clips of 4 s, 640x360", shortClips},
+                                        std::pair{"one file of 30 s, 1280x720", longFile}}) {
+        std::printf("\n%s (best of %d):\n", name, rounds);
+        int round = 0;
+        const auto fresh = [&dir, &round] {
+            const QString folder = dir.filePath(QStringLiteral("out-%1").arg(++round));
+            QDir().mkpath(folder);
+            return folder;
+        };
+        for (int n : fixed) {
+            QList<double> times;
+            for (int r = 0; r < rounds; ++r)
+                times << direct(sources, n, fresh());
+            printBest(qPrintable(QStringLiteral("ffmpeg directly, %1 at a time").arg(n)), times);
+        }
+        qint64 stall = 0;
+        int most = 0;
+        for (int n : QList<int>{0} + fixed) {
+            QList<double> times;
+            for (int r = 0; r < rounds; ++r) {
+                const BatchFigures figures = throughBatch(sources, n, fresh());
+                times << figures.seconds;
+                stall = std::max(stall, figures.longestStallMs);
+                if (n == 0)
+                    most = std::max(most, figures.mostEncoders);
+            }
+            printBest(qPrintable(n == 0 ? QStringLiteral("batch, Automatic (%1 at once)").arg(most)
+                                        : QStringLiteral("batch, %1 at a time").arg(n)),
+                      times);
+        }
+        std::printf("  longest stall of the batch's thread: %lld ms\n", static_cast<long long>(stall));
+    }
+    return 0;
+}
