@@ -9,6 +9,7 @@
 #include "batch/batchrun.h"
 #include "conversion/ffmpegcommand.h"
 #include "conversion/streammap.h"
+#include "media/mediaquery.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -128,6 +129,14 @@ BatchFigures throughBatch(const QList<Source> &sources, int simultaneous, const 
     return figures;
 }
 
+// What the window reads of a file when it is added: its playing time and
+// frame size, through the media library (which is then loaded, as in Halvora).
+Source sourceFor(const QString &path)
+{
+    const std::optional<MediaQuery::FileEntry> entry = MediaQuery::fileEntry(QFile::encodeName(path));
+    return entry ? Source{path, entry->time, entry->framePixels} : Source{path, {}, 0};
+}
+
 void printBest(const char *what, QList<double> seconds)
 {
     std::sort(seconds.begin(), seconds.end());
@@ -139,6 +148,7 @@ void printBest(const char *what, QList<double> seconds)
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
     QTemporaryDir dir;
     QList<Source> shortClips;
@@ -146,12 +156,12 @@ int main(int argc, char **argv)
         const QString path = dir.filePath(QStringLiteral("short-%1.mkv").arg(k));
         if (!makeClip(path, 4, "640x360"))
             return 1;
-        shortClips << Source{path, "00:00:04", 640 * 360};
+        shortClips << sourceFor(path);
     }
     const QString longPath = dir.filePath(QStringLiteral("long.mkv"));
     if (!makeClip(longPath, 30, "1280x720"))
         return 1;
-    const QList<Source> longFile{{longPath, "00:00:30", 1280 * 720}};
+    const QList<Source> longFile{sourceFor(longPath)};
 
     std::printf("Cores: %d; Automatic picks %d for 640x360 and %d for 1280x720\n", QThread::idealThreadCount(),
                 BatchRun::automaticEncoders(QThread::idealThreadCount(), 640 * 360),
