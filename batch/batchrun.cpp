@@ -335,8 +335,9 @@ void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
     auto process = std::make_unique<TJvCreateProcess>(this);
     process->ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
     // The output is a file this run has just made, so "-y" replaces nothing else.
-    process->CommandLine =
-        FFmpegCommand::commandLine(m_encoder, source, streams.arguments, options.fragments, temporary);
+    // Streams that already are what the options would make of them are copied.
+    const StreamMap::Plan plan = StreamMap::plan(streams, options.fragments, options.reencodeFitting);
+    process->CommandLine = FFmpegCommand::commandLine(m_encoder, source, plan.arguments, plan.fragments, temporary);
     EncoderRun *watched = run.get();
     process->OnRead = [this, watched](TJvCreateProcess *sender, const QByteArray &line, bool startsOnNewLine) {
         encoderLine(watched, line, sender->LineSinceReturn(), startsOnNewLine);
@@ -353,6 +354,11 @@ void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
     removeTemporary.dismiss();
     run->process = process.release();
     m_encoders.push_back(std::move(run));
+    if (!plan.note.isEmpty()) {
+        BatchEntry &entry = m_entries[index].entry;
+        entry.streamNote = entry.streamNote.isEmpty() ? plan.note : plan.note + QLatin1Char('\n') + entry.streamNote;
+        emit entryChanged(index);
+    }
 }
 
 void BatchRun::prepareAfter(int index)

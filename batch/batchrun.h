@@ -40,7 +40,9 @@ struct BatchEntry {
     qint64 framePixels = 0;
     QString output;     // the file written
     QString reason;     // the outcome in words: where it was written, or why it failed
-    QString streamNote; // the source's streams the output leaves out, in words
+    // In words: the streams copied as they are, and the source's streams the
+    // output leaves out.
+    QString streamNote;
     // Why the source could not be read when it was added (missing, or no
     // video or audio in it); empty for a readable one. A run fails such an
     // entry with this reason and starts no encoder for it.

@@ -34,12 +34,8 @@ PreparedStreams::Identity PreparedStreams::identityOf(const QByteArray &path)
 
 bool PreparedStreams::decideNow(const QByteArray &source, QPointer<StreamProbe> &probe, Done done)
 {
-    if (const std::optional<MediaStreams::Counts> counts = MediaStreams::counts(source)) {
-        if (const std::optional<MediaStreams::StreamList> list = MediaStreams::fromCounts(*counts)) {
-            done(StreamMap::decide(list));
-            return true;
-        }
-    }
+    // Always the probe where there is one: only it tells each stream's codec
+    // and format, which copying a stream that already fits needs.
     auto *running = new StreamProbe(this);
     const bool started = running->start(m_probeProgram, source, [running, done](const auto &streams) {
         running->deleteLater();
@@ -55,7 +51,10 @@ bool PreparedStreams::decideNow(const QByteArray &source, QPointer<StreamProbe> 
     });
     if (!started) {
         delete running;
-        done(StreamMap::decide(std::nullopt));
+        std::optional<MediaStreams::StreamList> list;
+        if (const std::optional<MediaStreams::Counts> counts = MediaStreams::counts(source))
+            list = MediaStreams::fromCounts(*counts);
+        done(StreamMap::decide(list));
         return true;
     }
     probe = running;

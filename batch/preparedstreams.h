@@ -13,8 +13,9 @@
 class StreamProbe;
 
 // Decides which of a source's streams the output keeps, without blocking
-// the GUI thread: from the media library's stream counts at once when they
-// settle it, otherwise by running the probe program as a child. One decision
+// the GUI thread: by running the probe program as a child, which also tells
+// each stream's codec and format for copying; without a probe program, from
+// the media library's stream counts at once where they settle it. One decision
 // can be made ahead, for the batch's next entry while the one before it
 // converts; it is used only for the same path and an unchanged file (same
 // size and time of change). GUI thread only.
@@ -49,8 +50,8 @@ private:
         bool operator==(const Identity &) const = default;
     };
     static Identity identityOf(const QByteArray &path);
-    // Decides, through `probe` when the library's counts leave it open;
-    // false when the probe runs and `done` comes later.
+    // Decides through `probe`, or at once when no probe can run; false when
+    // the probe runs and `done` comes later.
     bool decideNow(const QByteArray &source, QPointer<StreamProbe> &probe, Done done);
     void preparedDecided(const StreamMap::Decision &decision);
 

@@ -38,7 +38,9 @@ bool StreamProbe::start(const QByteArray &probeProgram, const QByteArray &path, 
     // Quiet: its standard error shares the pipe with the JSON answer.
     m_process->CommandLine = joinCommandLine(
         {probeProgram, "-v", "quiet", "-show_entries",
-         "stream=codec_type,codec_name,codec_tag_string:stream_disposition=attached_pic", "-of", "json", "-i", path});
+         "stream=codec_type,codec_name,codec_tag_string,pix_fmt,sample_rate,channels:stream_disposition=attached_pic"
+         ":format=format_name",
+         "-of", "json", "-i", path});
     m_process->OnRead = [this](TJvCreateProcess *, const QByteArray &line, bool startsOnNewLine) {
         // A report that does not start a line rewrites the one before it.
         if (startsOnNewLine || m_lines.isEmpty())

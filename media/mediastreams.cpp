@@ -31,6 +31,13 @@ Kind kindOf(const QString &codecType)
     return Kind::Data;
 }
 
+// Containers that give every packet its presentation time, by the probe's format names.
+bool storesPresentationTimes(const QString &formatName)
+{
+    return formatName == QLatin1String("matroska,webm") || formatName == QLatin1String("mov,mp4,m4a,3gp,3g2,mj2")
+        || formatName == QLatin1String("mpegts");
+}
+
 } // namespace
 
 std::optional<Counts> counts(const QByteArray &path)
@@ -63,6 +70,8 @@ std::optional<StreamList> parseProbeOutput(const QByteArray &json)
     const QJsonValue streams = document.object().value(QLatin1String("streams"));
     if (!streams.isArray())
         return std::nullopt;
+    const bool presentationTimes = storesPresentationTimes(
+        document.object().value(QLatin1String("format")).toObject().value(QLatin1String("format_name")).toString());
     StreamList list;
     for (const QJsonValue &value : streams.toArray()) {
         const QJsonObject stream = value.toObject();
@@ -74,8 +83,14 @@ std::optional<StreamList> parseProbeOutput(const QByteArray &json)
         if (kind == Kind::Data && stream.value(QLatin1String("codec_tag_string")).toString() == QLatin1String("text"))
             continue;
         const QJsonObject disposition = stream.value(QLatin1String("disposition")).toObject();
-        list << Stream{kind, stream.value(QLatin1String("codec_name")).toString().toUtf8(),
-                       disposition.value(QLatin1String("attached_pic")).toInt() == 1};
+        Stream entry{kind, stream.value(QLatin1String("codec_name")).toString().toUtf8(),
+                     disposition.value(QLatin1String("attached_pic")).toInt() == 1};
+        entry.pixelFormat = stream.value(QLatin1String("pix_fmt")).toString().toUtf8();
+        // The probe writes the rate as a text and the channels as a number.
+        entry.sampleRate = stream.value(QLatin1String("sample_rate")).toString().toInt();
+        entry.channels = stream.value(QLatin1String("channels")).toInt();
+        entry.presentationTimes = presentationTimes;
+        list << entry;
     }
     return list;
 }

@@ -6,11 +6,12 @@
 #include <optional>
 
 // The streams a media file holds, in the order and with the kinds the
-// encoder sees them, for deciding what the output keeps. Two sources: the
-// media information library, which answers from the file's stream counts
-// when those leave nothing open, and the encoder's probe program, which
-// answers for every file it can read (run by the caller, as a child that the
-// GUI thread does not wait for). GUI thread only.
+// encoder sees them, for deciding what the output keeps and what it can copy
+// as it is. Two sources: the encoder's probe program, which answers for every
+// file it can read, with each stream's codec and format (run by the caller,
+// as a child that the GUI thread does not wait for), and the media
+// information library, whose stream counts settle only which streams there
+// are, and only when they leave nothing open. GUI thread only.
 namespace MediaStreams {
 
 enum class Kind { Video, Audio, Subtitle, Attachment, Data };
@@ -22,6 +23,14 @@ struct Stream {
     QByteArray codec;
     // A still picture attached to the file (a cover), not a video track.
     bool attachedPicture = false;
+    // What copying the stream as it is depends on; empty or 0 when unknown,
+    // as always from the library's counts.
+    QByteArray pixelFormat{}; // video: "yuv420p", "yuv420p10le"
+    int sampleRate = 0;       // audio, in Hz
+    int channels = 0;         // audio
+    // The container stores each packet's presentation time (Matroska, MP4,
+    // MPEG-TS; AVI does not), so a copy keeps reordered frames in order.
+    bool presentationTimes = false;
 
     bool operator==(const Stream &other) const = default;
 };
@@ -49,7 +58,8 @@ std::optional<Counts> counts(const QByteArray &path);
 std::optional<StreamList> fromCounts(const Counts &counts);
 
 // The stream list from the probe program's JSON output (its "streams" with
-// codec_type, codec_name, codec_tag_string and disposition.attached_pic); no
+// codec_type, codec_name, codec_tag_string, pix_fmt, sample_rate, channels
+// and disposition.attached_pic, and the "format" with format_name); no
 // result when the text is not such output. The text track that carries an
 // MP4 file's chapter titles is left out: the chapters are copied by themselves.
 std::optional<StreamList> parseProbeOutput(const QByteArray &json);

@@ -448,7 +448,7 @@ void BatchRunTest::changesDuringTheRunApplyToLaterEntries()
     m_batch->start();
     // The first entry's encoder runs with the options read at its start:
     // another folder chosen now applies from the next entry on.
-    QCOMPARE(m_batch->runningEncoders(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_batch->runningEncoders(), 1, RunTimeoutMs);
     m_folder = QFile::encodeName(later.path());
     m_batch->add(entryFor(m_twin, "00:00:02"));
 

@@ -1,6 +1,7 @@
-// What the .mp4 output keeps of a source's streams: the decision from a
-// stream list, the stream list from the media library and the probe, the
-// encoder's command line, and real conversions of generated sources.
+// What the .mp4 output keeps of a source's streams and what it copies as
+// they are: the decision from a stream list, the plan from the decision and
+// the selectors' fragments, the stream list from the media library and the
+// probe, the encoder's command line, and real conversions of generated sources.
 
 #include "batch/preparedstreams.h"
 #include "batch/streamprobe.h"
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +37,32 @@ Stream audio(const QByteArray &codec = "aac") { return {Kind::Audio, codec, fals
 Stream subtitle(const QByteArray &codec) { return {Kind::Subtitle, codec, false}; }
 Stream attachment() { return {Kind::Attachment, "ttf", false}; }
 Stream data() { return {Kind::Data, "bin_data", false}; }
+
+// Streams as the probe reads them from a container with presentation times.
+Stream probedVideo(const QByteArray &codec, const QByteArray &pixelFormat, bool presentationTimes = true)
+{
+    Stream stream{Kind::Video, codec, false};
+    stream.pixelFormat = pixelFormat;
+    stream.presentationTimes = presentationTimes;
+    return stream;
+}
+Stream probedAudio(const QByteArray &codec, int sampleRate, int channels, bool presentationTimes = true)
+{
+    Stream stream{Kind::Audio, codec, false};
+    stream.sampleRate = sampleRate;
+    stream.channels = channels;
+    stream.presentationTimes = presentationTimes;
+    return stream;
+}
+
+// The nine selector fragments: the two codecs' and, by position, any others.
+Arguments choices(const QByteArray &videoCodec, const QByteArray &audioCodec, const QMap<int, QByteArray> &others = {})
+{
+    Arguments fragments{videoCodec, "", "", "", "", audioCodec, "", "", ""};
+    for (auto other = others.begin(); other != others.end(); ++other)
+        fragments[other.key()] = other.value();
+    return fragments;
+}
 
 // The decision for the source, waited for while the probe runs.
 StreamMap::Decision decided(PreparedStreams &streams, const QByteArray &source)
@@ -88,6 +116,45 @@ QStringList outputStreams(const QString &path)
     return streams;
 }
 
+// The file's streams as "codec,tag[,channels]", one a stream.
+QStringList codecsAndTags(const QString &path)
+{
+    QByteArray output;
+    if (TestSupport::runProgram(QStringLiteral("ffprobe"),
+                                {"-v", "error", "-show_entries", "stream=codec_name,codec_tag_string,channels", "-of",
+                                 "csv=p=0", path},
+                                QString(), &output) != 0)
+        return {QStringLiteral("ffprobe failed: ") + QString::fromUtf8(output)};
+    return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A digest of one stream's packets ("v:0", "a:1"), as they are stored.
+QByteArray packetDigest(const QString &path, const QString &stream)
+{
+    QByteArray output;
+    if (TestSupport::runProgram(QStringLiteral("ffmpeg"),
+                                {"-nostdin", "-v", "error", "-i", path, "-map", "0:" + stream, "-c", "copy", "-f", "md5",
+                                 "-"},
+                                QString(), &output) != 0)
+        return "ffmpeg failed: " + output;
+    return output.trimmed();
+}
+
+// Runs the encoder's command line to its end; false, with its output told, when it failed.
+bool runEncoder(const QByteArray &commandLine)
+{
+    const Arguments line = splitCommandLine(commandLine);
+    QStringList arguments{"-nostdin"};
+    for (qsizetype i = 1; i < line.size(); ++i)
+        arguments << QFile::decodeName(line[i]);
+    QByteArray log;
+    if (TestSupport::runProgram(QFile::decodeName(line[0]), arguments, QString(), &log) != 0) {
+        qWarning("conversion failed: %s", log.constData());
+        return false;
+    }
+    return true;
+}
+
 // Track titles of one kind ("Audio", "Text") as the media library's command
 // reads them from the file.
 QStringList titles(const QString &path, const QString &kind)
@@ -109,6 +176,8 @@ private slots:
     void decide_data();
     void decide();
     void unknownStreamsAskForEverythingOptional();
+    void planCopiesWhatFits_data();
+    void planCopiesWhatFits();
     void countsSettleOnlyPlainFiles_data();
     void countsSettleOnlyPlainFiles();
     void probeOutput_data();
@@ -122,6 +191,10 @@ private slots:
     void conversionKeepsStreams_data();
     void conversionKeepsStreams();
     void tracksKeepTheirTitles();
+    void probeReadsWhatCopyingNeeds_data();
+    void probeReadsWhatCopyingNeeds();
+    void copiedStreamsKeepTheirPackets_data();
+    void copiedStreamsKeepTheirPackets();
 
 private:
     // Makes `name` in the temporary folder with ffmpeg from `arguments`
@@ -129,6 +202,9 @@ private:
     QString source(const QString &name, QStringList arguments);
     // Converts the source as Halvora does; the output path, empty on failure.
     QString convert(const QString &sourcePath, QString *note = nullptr);
+    // Converts the source with the plan for the fragments, as the batch does;
+    // the output path, empty on failure. The plan's note goes to *note.
+    QString convertPlanned(const QString &sourcePath, const Arguments &fragments, bool reencodeFitting, QString *note);
 
     QTemporaryDir m_dir;
 };
@@ -210,6 +286,147 @@ void StreamMapTest::unknownStreamsAskForEverythingOptional()
     QCOMPARE(decision.note, QString());
 }
 
+void StreamMapTest::planCopiesWhatFits_data()
+{
+    QTest::addColumn<OptionalStreams>("streams");
+    QTest::addColumn<Arguments>("fragments");
+    QTest::addColumn<bool>("reencodeFitting");
+    QTest::addColumn<Arguments>("planned");
+    QTest::addColumn<QString>("note");
+
+    const QByteArray x264 = "-c:v libx264 -preset medium -pix_fmt yuv420p";
+    const QByteArray x265 = "-c:v libx265 -preset medium -pix_fmt yuv420p -tag:v hvc1";
+    const StreamList h264{probedVideo("h264", "yuv420p"), probedAudio("aac", 48000, 2)};
+    const StreamList videoOnly{probedVideo("h264", "yuv420p")};
+    const QString videoCopied = QStringLiteral("Video copied: already H.264");
+    const QString audioCopied = QStringLiteral("Audio copied: already AAC");
+
+    // Video.
+    QTest::newRow("H.264 4:2:0 with H.264 chosen is copied")
+        << OptionalStreams(h264) << choices(x264, "-c:a aac", {{6, "-b:a 128k"}, {7, "-ac 2"}}) << false
+        << choices("-c:v copy", "-c:a aac", {{6, "-b:a 128k"}, {7, "-ac 2"}}) << videoCopied;
+    QTest::newRow("full-range H.264 4:2:0 is copied")
+        << OptionalStreams(StreamList{probedVideo("h264", "yuvj420p")}) << choices(x264, "") << false
+        << choices("-c:v copy", "") << videoCopied;
+    QTest::newRow("H.264 4:2:2 is re-encoded")
+        << OptionalStreams(StreamList{probedVideo("h264", "yuv422p")}) << choices(x264, "") << false
+        << choices(x264, "") << QString();
+    QTest::newRow("10-bit H.264 is re-encoded")
+        << OptionalStreams(StreamList{probedVideo("h264", "yuv420p10le")}) << choices(x264, "") << false
+        << choices(x264, "") << QString();
+    QTest::newRow("a size choice re-encodes the video")
+        << OptionalStreams(videoOnly) << choices(x264, "", {{2, "-s 640x360"}}) << false
+        << choices(x264, "", {{2, "-s 640x360"}}) << QString();
+    QTest::newRow("a bitrate choice re-encodes the video")
+        << OptionalStreams(videoOnly) << choices(x264, "", {{1, "-b:v 1000k"}}) << false
+        << choices(x264, "", {{1, "-b:v 1000k"}}) << QString();
+    QTest::newRow("a frame rate choice re-encodes the video")
+        << OptionalStreams(videoOnly) << choices(x264, "", {{3, "-r 25"}}) << false
+        << choices(x264, "", {{3, "-r 25"}}) << QString();
+    QTest::newRow("an aspect choice re-encodes the video")
+        << OptionalStreams(videoOnly) << choices(x264, "", {{4, "-aspect 16:9"}}) << false
+        << choices(x264, "", {{4, "-aspect 16:9"}}) << QString();
+    QTest::newRow("another pixel format chosen re-encodes the video")
+        << OptionalStreams(videoOnly) << choices("-c:v libx264 -pix_fmt yuv444p", "") << false
+        << choices("-c:v libx264 -pix_fmt yuv444p", "") << QString();
+    QTest::newRow("an encoder option not known here re-encodes the video")
+        << OptionalStreams(videoOnly) << choices("-c:v libx264 -profile:v baseline", "") << false
+        << choices("-c:v libx264 -profile:v baseline", "") << QString();
+    QTest::newRow("H.264 from a container without presentation times is re-encoded")
+        << OptionalStreams(StreamList{probedVideo("h264", "yuv420p", false)}) << choices(x264, "") << false
+        << choices(x264, "") << QString();
+    QTest::newRow("keeping the source copies H.264")
+        << OptionalStreams(StreamList{probedVideo("h264", "yuv420p")}) << choices("", "") << false
+        << choices("-c:v copy", "") << videoCopied;
+    QTest::newRow("keeping the source copies AV1")
+        << OptionalStreams(StreamList{probedVideo("av1", "yuv420p")}) << choices("", "") << false
+        << choices("-c:v copy", "") << QStringLiteral("Video copied: already AV1");
+    QTest::newRow("keeping the source re-encodes what MP4 players do not take")
+        << OptionalStreams(StreamList{probedVideo("mpeg2video", "yuv420p")}) << choices("", "") << false
+        << choices("", "") << QString();
+    QTest::newRow("HEVC with H.265 chosen is copied with the hvc1 tag")
+        << OptionalStreams(StreamList{probedVideo("hevc", "yuv420p")}) << choices(x265, "") << false
+        << choices("-c:v copy -tag:v hvc1", "") << QStringLiteral("Video copied: already H.265");
+    QTest::newRow("keeping the source copies HEVC with the hvc1 tag")
+        << OptionalStreams(StreamList{probedVideo("hevc", "yuv420p")}) << choices("", "") << false
+        << choices("-c:v copy -tag:v hvc1", "") << QStringLiteral("Video copied: already H.265");
+    QTest::newRow("H.264 with H.265 chosen is re-encoded")
+        << OptionalStreams(videoOnly) << choices(x265, "") << false << choices(x265, "") << QString();
+    QTest::newRow("MPEG-4 Part 2 chosen and found is copied without its quality")
+        << OptionalStreams(StreamList{probedVideo("mpeg4", "yuv420p")}) << choices("-c:v mpeg4 -q:v 4", "") << false
+        << choices("-c:v copy", "") << QStringLiteral("Video copied: already MPEG-4 Part 2");
+    QTest::newRow("the main video is copied past a cover")
+        << OptionalStreams(StreamList{cover(), probedVideo("h264", "yuv420p")}) << choices(x264, "") << false
+        << choices("-c:v copy", "") << videoCopied;
+
+    // Audio.
+    QTest::newRow("AAC at the chosen settings is copied")
+        << OptionalStreams(StreamList{probedAudio("aac", 44100, 2)})
+        << choices(x264, "-c:a aac", {{7, "-ac 2"}, {8, "-ar 44100"}}) << false << choices(x264, "-c:a copy")
+        << audioCopied;
+    QTest::newRow("AAC at another sampling frequency is re-encoded")
+        << OptionalStreams(StreamList{probedAudio("aac", 44100, 2)}) << choices(x264, "-c:a aac", {{8, "-ar 48000"}})
+        << false << choices(x264, "-c:a aac", {{8, "-ar 48000"}}) << QString();
+    QTest::newRow("stereo AAC with mono chosen is re-encoded")
+        << OptionalStreams(StreamList{probedAudio("aac", 44100, 2)}) << choices(x264, "-c:a aac", {{7, "-ac 1"}})
+        << false << choices(x264, "-c:a aac", {{7, "-ac 1"}}) << QString();
+    QTest::newRow("any audio bitrate choice re-encodes")
+        << OptionalStreams(StreamList{probedAudio("aac", 44100, 2)}) << choices(x264, "-c:a aac", {{6, "-b:a 128k"}})
+        << false << choices(x264, "-c:a aac", {{6, "-b:a 128k"}}) << QString();
+    QTest::newRow("MP3 with AAC chosen is re-encoded")
+        << OptionalStreams(StreamList{probedAudio("mp3", 44100, 2)}) << choices(x264, "-c:a aac") << false
+        << choices(x264, "-c:a aac") << QString();
+    QTest::newRow("MP3 with MP3 chosen is copied")
+        << OptionalStreams(StreamList{probedAudio("mp3", 44100, 2)}) << choices(x264, "-c:a libmp3lame") << false
+        << choices(x264, "-c:a copy") << QStringLiteral("Audio copied: already MP3");
+    QTest::newRow("keeping the source copies every track MP4 holds, each codec named once")
+        << OptionalStreams(StreamList{probedAudio("aac", 48000, 2), probedAudio("ac3", 48000, 6),
+                                      probedAudio("aac", 48000, 1)})
+        << choices(x264, "") << false << choices(x264, "-c:a copy")
+        << QStringLiteral("Audio copied: already AAC, AC-3");
+    QTest::newRow("keeping the source re-encodes PCM")
+        << OptionalStreams(StreamList{probedAudio("pcm_s16le", 48000, 2)}) << choices(x264, "") << false
+        << choices(x264, "") << QString();
+    QTest::newRow("only the tracks that fit are copied, each by its number")
+        << OptionalStreams(StreamList{probedAudio("aac", 48000, 1), probedAudio("aac", 48000, 2),
+                                      probedAudio("mp3", 48000, 2)})
+        << choices(x264, "-c:a aac", {{7, "-ac 2"}}) << false
+        << choices(x264, "-c:a:0 aac -c:a:1 copy -c:a:2 aac", {{7, "-ac 2"}})
+        << QStringLiteral("Audio track 2 copied: already AAC");
+    QTest::newRow("with the source's codec kept only the copied tracks are named")
+        << OptionalStreams(StreamList{probedAudio("aac", 44100, 2), probedAudio("aac", 48000, 2)})
+        << choices(x264, "", {{8, "-ar 48000"}}) << false << choices(x264, "-c:a:1 copy", {{8, "-ar 48000"}})
+        << QStringLiteral("Audio track 2 copied: already AAC");
+
+    // Both, or neither.
+    QTest::newRow("video and audio copied") << OptionalStreams(h264) << choices(x264, "-c:a aac") << false
+                                            << choices("-c:v copy", "-c:a copy") << videoCopied + QLatin1Char('\n') + audioCopied;
+    QTest::newRow("re-encoding fitting streams copies nothing")
+        << OptionalStreams(h264) << choices(x264, "-c:a aac") << true << choices(x264, "-c:a aac") << QString();
+    QTest::newRow("copying chosen stays as chosen")
+        << OptionalStreams(StreamList{probedVideo("hevc", "yuv420p"), probedAudio("aac", 44100, 2)})
+        << choices("-c:v copy", "-c:a copy") << false << choices("-c:v copy", "-c:a copy") << QString();
+    QTest::newRow("the library's counts tell too little to copy")
+        << MediaStreams::fromCounts(Counts{1, 1, 0, 0, 0, false, false}) << choices(x264, "-c:a aac") << false
+        << choices(x264, "-c:a aac") << QString();
+    QTest::newRow("unknown streams are encoded as chosen")
+        << OptionalStreams() << choices(x264, "-c:a aac") << false << choices(x264, "-c:a aac") << QString();
+}
+
+void StreamMapTest::planCopiesWhatFits()
+{
+    QFETCH(OptionalStreams, streams);
+    QFETCH(Arguments, fragments);
+    QFETCH(bool, reencodeFitting);
+    QFETCH(Arguments, planned);
+    QFETCH(QString, note);
+    const StreamMap::Decision decision = StreamMap::decide(streams);
+    const StreamMap::Plan plan = StreamMap::plan(decision, fragments, reencodeFitting);
+    QCOMPARE(plan.arguments, decision.arguments);
+    QCOMPARE(plan.fragments, planned);
+    QCOMPARE(plan.note, note);
+}
+
 void StreamMapTest::countsSettleOnlyPlainFiles_data()
 {
     QTest::addColumn<Counts>("counts");
@@ -252,6 +469,16 @@ void StreamMapTest::probeOutput_data()
                {"index": 7, "codec_name": "bin_data", "codec_type": "data", "codec_tag_string": "text"}]})")
         << OptionalStreams(StreamList{video(), audio(), subtitle("subrip"), cover(), {Kind::Attachment, {}, false},
                                       data(), {Kind::Data, {}, false}});
+    QTest::newRow("what copying needs, from a container with presentation times")
+        << QByteArray(R"({"streams": [
+               {"codec_name": "h264", "codec_type": "video", "pix_fmt": "yuv420p"},
+               {"codec_name": "aac", "codec_type": "audio", "sample_rate": "48000", "channels": 2}],
+               "format": {"format_name": "matroska,webm"}})")
+        << OptionalStreams(StreamList{probedVideo("h264", "yuv420p"), probedAudio("aac", 48000, 2)});
+    QTest::newRow("AVI stores no presentation times")
+        << QByteArray(R"({"streams": [{"codec_name": "h264", "codec_type": "video", "pix_fmt": "yuv420p"}],
+               "format": {"format_name": "avi"}})")
+        << OptionalStreams(StreamList{probedVideo("h264", "yuv420p", false)});
     QTest::newRow("no streams") << QByteArray(R"({"streams": []})") << OptionalStreams(StreamList{});
     QTest::newRow("not json") << QByteArray("Invalid data found when processing input") << OptionalStreams();
     QTest::newRow("no stream list") << QByteArray(R"({"format": {}})") << OptionalStreams();
@@ -328,7 +555,9 @@ void StreamMapTest::probeReadsAPathThatIsNotText()
     const OptionalStreams streams = probed("/usr/bin/ffprobe", path);
     // The temporary folder cannot remove a name that is not text.
     ::remove(path.constData());
-    QCOMPARE(streams, OptionalStreams(StreamList{audio(), subtitle("subrip")}));
+    Stream text = subtitle("subrip");
+    text.presentationTimes = true;
+    QCOMPARE(streams, OptionalStreams(StreamList{probedAudio("aac", 44100, 1), text}));
     QCOMPARE(probed("/usr/bin/ffprobe", path + ".missing"), OptionalStreams());
 }
 
@@ -395,17 +624,26 @@ QString StreamMapTest::convert(const QString &sourcePath, QString *note)
         *note = streams.note;
     const Arguments fragments{"-c:v libx264 -preset ultrafast -pix_fmt yuv420p", "", "", "", "", "-c:a aac", "", "",
                               ""};
-    const Arguments line = splitCommandLine(
-        FFmpegCommand::commandLine(encoder, source, streams.arguments, fragments, QFile::encodeName(output)));
-    QStringList arguments{"-nostdin"};
-    for (qsizetype i = 1; i < line.size(); ++i)
-        arguments << QFile::decodeName(line[i]);
-    QByteArray log;
-    if (TestSupport::runProgram(QFile::decodeName(line[0]), arguments, QString(), &log) != 0) {
-        qWarning("conversion failed: %s", log.constData());
-        return QString();
-    }
-    return output;
+    return runEncoder(FFmpegCommand::commandLine(encoder, source, streams.arguments, fragments,
+                                                 QFile::encodeName(output)))
+        ? output
+        : QString();
+}
+
+QString StreamMapTest::convertPlanned(const QString &sourcePath, const Arguments &fragments, bool reencodeFitting,
+                                      QString *note)
+{
+    const QByteArray encoder = "/usr/bin/ffmpeg";
+    const QByteArray source = QFile::encodeName(sourcePath);
+    const QString output = sourcePath + QStringLiteral(".planned.mp4");
+    PreparedStreams prepared;
+    prepared.setProbeProgram(FFmpegCommand::probeProgram(encoder));
+    const StreamMap::Plan plan = StreamMap::plan(decided(prepared, source), fragments, reencodeFitting);
+    *note = plan.note;
+    return runEncoder(FFmpegCommand::commandLine(encoder, source, plan.arguments, plan.fragments,
+                                                 QFile::encodeName(output)))
+        ? output
+        : QString();
 }
 
 void StreamMapTest::conversionKeepsStreams_data()
@@ -487,6 +725,125 @@ void StreamMapTest::tracksKeepTheirTitles()
     QVERIFY(!output.isEmpty());
     QCOMPARE(titles(output, "Audio"), (QStringList{"Main mix", QString::fromUtf8("Commentary \u00e9")}));
     QCOMPARE(titles(output, "Text"), QStringList{"Signs"});
+}
+
+void StreamMapTest::probeReadsWhatCopyingNeeds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("make");
+    QTest::addColumn<StreamList>("streams");
+
+    const QStringList videoIn{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1"};
+    const QStringList audioIn{"-f", "lavfi", "-i", "sine=duration=1"};
+    QTest::newRow("H.264 4:2:0 and stereo AAC in Matroska")
+        << "details.mkv"
+        << (videoIn + audioIn
+            + QStringList{"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-ar", "48000", "-ac", "2"})
+        << StreamList{probedVideo("h264", "yuv420p"), probedAudio("aac", 48000, 2)};
+    QTest::newRow("full-range H.264 in MPEG-TS")
+        << "details.ts" << (videoIn + QStringList{"-c:v", "libx264", "-pix_fmt", "yuvj420p"})
+        << StreamList{probedVideo("h264", "yuvj420p")};
+    QTest::newRow("10-bit 4:2:2 H.264 and mono MP3 in AVI")
+        << "details.avi"
+        << (videoIn + audioIn
+            + QStringList{"-c:v", "libx264", "-pix_fmt", "yuv422p10le", "-c:a", "libmp3lame", "-ar", "22050", "-ac",
+                          "1"})
+        << StreamList{probedVideo("h264", "yuv422p10le", false), probedAudio("mp3", 22050, 1, false)};
+}
+
+void StreamMapTest::probeReadsWhatCopyingNeeds()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, make);
+    QFETCH(StreamList, streams);
+    const QString path = source(name, make);
+    QVERIFY(!path.isEmpty());
+    QCOMPARE(probed("/usr/bin/ffprobe", QFile::encodeName(path)), OptionalStreams(streams));
+}
+
+void StreamMapTest::copiedStreamsKeepTheirPackets_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("make");
+    QTest::addColumn<Arguments>("fragments");
+    QTest::addColumn<bool>("reencodeFitting");
+    QTest::addColumn<QString>("note");
+    // The streams whose packets the output carries unchanged; the source's
+    // other streams come out encoded anew.
+    QTest::addColumn<QStringList>("copied");
+    QTest::addColumn<QStringList>("output");
+
+    const QStringList videoIn{"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=2"};
+    const QStringList stereoIn{"-f", "lavfi", "-i", "sine=duration=2,aformat=sample_rates=48000:channel_layouts=stereo"};
+    const QStringList monoIn{"-f", "lavfi", "-i", "sine=frequency=880:duration=2"};
+    const QStringList h264{"-c:v", "libx264", "-pix_fmt", "yuv420p"};
+    // The selectors' fragments as the catalogue offers them.
+    const QByteArray x264 = "-c:v libx264 -preset medium -pix_fmt yuv420p";
+    const QByteArray x265 = "-c:v libx265 -preset medium -pix_fmt yuv420p -tag:v hvc1";
+
+    QTest::newRow("H.264 with the shipped choices: the video is copied, the audio takes its bitrate")
+        << "shipped.mkv" << (videoIn + stereoIn + h264 + QStringList{"-c:a", "aac"})
+        << Arguments{x264, "", "", "", "", "-c:a aac", "-b:a 128k", "-ac 2", ""} << false
+        << QStringLiteral("Video copied: already H.264") << QStringList{"v:0"}
+        << QStringList{"h264,avc1", "aac,mp4a,2"};
+    QTest::newRow("H.264 and AAC that fit are both copied")
+        << "fits.mkv" << (videoIn + stereoIn + h264 + QStringList{"-c:a", "aac"})
+        << Arguments{x264, "", "", "", "", "-c:a aac", "", "-ac 2", ""} << false
+        << QStringLiteral("Video copied: already H.264\nAudio copied: already AAC") << QStringList{"v:0", "a:0"}
+        << QStringList{"h264,avc1", "aac,mp4a,2"};
+    QTest::newRow("asked to re-encode, nothing is copied")
+        << "fits.mkv" << (videoIn + stereoIn + h264 + QStringList{"-c:a", "aac"})
+        << Arguments{x264, "", "", "", "", "-c:a aac", "", "-ac 2", ""} << true << QString() << QStringList()
+        << QStringList{"h264,avc1", "aac,mp4a,2"};
+    QTest::newRow("HEVC with H.265 chosen is copied and tagged hvc1")
+        << "hevc.mkv" << (videoIn + QStringList{"-c:v", "libx265", "-pix_fmt", "yuv420p", "-x265-params", "log-level=error"})
+        << Arguments{x265, "", "", "", "", "-c:a aac", "", "", ""} << false
+        << QStringLiteral("Video copied: already H.265") << QStringList{"v:0"} << QStringList{"hevc,hvc1"};
+    QTest::newRow("of two AAC tracks only the stereo one fits stereo")
+        << "two tracks.mkv"
+        << (videoIn + stereoIn + monoIn + QStringList{"-map", "0", "-map", "1", "-map", "2"} + h264
+            + QStringList{"-c:a", "aac"})
+        << Arguments{x264, "", "", "", "", "-c:a aac", "", "-ac 2", ""} << false
+        << QStringLiteral("Video copied: already H.264\nAudio track 1 copied: already AAC")
+        << QStringList{"v:0", "a:0"} << QStringList{"h264,avc1", "aac,mp4a,2", "aac,mp4a,2"};
+    QTest::newRow("the source's MP3 and Opus are kept as they are")
+        << "kept.mkv"
+        << (videoIn + stereoIn + monoIn + QStringList{"-map", "0", "-map", "1", "-map", "2"} + h264
+            + QStringList{"-c:a:0", "libmp3lame", "-c:a:1", "libopus"})
+        << Arguments{"", "", "", "", "", "", "", "", ""} << false
+        << QStringLiteral("Video copied: already H.264\nAudio copied: already MP3, Opus")
+        << QStringList{"v:0", "a:0", "a:1"} << QStringList{"h264,avc1", "mp3,mp4a,2", "opus,Opus,1"};
+}
+
+void StreamMapTest::copiedStreamsKeepTheirPackets()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, make);
+    QFETCH(Arguments, fragments);
+    QFETCH(bool, reencodeFitting);
+    QFETCH(QString, note);
+    QFETCH(QStringList, copied);
+    QFETCH(QStringList, output);
+    const QString path = QFile::exists(m_dir.filePath(name)) ? m_dir.filePath(name) : source(name, make);
+    QVERIFY(!path.isEmpty());
+    QString told;
+    const QString converted = convertPlanned(path, fragments, reencodeFitting, &told);
+    QVERIFY(!converted.isEmpty());
+    QCOMPARE(told, note);
+    QCOMPARE(codecsAndTags(converted), output);
+    // Each source here has one video and its audio tracks.
+    QStringList streams{QStringLiteral("v:0")};
+    for (qsizetype track = 0; track < codecsAndTags(path).size() - 1; ++track)
+        streams << QStringLiteral("a:%1").arg(track);
+    for (const QString &stream : streams) {
+        const QByteArray before = packetDigest(path, stream);
+        const QByteArray after = packetDigest(converted, stream);
+        QVERIFY2(before.startsWith("MD5=") && after.startsWith("MD5="), before + " / " + after);
+        if (copied.contains(stream))
+            QVERIFY2(before == after, qPrintable(stream));
+        else
+            QVERIFY2(before != after, qPrintable(stream));
+    }
 }
 
 QTEST_GUILESS_MAIN(StreamMapTest)
