@@ -14,9 +14,15 @@
 // over the whole batch, and apart the longest gap while a probe ran.
 // BENCH_SHOW_STALLS=1 lists every gap over 20 ms.
 //
+// First of all, the time left that the run's progress predicts at 25, 50 and
+// 75 % of a batch of mixed clips (6, 15 and 30 s long, 320x240 to 1280x720,
+// in a mixed order), against the time the batch actually took from there (aim:
+// within 15 %). BENCH_TIME_LEFT_ONLY=1 prints only this figure.
+//
 // Run from the build tree: QT_QPA_PLATFORM=offscreen bench/bench_conversion
 // (bin/ffmpeg must lie beside the program, as the build lays it out).
 
+#include "batch/batchprogress.h"
 #include "batch/batchrun.h"
 #include "batch/preparedstreams.h"
 #include "conversion/ffmpegcommand.h"
@@ -35,9 +41,11 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -164,6 +172,143 @@ void timeHandOvers(BatchRun &batch, QList<double> &handOvers)
     }
 }
 
+QList<BatchEntry> entriesOf(const BatchRun &batch)
+{
+    QList<BatchEntry> entries;
+    for (int k = 0; k < batch.count(); ++k)
+        entries << batch.entry(k);
+    return entries;
+}
+
+// The time left predicted as a run first reaches each mark, and the status
+// line then.
+struct Prediction {
+    double mark;
+    double elapsed; // seconds into the run
+    double left;    // predicted seconds left; -1: still estimating
+    QString status;
+};
+
+const double Marks[] = {0.25, 0.5, 0.75};
+
+// Converts the window's list once, predicting as the window does; the
+// predictions and the seconds the run took, -1 when it did not convert.
+std::pair<QList<Prediction>, double> predictRun(TFFmpegFrm &window)
+{
+    const WindowControls controls(&window);
+    BatchRun &batch = window.batch();
+    QList<Prediction> predictions;
+    BatchProgress progress;
+    QElapsedTimer clock;
+    double end = -1;
+    int converted = -1;
+    const auto sample = [&] {
+        if (!batch.isRunning())
+            return;
+        const BatchProgress::Summary summary = progress.summary(entriesOf(batch));
+        while (predictions.size() < 3 && summary.fraction >= Marks[predictions.size()])
+            predictions << Prediction{Marks[predictions.size()], clock.elapsed() / 1000.0, summary.secondsLeft,
+                                      controls.JvEditCmdMsg->text()};
+    };
+    const QMetaObject::Connection sampling = QObject::connect(&batch, &BatchRun::entryChanged, &window, sample);
+    const QMetaObject::Connection ending = QObject::connect(&batch, &BatchRun::finished, &window, [&](int c, int) {
+        end = clock.elapsed() / 1000.0;
+        converted = c;
+    });
+    progress.begin(entriesOf(batch));
+    clock.start();
+    controls.ConvFileBtn->click();
+    const bool ended = waitForBatchEnd(batch, 600000);
+    QObject::disconnect(sampling);
+    QObject::disconnect(ending);
+    if (!ended || converted != batch.count()) {
+        std::fprintf(stderr, "the mixed batch did not convert (%d converted)\n", converted);
+        return {predictions, -1};
+    }
+    return {predictions, end};
+}
+
+// Converts a batch of mixed clips through the window, a few times, and
+// prints the time left predicted at 25, 50 and 75 % against the actual end.
+// False when the batch could not be made or did not convert.
+bool timeLeftFigures(TFFmpegFrm &window, const QDir &dir)
+{
+    struct Clip {
+        int seconds;
+        const char *size;
+    };
+    // Each length and each size three times, no length or size twice in a
+    // row; MPEG-2 and MP2, which the batch encodes (it would copy H.264 and AAC).
+    const Clip mix[] = {{15, "640x360"}, {6, "1280x720"}, {30, "320x240"}, {15, "1280x720"}, {6, "320x240"},
+                        {30, "640x360"}, {15, "320x240"}, {30, "1280x720"}, {6, "640x360"}};
+    constexpr int TimeLeftRounds = 3;
+    dir.mkpath(QStringLiteral("mixed/out"));
+    QList<QByteArray> sources;
+    int mediaSeconds = 0;
+    for (const Clip &clip : mix) {
+        const QByteArray path = QFile::encodeName(
+            dir.filePath(QStringLiteral("mixed/%1-%2s-%3.mkv").arg(sources.size()).arg(clip.seconds).arg(clip.size)));
+        const QByteArray duration = QByteArray::number(clip.seconds);
+        if (!run({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
+                  "testsrc2=size=" + QByteArray(clip.size) + ":rate=25:duration=" + duration, "-f", "lavfi", "-i",
+                  "sine=duration=" + duration, "-c:v", "mpeg2video", "-q:v", "4", "-c:a", "mp2", "-shortest", path}))
+            return false;
+        sources << path;
+        mediaSeconds += clip.seconds;
+    }
+    const WindowControls controls(&window);
+    BatchRun &batch = window.batch();
+    controls.JvEditDir->setText(dir.filePath(QStringLiteral("mixed/out")));
+    std::printf("time left: %lld clips of 6, 15 and 30 s at 320x240, 640x360 and 1280x720 (%d s in all), "
+                "%d rounds\n",
+                qlonglong(sources.size()), mediaSeconds, TimeLeftRounds);
+    std::fflush(stdout);
+
+    QList<double> errors[3];
+    for (int round = 0; round < TimeLeftRounds; ++round) {
+        controls.ClearFileBtn->click();
+        QEventLoop loop;
+        QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        TFFmpegFunc(window).AddVideoFiles(sources);
+        loop.exec();
+        if (batch.count() != int(sources.size())) {
+            std::fprintf(stderr, "the window took %d of %lld mixed clips\n", batch.count(), qlonglong(sources.size()));
+            return false;
+        }
+        const auto [predictions, end] = predictRun(window);
+        if (end < 0)
+            return false;
+        // Other work on the machine changes the speed under the estimate.
+        QFile loadAverage(QStringLiteral("/proc/loadavg"));
+        const QByteArray load = loadAverage.open(QIODevice::ReadOnly) ? loadAverage.readAll().split(' ').value(0) : "?";
+        std::printf("round %d: %d encoders at once, batch %.1f s, load average %s on %d cores\n", round + 1,
+                    batch.encoderLimit(), end, load.constData(), QThread::idealThreadCount());
+        for (const Prediction &p : predictions) {
+            const double actual = end - p.elapsed;
+            if (p.left < 0) {
+                std::printf("  at %2.0f %% (%.1f s in): still estimating; actual %.1f s left\n", p.mark * 100,
+                            p.elapsed, actual);
+                continue;
+            }
+            const double error = (p.left / actual - 1) * 100;
+            errors[&p - predictions.data()] << std::abs(error);
+            std::printf("  at %2.0f %% (%.1f s in): predicted %.1f s left, actual %.1f s (%+.1f %%); status line: %s\n",
+                        p.mark * 100, p.elapsed, p.left, actual, error, qPrintable(p.status));
+        }
+        std::fflush(stdout);
+    }
+    std::printf("time left, median error (aim: within 15 %%):");
+    for (int k = 0; k < 3; ++k) {
+        if (!errors[k].isEmpty())
+            std::printf(" at %2.0f %% %.1f %%%s", Marks[k] * 100, median(errors[k]), k < 2 ? "," : "");
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+    controls.ClearFileBtn->click();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -206,6 +351,8 @@ int main(int argc, char **argv)
     ErrorDisplay::setBoxFunction([](ErrorDisplay::BoxKind, const QString &, const QString &text) {
         std::fprintf(stderr, "error: %s\n", qPrintable(text));
     });
+    // Each round converts the whole list again: Convert asks first when every file is done.
+    TFFmpegFunc::setQuestionFunction([](QWidget *, const QString &) { return true; });
 
     // Deciding streams as the batch does, with the encoder beside this program.
     const QByteArray encoder = QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/bin/ffmpeg"));
@@ -233,11 +380,22 @@ int main(int argc, char **argv)
     BatchRun &batch = window.batch();
     window.show();
     QCoreApplication::processEvents();
+    if (!timeLeftFigures(window, QDir(dir.path())))
+        return 1;
+    if (qEnvironmentVariableIsSet("BENCH_TIME_LEFT_ONLY"))
+        return 0;
     for (const QByteArray &clip : clips) {
         TFFmpegFunc::setOpenDialogFunction([clip](QFileDialog *) { return QStringList{QFile::decodeName(clip)}; });
         TFFmpegFunc(window).AddVideoFile();
     }
     TFFmpegFunc::setOpenDialogFunction({});
+    // Picked files are added in slices once the picking has returned.
+    if (window.intake().isBusy()) {
+        QEventLoop loop;
+        QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     if (batch.count() != Clips) {
         std::fprintf(stderr, "the window took %d of %d clips\n", batch.count(), Clips);
         return 1;

@@ -284,6 +284,11 @@ void TFFmpegFrm::createComponents()
     Notifier = new BatchNotifier(this);
     Notifier->setObjectName(QStringLiteral("Notifier"));
     Notifier->OnActivate = [this] { OpenHalvora1Click(); };
+
+    ProgressTimer = new QTimer(this);
+    ProgressTimer->setObjectName(QStringLiteral("ProgressTimer"));
+    ProgressTimer->setInterval(ProgressMs);
+    connect(ProgressTimer, &QTimer::timeout, this, [this] { runOperation(*this, &TFFmpegFunc::ShowBatchProgress); });
 }
 
 QFileDialog *TFFmpegFrm::OpenDialog1()
@@ -516,10 +521,14 @@ void TFFmpegFrm::followBatch()
     });
     connect(m_batch, &BatchRun::entryChanged, this,
             [this](int index) { showEntry(FileListView->topLevelItem(index), m_batch->entry(index)); });
-    connect(m_batch, &BatchRun::entryRemoved, this, [this](int index) { delete FileListView->topLevelItem(index); });
+    connect(m_batch, &BatchRun::entryRemoved, this, [this](int index) {
+        delete FileListView->topLevelItem(index);
+        m_progress.removed(index);
+    });
     connect(m_batch, &BatchRun::entriesCleared, FileListView, &QTreeWidget::clear);
     connect(m_batch, &BatchRun::currentChanged, this, [this](int index) { JvEditNumb->setText(QString::number(index)); });
-    connect(m_batch, &BatchRun::statusChanged, JvEditCmdMsg, &QLineEdit::setText);
+    connect(m_batch, &BatchRun::statusChanged, this,
+            [this](const QString &text) { runOperation(*this, &TFFmpegFunc::ShowBatchStatus, text); });
     connect(m_batch, &BatchRun::entryStarted, this, [this](int index) {
         // The panel shows the entry being converted once its encoder runs.
         TFFmpegFunc(*this).ShowMediaInfoLater(m_batch->entry(index).path);
@@ -548,9 +557,11 @@ void TFFmpegFrm::showEntry(QTreeWidgetItem *item, const BatchEntry &entry) const
     item->setText(ColumnPercent, QString::number(entry.percent) + QLatin1Char('%'));
     if (itemImage(item) != entryPicture(entry))
         setItemImage(item, entryPicture(entry));
-    // The outcome (or, before any, why the file cannot be read), and below
-    // it the streams left out.
-    const QString outcome = entry.reason.isEmpty() ? entry.unreadable : entry.reason;
+    // The outcome (or, before any, why the file cannot be read, or how fast
+    // the run converts it), and below it the streams left out.
+    QString outcome = entry.reason.isEmpty() ? entry.unreadable : entry.reason;
+    if (outcome.isEmpty() && entry.state == EntryState::Converting && entry.speed > 0 && m_batch->isRunning())
+        outcome = QStringLiteral("Converting at %1").arg(BatchProgress::speedText(entry.speed));
     const QString tip = outcome.isEmpty() || entry.streamNote.isEmpty()
                             ? outcome + entry.streamNote
                             : outcome + QLatin1Char('\n') + entry.streamNote;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "batch/batchprogress.h"
 #include "batch/batchrun.h"
+#include "desktop/launcherentry.h"
 #include "settings/selectors.h"
 #include "widgets/timagelist.h"
 
@@ -25,6 +27,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QTabWidget;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
@@ -77,6 +80,9 @@ public:
     // The size the window is drawn for, and opens with unless the user
     // resized it last time or the screen is smaller.
     static constexpr QSize DefaultSize{852, 525};
+
+    // How often a run's progress is shown afresh.
+    static constexpr int ProgressMs = 500;
 
 public slots:
     void AddFileBtnClick();
@@ -191,6 +197,18 @@ private:
     // Tells the desktop when a batch has run to its end.
     BatchNotifier *Notifier;
     BatchRun *m_batch;
+
+    // A run's progress, shown in the status line, the tray icon's tip and
+    // the dock every ProgressMs while the run is on.
+    BatchProgress m_progress;
+    QTimer *ProgressTimer;
+    LauncherEntry m_launcher;
+    // The last thing the batch said during the run that is not a progress
+    // line (an entry's outcome, Stopping): the status line shows it when the
+    // run ends.
+    QString m_runOutcome;
+    // The run's progress as the status line last showed it.
+    QString m_progressShown;
 
     // The controls' places at the default size, once fitText() has settled them.
     struct Layout {

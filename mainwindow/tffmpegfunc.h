@@ -98,6 +98,12 @@ public:
     void BatchRunningChanged(bool running);
     // The batch went to its end: the status line, the notification, the power-off.
     void BatchFinished(int converted, int failed);
+    // The run's progress in the status line, the tray icon's tip and the dock.
+    void ShowBatchProgress();
+    // A status text of the batch. During a run the run's progress holds the
+    // status line: progress lines are dropped and the last other text is
+    // kept for the run's end; otherwise the line shows the text.
+    void ShowBatchStatus(const QString &text);
     // The sleep lock was refused: the status line says so now and again
     // when the batch ends.
     void SleepNotBlocked(const QString &why);

@@ -3,12 +3,15 @@
 
 #include "mainwindow/tffmpegfunc.h"
 
+#include "batch/batchprogress.h"
 #include "batch/batchrun.h"
+#include "conversion/ffmpegprogress.h"
 #include "desktop/batchnotifier.h"
 #include "desktop/poweroff.h"
 #include "desktop/sleepinhibitor.h"
 #include "desktop/tjvtimer.h"
 #include "desktop/tjvtrayicon.h"
+#include "intake/intakequeue.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "settings/esqliteerror.h"
 #include "widgets/tjvcombobox.h"
@@ -17,7 +20,9 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <stdexcept>
 #include <utility>
@@ -50,6 +55,24 @@ TFFmpegFunc::QuestionFunction &questionFunction()
 {
     static TFFmpegFunc::QuestionFunction function = askInBox;
     return function;
+}
+
+QList<BatchEntry> entriesOf(const BatchRun &batch)
+{
+    QList<BatchEntry> entries;
+    entries.reserve(batch.count());
+    for (int k = 0; k < batch.count(); ++k)
+        entries << batch.entry(k);
+    return entries;
+}
+
+void setTrayHint(TJvTrayIcon &tray, const QString &hint)
+{
+    if (tray.Hint == hint)
+        return;
+    tray.Hint = hint;
+    // Putting the icon up again passes the new tip to the desktop.
+    tray.setActive(tray.Active());
 }
 
 } // namespace
@@ -92,15 +115,62 @@ void TFFmpegFunc::BatchRunningChanged(bool running)
 {
     m_frm.StopConvBtn->setEnabled(running);
     if (running) {
+        m_frm.m_runOutcome.clear();
+        m_frm.m_progress.begin(entriesOf(m_frm.batch()));
+        m_frm.ProgressTimer->start();
+        ShowBatchProgress();
         DisableToolButtons();
         m_frm.Inhibitor->hold();
         m_frm.JvTimer->setEnabled(!m_frm.isClosing());
         return;
     }
     EnableToolButtons();
+    m_frm.ProgressTimer->stop();
+    // What the run said last (the last entry's outcome, or Stopping) takes
+    // the place of its progress.
+    const QString outcome = std::exchange(m_frm.m_runOutcome, QString());
+    if (!outcome.isEmpty())
+        m_frm.JvEditCmdMsg->setText(outcome);
+    else if (m_frm.JvEditCmdMsg->text() == m_frm.m_progressShown)
+        m_frm.JvEditCmdMsg->clear();
+    m_frm.m_progressShown.clear();
+    setTrayHint(*m_frm.JvTrayIcon, QStringLiteral("Halvora"));
+    m_frm.m_launcher.clear();
+    // A stopped encoder still finishing its file has no speed to show.
+    const BatchRun &batch = m_frm.batch();
+    for (int k = 0; k < batch.count(); ++k) {
+        if (batch.entry(k).state == EntryState::Converting)
+            m_frm.showEntry(m_frm.FileListView->topLevelItem(k), batch.entry(k));
+    }
     m_frm.JvTimer->setEnabled(false);
     m_frm.JvTrayIcon->setIconIndex(Picture::Waiting);
     m_frm.Inhibitor->release();
+}
+
+void TFFmpegFunc::ShowBatchProgress()
+{
+    const BatchRun &batch = m_frm.batch();
+    if (!batch.isRunning())
+        return;
+    const BatchProgress::Summary summary = m_frm.m_progress.summary(entriesOf(batch));
+    const QString text = BatchProgress::text(summary);
+    // While files are being added the line counts them; the progress follows.
+    if (!m_frm.Intake->isBusy()) {
+        m_frm.JvEditCmdMsg->setText(text);
+        m_frm.m_progressShown = text;
+    }
+    setTrayHint(*m_frm.JvTrayIcon, text);
+    m_frm.m_launcher.showProgress(summary.fraction);
+}
+
+void TFFmpegFunc::ShowBatchStatus(const QString &text)
+{
+    if (!m_frm.batch().isRunning()) {
+        m_frm.JvEditCmdMsg->setText(text);
+        return;
+    }
+    if (!FFmpegProgress::isProgressLine(text.toLocal8Bit()))
+        m_frm.m_runOutcome = text;
 }
 
 void TFFmpegFunc::BatchFinished(int converted, int failed)

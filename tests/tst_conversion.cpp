@@ -3,6 +3,7 @@
 
 #include "app/quitsignals.h"
 #include "batch/batchrun.h"
+#include "desktop/launcherentry.h"
 #include "desktop/sleepinhibitor.h"
 #include "desktop/tjvtimer.h"
 #include "desktop/tjvtrayicon.h"
@@ -101,6 +102,27 @@ public:
     }
 };
 
+// What a dock hears of the program's progress on the session bus.
+class DockListener : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> updates;
+    bool listen()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("dock"));
+        return bus.connect(QString(), QLatin1String(LauncherEntry::Path), QLatin1String(LauncherEntry::Interface),
+                           QStringLiteral("Update"), this, SLOT(update(QString, QVariantMap)));
+    }
+    ~DockListener() override { QDBusConnection::disconnectFromBus(QStringLiteral("dock")); }
+
+public slots:
+    void update(const QString &app, const QVariantMap &properties)
+    {
+        if (app == QLatin1String("application://halvora.desktop"))
+            updates << properties;
+    }
+};
+
 } // namespace
 
 class ConversionTest : public QObject {
@@ -125,6 +147,7 @@ private slots:
     void unknownPlayingTimeShowsFfmpegsOnceRead();
     void fullDiskFailsWithItsReason();
     void stoppedEncoderTouchesNoOtherEntry();
+    void runShowsItsProgressInStatusLineTrayAndDock();
     void encoderEndsWhenHalvoraIsKilled_data();
     void encoderEndsWhenHalvoraIsKilled();
     void closingDuringBatchFinishesTheOutput();
@@ -185,6 +208,10 @@ void ConversionTest::initTestCase()
     // several at once are tested on the batch itself.
     m_settings->module().SqliteQuery.run(
         QStringLiteral("update batch_settings set setting_value = '1' where setting_key = 'simultaneous'"));
+    // Every stream encoded, as these tests' timings and reasons expect;
+    // copying is tested with the stream map.
+    m_settings->module().SqliteQuery.run(
+        QStringLiteral("update batch_settings set setting_value = '1' where setting_key = 'reencode_fitting'"));
     ErrorDisplay::setBoxFunction([this](ErrorDisplay::BoxKind, const QString &, const QString &text) {
         m_boxes << text;
     });
@@ -586,6 +613,61 @@ void ConversionTest::stoppedEncoderTouchesNoOtherEntry()
     QCOMPARE(tip(0), QString());
     // The stopped encoder's file is kept all the same.
     QCOMPARE(QDir(ui().JvEditDir->text()).entryList(QDir::Files), QStringList{"long.mp4"});
+}
+
+void ConversionTest::runShowsItsProgressInStatusLineTrayAndDock()
+{
+    DockListener dock;
+    const bool onBus = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS");
+    if (onBus)
+        QVERIFY(dock.listen());
+    add(m_clip);
+    add(m_longClip);
+    // Encoded, not copied: the long clip takes long enough to measure a speed.
+    QCheckBox *reencode = m_window->findChild<QCheckBox *>(QStringLiteral("JvCheckReencode"));
+    QVERIFY(reencode);
+    reencode->setChecked(true);
+    QStringList shown;
+    connect(ui().JvEditCmdMsg, &QLineEdit::textChanged, this, [&shown](const QString &text) { shown << text; });
+    QTest::mouseClick(ui().ConvFileBtn, Qt::LeftButton);
+    QCOMPARE(ui().JvEditCmdMsg->text(), QString::fromUtf8("0 of 2 files · 0 % · estimating…"));
+    QCOMPARE(ui().JvTrayIcon->Hint, ui().JvEditCmdMsg->text());
+
+    // The short clip converted, the long one on its way: the run's speed and
+    // time left, and the entry's own speed.
+    static const QRegularExpression timeLeft(QString::fromUtf8("^1 of 2 files · \\d+ % · [\\d.]+× · about .+ left$"));
+    QTRY_VERIFY_WITH_TIMEOUT(timeLeft.match(ui().JvEditCmdMsg->text()).hasMatch()
+                                 && tip(1).contains(QRegularExpression(QString::fromUtf8("^Converting at [\\d.]+×"))),
+                             60000);
+    QCOMPARE(ui().JvTrayIcon->Hint, ui().JvEditCmdMsg->text());
+
+    QTest::mouseClick(ui().StopConvBtn, Qt::LeftButton);
+    QCOMPARE(ui().JvEditCmdMsg->text(), QString::fromUtf8("Stopping: ffmpeg finishes the file it writes…"));
+    QCOMPARE(ui().JvTrayIcon->Hint, QStringLiteral("Halvora"));
+    QVERIFY2(!tip(1).startsWith("Converting at"), qPrintable(tip(1)));
+    waitForEncoders();
+    QTRY_VERIFY(ui().JvEditCmdMsg->text().startsWith("Stopped; written to "));
+
+    // Until Stop, the status line showed the run's progress and never one of
+    // ffmpeg's progress lines.
+    static const QRegularExpression summary(QString::fromUtf8("^[0-2] of 2 files · \\d+ % · "));
+    const qsizetype stopping = shown.indexOf(QString::fromUtf8("Stopping: ffmpeg finishes the file it writes…"));
+    QVERIFY(stopping > 1);
+    for (const QString &text : shown.mid(0, stopping))
+        QVERIFY2(summary.match(text).hasMatch(), qPrintable(text));
+
+    // The dock's bar rose while the run went on, and went with Stop.
+    if (!onBus)
+        return;
+    QTRY_VERIFY(!dock.updates.isEmpty() && !dock.updates.last().value("progress-visible").toBool());
+    QVERIFY(dock.updates.size() >= 3);
+    double last = 0;
+    for (const QVariantMap &update : dock.updates.mid(0, dock.updates.size() - 1)) {
+        QCOMPARE(update.value("progress-visible"), QVariant(true));
+        QVERIFY(update.value("progress").toDouble() >= last);
+        last = update.value("progress").toDouble();
+    }
+    QVERIFY(last > 0.01);
 }
 
 void ConversionTest::encoderEndsWhenHalvoraIsKilled_data()
