@@ -530,8 +530,9 @@ void TFFmpegFrm::followBatch()
     connect(m_batch, &BatchRun::statusChanged, this,
             [this](const QString &text) { runOperation(*this, &TFFmpegFunc::ShowBatchStatus, text); });
     connect(m_batch, &BatchRun::entryStarted, this, [this](int index) {
-        // The panel shows the entry being converted once its encoder runs.
-        TFFmpegFunc(*this).ShowMediaInfoLater(m_batch->entry(index).path);
+        // The panel shows the entry being converted, unless the user selected one.
+        if (FileListView->selectedItems().isEmpty())
+            TFFmpegFunc(*this).ShowMediaInfoLater(m_batch->entry(index).path);
     });
     connect(m_batch, &BatchRun::runningChanged, this,
             [this](bool running) { runOperation(*this, &TFFmpegFunc::BatchRunningChanged, running); });

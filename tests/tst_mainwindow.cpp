@@ -380,6 +380,10 @@ void MainWindowTest::selectionDrivesPanelAndDelete()
     QCOMPARE(fileName->text(1), QStringLiteral("one.mp4"));
     QTest::keyClick(list, Qt::Key_Down);
     QCOMPARE(fileName->text(1), QStringLiteral("two.mkv"));
+    // An entry that starts converting leaves the selected one in the panel.
+    emit m_window->batch().entryStarted(2);
+    QTest::qWait(100);
+    QCOMPARE(fileName->text(1), QStringLiteral("two.mkv"));
 
     // Delete removes every selected row, and only those.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
