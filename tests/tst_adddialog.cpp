@@ -31,6 +31,9 @@ private:
     // Runs a shell script with xdotool commands without waiting for it: the
     // modal dialog it drives keeps this thread busy meanwhile.
     void drive(const QString &script);
+    // Clicks Add, runs the xdotool lines `typing` in the dialog, then presses
+    // Return until it has closed.
+    void addThroughDialog(const QString &typing);
     QPoint onScreen(QWidget *widget, QPoint at) const { return widget->mapToGlobal(at); }
 
     QProcess m_windowManager;
@@ -84,32 +87,37 @@ void AddDialogTest::drive(const QString &script)
     QVERIFY(m_driver.waitForStarted());
 }
 
+void AddDialogTest::addThroughDialog(const QString &typing)
+{
+    const QPoint add = onScreen(ui().AddFileBtn, ui().AddFileBtn->rect().center());
+    drive(QStringLiteral("set -e\n"
+                         "xdotool mousemove --sync %1 %2 click 1\n"
+                         "dialog=$(xdotool search --sync --onlyvisible --name '^Add video files$' | head -n1)\n"
+                         "xdotool windowactivate --sync $dialog 2>/dev/null || true\n"
+                         "sleep 0.3\n")
+              .arg(add.x())
+              .arg(add.y())
+          + typing
+          + QStringLiteral("sleep 0.3\n"
+                           "for i in 1 2 3 4 5; do\n"
+                           "  xdotool search --onlyvisible --name '^Add video files$' >/dev/null || exit 0\n"
+                           "  xdotool key Return; sleep 0.5\n"
+                           "done\n"
+                           "exit 1\n"));
+}
+
 void AddDialogTest::addDialogSeveralTimesLeavesNothingOnScreen()
 {
     // "t" opens the completion list (three.mp4, two.mkv, and more); the rest
     // of the name follows, then Return until the dialog has closed.
     const QStringList names{QStringLiteral("two.mkv"), QStringLiteral("three.mp4"), QStringLiteral("one.avi"),
                             QStringLiteral("two.mkv")};
-    const QPoint add = onScreen(ui().AddFileBtn, ui().AddFileBtn->rect().center());
     for (int use = 0; use < names.size(); ++use) {
         const QString rest = names[use].mid(1);
-        drive(QStringLiteral("set -e\n"
-                             "xdotool mousemove --sync %1 %2 click 1\n"
-                             "dialog=$(xdotool search --sync --onlyvisible --name '^Add video files$' | head -n1)\n"
-                             "xdotool windowactivate --sync $dialog 2>/dev/null || true\n"
-                             "sleep 0.3\n"
-                             "xdotool type --delay 80 '%3'\n"
-                             "sleep 0.5\n"
-                             "xdotool type --delay 80 '%4'\n"
-                             "sleep 0.3\n"
-                             "for i in 1 2 3 4 5; do\n"
-                             "  xdotool search --onlyvisible --name '^Add video files$' >/dev/null || exit 0\n"
-                             "  xdotool key Return; sleep 0.5\n"
-                             "done\n"
-                             "exit 1\n")
-                  .arg(add.x())
-                  .arg(add.y())
-                  .arg(names[use].left(1), rest));
+        addThroughDialog(QStringLiteral("xdotool type --delay 80 '%1'\n"
+                                        "sleep 0.5\n"
+                                        "xdotool type --delay 80 '%2'\n")
+                             .arg(names[use].left(1), rest));
         QTRY_VERIFY_WITH_TIMEOUT(m_driver.state() == QProcess::NotRunning, 30000);
         QCOMPARE(m_driver.exitCode(), 0);
         QTRY_COMPARE(ui().FileListView->topLevelItemCount(), use + 1);
@@ -144,21 +152,7 @@ void AddDialogTest::addDialogTakesSeveralFilesAtOnce()
     // Two names typed at once, each in quotes, as the dialog takes them.
     QTreeWidget *list = ui().FileListView;
     const int before = list->topLevelItemCount();
-    const QPoint add = onScreen(ui().AddFileBtn, ui().AddFileBtn->rect().center());
-    drive(QStringLiteral("set -e\n"
-                         "xdotool mousemove --sync %1 %2 click 1\n"
-                         "dialog=$(xdotool search --sync --onlyvisible --name '^Add video files$' | head -n1)\n"
-                         "xdotool windowactivate --sync $dialog 2>/dev/null || true\n"
-                         "sleep 0.3\n"
-                         "xdotool type --delay 60 '\"three.mp4\" \"one.avi\"'\n"
-                         "sleep 0.3\n"
-                         "for i in 1 2 3 4 5; do\n"
-                         "  xdotool search --onlyvisible --name '^Add video files$' >/dev/null || exit 0\n"
-                         "  xdotool key Return; sleep 0.5\n"
-                         "done\n"
-                         "exit 1\n")
-              .arg(add.x())
-              .arg(add.y()));
+    addThroughDialog(QStringLiteral("xdotool type --delay 60 '\"three.mp4\" \"one.avi\"'\n"));
     QTRY_VERIFY_WITH_TIMEOUT(m_driver.state() == QProcess::NotRunning, 30000);
     QCOMPARE(m_driver.exitCode(), 0);
     QTRY_COMPARE(list->topLevelItemCount(), before + 2);
