@@ -1,8 +1,12 @@
 #include "settings/batchsettings.h"
 
-#include "settings/tsqlitequery.h"
+#include "settings/keyvaluetable.h"
 
 namespace BatchSettings {
+
+namespace {
+constexpr KeyValueTable Table{"batch_settings", "setting_key", "setting_value"};
+}
 
 const QList<int> &simultaneousChoices()
 {
@@ -17,19 +21,17 @@ QString simultaneousCaption(int choice)
 
 QString loadStatement(const char *key)
 {
-    return QStringLiteral("select setting_value from batch_settings where setting_key = ")
-         + sqlQuoted(QLatin1String(key));
+    return Table.loadStatement(key);
 }
 
 QString storeStatement(const char *key, const QString &value)
 {
-    return QStringLiteral("update batch_settings set setting_value = ") + sqlQuoted(value)
-         + QStringLiteral(" where setting_key = ") + sqlQuoted(QLatin1String(key));
+    return Table.storeStatement(key, value);
 }
 
 QString allStatement()
 {
-    return QStringLiteral("select setting_key, setting_value from batch_settings");
+    return Table.allStatement();
 }
 
 } // namespace BatchSettings

@@ -1,23 +1,26 @@
 #include "settings/windowstate.h"
 
-#include "settings/tsqlitequery.h"
+#include "settings/keyvaluetable.h"
 
 namespace WindowState {
 
+namespace {
+constexpr KeyValueTable Table{"window_state", "state_key", "state_value"};
+}
+
 QString loadStatement(const char *key)
 {
-    return QStringLiteral("select state_value from window_state where state_key = ") + sqlQuoted(QLatin1String(key));
+    return Table.loadStatement(key);
 }
 
 QString storeStatement(const char *key, const QString &value)
 {
-    return QStringLiteral("update window_state set state_value = ") + sqlQuoted(value)
-         + QStringLiteral(" where state_key = ") + sqlQuoted(QLatin1String(key));
+    return Table.storeStatement(key, value);
 }
 
 QString allStatement()
 {
-    return QStringLiteral("select state_key, state_value from window_state");
+    return Table.allStatement();
 }
 
 } // namespace WindowState
