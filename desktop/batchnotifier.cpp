@@ -1,10 +1,11 @@
 #include "desktop/batchnotifier.h"
 
+#include "desktop/sessionbus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QFileInfo>
 #include <QVariantMap>
 
 #include <utility>
@@ -18,21 +19,12 @@ const QString Path = QStringLiteral("/org/freedesktop/Notifications");
 
 BatchNotifier::BatchNotifier(QObject *parent) : QObject(parent) {}
 
-bool BatchNotifier::sessionBusKnown()
-{
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
-}
-
 void BatchNotifier::batchEnded(int converted, int failed)
 {
-    if (!sessionBusKnown())
+    std::optional<QDBusConnection> known = knownSessionBus();
+    if (!known)
         return;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
+    QDBusConnection &bus = *known;
     if (!std::exchange(m_listening, true))
         bus.connect(Service, Path, Service, QStringLiteral("ActionInvoked"), this,
                     SLOT(actionInvoked(uint, QString)));

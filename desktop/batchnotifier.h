@@ -22,10 +22,6 @@ private slots:
     void actionInvoked(uint id, const QString &action);
 
 private:
-    // The session bus is used only where one is known to run: asking for it
-    // otherwise may start a bus daemon that outlives the program.
-    static bool sessionBusKnown();
-
     bool m_listening = false;
     QList<uint> m_sent;
 };

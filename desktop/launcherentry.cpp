@@ -1,25 +1,12 @@
 #include "desktop/launcherentry.h"
 
+#include "desktop/sessionbus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// The session bus is used only where one is known to run: asking for it
-// otherwise may start a bus daemon that outlives the program.
-bool sessionBusKnown()
-{
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
-}
-
-} // namespace
 
 void LauncherEntry::showProgress(double fraction)
 {
@@ -41,14 +28,12 @@ void LauncherEntry::clear()
 
 void LauncherEntry::send(const QVariantMap &properties)
 {
-    if (!sessionBusKnown())
-        return;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    const std::optional<QDBusConnection> bus = knownSessionBus();
+    if (!bus)
         return;
     QDBusMessage update = QDBusMessage::createSignal(QLatin1String(Path), QLatin1String(Interface),
                                                      QStringLiteral("Update"));
     update << QLatin1String(AppUri) << properties;
     // A signal: queued on the connection, nothing waits for an answer.
-    bus.send(update);
+    bus->send(update);
 }
