@@ -93,7 +93,9 @@ BatchProgress::Summary BatchProgress::summary(const QList<BatchEntry> &entries) 
             continue;
         const BatchEntry &entry = entries[k];
         const double seconds = playingSeconds(entry.time).value_or(standInSeconds);
-        const double pixels = entry.framePixels > 0 ? double(entry.framePixels) : standInPixels;
+        const double pixels = entry.audioOnly           ? 0.0
+                              : entry.framePixels > 0 ? double(entry.framePixels)
+                                                      : standInPixels;
         const double work = pixelsKnown > 0 ? seconds * (pixels + FrameCostPixels) : seconds;
         const double reached = std::clamp(entry.percent, 0, 100) / 100.0;
         // The entry's shares converted and still to convert.

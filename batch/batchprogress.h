@@ -35,7 +35,8 @@ public:
     // An encoder's work on a second of video: its frames' pixels plus what
     // every frame costs whatever its size (reading, audio, writing), which is
     // about as much as this many pixels more (x264 and AAC, 320x240 to
-    // 1280x720). A frame size unknown counts as the average known one.
+    // 1280x720). A frame size unknown counts as the average known one; a
+    // file of audio alone has no frames and costs only this.
     static constexpr double FrameCostPixels = 64000;
 
     struct Summary {

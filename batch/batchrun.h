@@ -38,6 +38,7 @@ struct BatchEntry {
     double speed = 0;
     // The video's frame size in pixels (width × height); 0 when unknown.
     qint64 framePixels = 0;
+    bool audioOnly = false;
     QString output;     // the file written
     QString reason;     // the outcome in words: where it was written, or why it failed
     // In words: the streams copied as they are, and the source's streams the
@@ -219,6 +220,8 @@ private:
     bool m_launchFailed = false;
     QByteArray m_encoder;
     int m_simultaneous = 0;
+    // Whether the streams' codecs are read for deciding (copying may need them).
+    bool m_codecsWanted = true;
     PreparedStreams *m_streams;
     OptionsSource m_options;
     MoreEntries m_more;

@@ -93,6 +93,7 @@ bool TFFmpegFunc::AddRow(const QByteArray &file)
     added.time = entry->time;
     added.unreadable = entry->unreadable;
     added.framePixels = entry->framePixels;
+    added.audioOnly = entry->audioOnly;
     m_frm.batch().add(added);
     return true;
 }

@@ -136,7 +136,7 @@ std::optional<FileEntry> fileEntry(const QByteArray &path)
     const QString unreadable = unreadableReason(file, v[2], v[3]);
     return FileEntry{nameParts(path).extension, shownSize(file, v[0]),
                      unreadable.isEmpty() ? TextParse::clockText(v[1], QByteArray()) : QByteArray(), unreadable,
-                     v[4].toLongLong() * v[5].toLongLong()};
+                     v[4].toLongLong() * v[5].toLongLong(), v[2].toInt() == 0 && v[3].toInt() > 0};
 }
 
 std::optional<PanelValues> panel(const QByteArray &path)

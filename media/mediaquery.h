@@ -41,6 +41,8 @@ struct FileEntry {
     QString unreadable;
     // The video's width × height; 0 without video or when the file does not tell.
     qint64 framePixels = 0;
+    // Audio and no video.
+    bool audioOnly = false;
 };
 
 // The information panel's rows, in order: three headings (file, video,

@@ -98,6 +98,13 @@ void BatchProgressTest::summaryText_data()
                              entry("00:01:00", Pending, 0, 384000 - PerFrame),
                              entry("00:01:00", Pending)}
         << qint64(20000) << QString::fromUtf8("1 of 3 files · 33 % · 3.0× · about 2 min left");
+    // A file of audio alone costs only what every frame costs: a quarter of
+    // the work done, which took 16 s (4 s, given in steps of 5 s).
+    BatchEntry audio = entry("00:01:00", Pending);
+    audio.audioOnly = true;
+    QTest::newRow("audio alone to come")
+        << QList<BatchEntry>{entry("00:01:00", Done, 100, 256000 - PerFrame), audio} << qint64(16000)
+        << QString::fromUtf8("1 of 2 files · 50 % · 3.8× · about 5 s left");
     QTest::newRow("slower than real time, hours left")
         << QList<BatchEntry>{entry("02:00:00", Converting, 10)} << qint64(1080000)
         << QString::fromUtf8("0 of 1 file · 10 % · 0.7× · about 2 h 40 min left");
@@ -113,8 +120,10 @@ void BatchProgressTest::summaryText()
     QFETCH(QString, expected);
 
     QList<BatchEntry> waiting = entries;
-    for (BatchEntry &e : waiting)
-        e = entry(e.time.constData(), Pending, 0, e.framePixels);
+    for (BatchEntry &e : waiting) {
+        e.state = Pending;
+        e.percent = 0;
+    }
     m_now = 1000000;
     BatchProgress progress(clock());
     progress.begin(waiting);
