@@ -59,6 +59,7 @@ int totalSeconds(const QByteArray &clock)
 BatchRun::BatchRun(QObject *parent) : QObject(parent), m_streams(new PreparedStreams(this))
 {
     setEncoder(programInBin("ffmpeg"));
+    m_streams->setCodecsWanted([this] { return m_codecsWanted; });
 }
 
 BatchRun::~BatchRun()
@@ -216,6 +217,9 @@ void BatchRun::startRun(bool again)
     }
     setState(RunState::Running);
     m_current = -1;
+    // The options may have changed since the last run: the first entry's
+    // codecs are read whatever they are.
+    m_codecsWanted = true;
     startNext();
 }
 
@@ -315,6 +319,9 @@ void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
     emit entryChanged(index);
 
     const EntryOptions options = m_options ? m_options() : EntryOptions();
+    // The options are read as each encoder starts; the next entries' streams
+    // are decided by the last ones read.
+    m_codecsWanted = StreamMap::mayCopy(options.fragments, options.reencodeFitting);
     const QByteArray source = m_entries[index].entry.path;
     const QByteArray base = OutputFile::baseName(source);
     QByteArray temporary;

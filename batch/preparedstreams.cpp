@@ -32,10 +32,20 @@ PreparedStreams::Identity PreparedStreams::identityOf(const QByteArray &path)
                     (long long)status.st_ctim.tv_sec * 1000000000LL + status.st_ctim.tv_nsec};
 }
 
-bool PreparedStreams::decideNow(const QByteArray &source, QPointer<StreamProbe> &probe, Done done)
+bool PreparedStreams::decideNow(const QByteArray &source, bool codecs, QPointer<StreamProbe> &probe, Done done)
 {
-    // Always the probe where there is one: only it tells each stream's codec
-    // and format, which copying a stream that already fits needs.
+    // Only the probe tells each stream's codec and format, which copying a
+    // stream that already fits needs. Without that need the library's counts,
+    // read in a millisecond, settle most files; starting the probe costs
+    // about 0.1 s of processor time, which encoders running at once miss.
+    if (!codecs) {
+        if (const std::optional<MediaStreams::Counts> counts = MediaStreams::counts(source)) {
+            if (const std::optional<MediaStreams::StreamList> list = MediaStreams::fromCounts(*counts)) {
+                done(StreamMap::decide(list));
+                return true;
+            }
+        }
+    }
     auto *running = new StreamProbe(this);
     const bool started = running->start(m_probeProgram, source, [running, done](const auto &streams) {
         running->deleteLater();
@@ -65,8 +75,9 @@ void PreparedStreams::decide(const QByteArray &source, Done done)
 {
     cancel();
     const QByteArray prepared = std::exchange(m_preparedSource, QByteArray());
+    const bool codecs = codecsWanted();
     if (!prepared.isEmpty() && prepared == source && m_preparedIdentity.size >= 0
-        && identityOf(source) == m_preparedIdentity) {
+        && (m_preparedWithCodecs || !codecs) && identityOf(source) == m_preparedIdentity) {
         if (m_preparedReady) {
             m_preparedReady = false;
             done(std::exchange(m_prepared, StreamMap::Decision()));
@@ -81,7 +92,7 @@ void PreparedStreams::decide(const QByteArray &source, Done done)
     }
     drop(m_ahead);
     m_preparedReady = false;
-    decideNow(source, m_probe, std::move(done));
+    decideNow(source, codecs, m_probe, std::move(done));
 }
 
 void PreparedStreams::cancel()
@@ -97,7 +108,8 @@ void PreparedStreams::prepare(const QByteArray &source)
     m_preparedSource = source;
     m_preparedIdentity = identityOf(source);
     m_preparedReady = false;
-    decideNow(source, m_ahead, [this](const StreamMap::Decision &decision) { preparedDecided(decision); });
+    m_preparedWithCodecs = codecsWanted();
+    decideNow(source, m_preparedWithCodecs, m_ahead, [this](const StreamMap::Decision &decision) { preparedDecided(decision); });
 }
 
 void PreparedStreams::preparedDecided(const StreamMap::Decision &decision)

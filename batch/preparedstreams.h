@@ -29,6 +29,10 @@ public:
 
     // The probe program; empty decides without it.
     void setProbeProgram(const QByteArray &probeProgram) { m_probeProgram = probeProgram; }
+    // Whether decisions need each stream's codec and format (for copying);
+    // when not, the library's counts settle what they can and the probe runs
+    // only for the rest. Unset, they always do.
+    void setCodecsWanted(std::function<bool()> wanted) { m_codecsWanted = std::move(wanted); }
 
     // Decides for the source and calls `done` with the decision: before this
     // returns when it is known at once, later when the probe must run. Drops
@@ -52,15 +56,18 @@ private:
     static Identity identityOf(const QByteArray &path);
     // Decides through `probe`, or at once when no probe can run; false when
     // the probe runs and `done` comes later.
-    bool decideNow(const QByteArray &source, QPointer<StreamProbe> &probe, Done done);
+    bool decideNow(const QByteArray &source, bool codecs, QPointer<StreamProbe> &probe, Done done);
+    bool codecsWanted() const { return !m_codecsWanted || m_codecsWanted(); }
     void preparedDecided(const StreamMap::Decision &decision);
 
     QByteArray m_probeProgram;
+    std::function<bool()> m_codecsWanted;
     QPointer<StreamProbe> m_probe;   // deciding for decide()
     QPointer<StreamProbe> m_ahead;   // deciding ahead
     QByteArray m_preparedSource;     // empty while nothing is kept
     Identity m_preparedIdentity;
     bool m_preparedReady = false;
+    bool m_preparedWithCodecs = false;
     Done m_waiting; // decide() waits for the decision being made ahead
     StreamMap::Decision m_prepared;
 };

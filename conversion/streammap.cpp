@@ -272,6 +272,19 @@ Decision decide(const std::optional<MediaStreams::StreamList> &streams)
     return decision;
 }
 
+bool mayCopy(const QList<QByteArray> &fragments, bool reencodeFitting)
+{
+    if (reencodeFitting || fragments.size() != FragmentCount)
+        return false;
+    const Choice video = choiceOf(fragments.mid(VideoFragments, AudioFragments - VideoFragments), Kind::Video);
+    const Choice audio = choiceOf(fragments.mid(AudioFragments), Kind::Audio);
+    const auto copiesSome = [](const Choice &choice) {
+        return choice.understood && choice.encoder != "copy" && (choice.encoder.isEmpty() || !codecOf(choice.encoder).isEmpty());
+    };
+    return (copiesSome(video) && (video.pixelFormat.isEmpty() || isPlainPixelFormat(video.pixelFormat)))
+        || copiesSome(audio);
+}
+
 Plan plan(const Decision &decision, const QList<QByteArray> &fragments, bool reencodeFitting)
 {
     Plan result{decision.arguments, fragments, QString()};

@@ -69,4 +69,8 @@ Decision decide(const std::optional<MediaStreams::StreamList> &streams);
 // number of fragments, the fragments come back unchanged.
 Plan plan(const Decision &decision, const QList<QByteArray> &fragments, bool reencodeFitting);
 
+// Whether plan() could copy a stream of some source under these fragments;
+// false when it never would, so the streams' codecs need not be read.
+bool mayCopy(const QList<QByteArray> &fragments, bool reencodeFitting);
+
 } // namespace StreamMap

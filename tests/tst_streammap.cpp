@@ -178,6 +178,8 @@ private slots:
     void unknownStreamsAskForEverythingOptional();
     void planCopiesWhatFits_data();
     void planCopiesWhatFits();
+    void codecsAreReadOnlyWhereACopyCanHappen_data();
+    void codecsAreReadOnlyWhereACopyCanHappen();
     void countsSettleOnlyPlainFiles_data();
     void countsSettleOnlyPlainFiles();
     void probeOutput_data();
@@ -425,6 +427,36 @@ void StreamMapTest::planCopiesWhatFits()
     QCOMPARE(plan.arguments, decision.arguments);
     QCOMPARE(plan.fragments, planned);
     QCOMPARE(plan.note, note);
+    // Where a copy happens, the codecs must have been asked for.
+    if (!note.isEmpty())
+        QVERIFY(StreamMap::mayCopy(fragments, reencodeFitting));
+}
+
+void StreamMapTest::codecsAreReadOnlyWhereACopyCanHappen_data()
+{
+    QTest::addColumn<Arguments>("fragments");
+    QTest::addColumn<bool>("reencodeFitting");
+    QTest::addColumn<bool>("mayCopy");
+
+    const QByteArray x264 = "-c:v libx264 -preset medium -pix_fmt yuv420p";
+    QTest::newRow("H.264 and AAC") << choices(x264, "-c:a aac") << false << true;
+    QTest::newRow("re-encoding asked for") << choices(x264, "-c:a aac") << true << false;
+    QTest::newRow("bitrates for both") << choices(x264, "-c:a aac", {{1, "-b:v 1000k"}, {6, "-b:a 128k"}}) << false
+                                       << false;
+    QTest::newRow("a video bitrate, the audio may fit")
+        << choices(x264, "-c:a aac", {{1, "-b:v 1000k"}}) << false << true;
+    QTest::newRow("4:4:4 video, audio bitrate")
+        << choices("-c:v libx264 -pix_fmt yuv444p", "-c:a aac", {{6, "-b:a 128k"}}) << false << false;
+    QTest::newRow("the user's own copy") << choices("-c:v copy", "-c:a copy") << false << false;
+    QTest::newRow("not the nine fragments") << Arguments{x264, "-c:a aac"} << false << false;
+}
+
+void StreamMapTest::codecsAreReadOnlyWhereACopyCanHappen()
+{
+    QFETCH(Arguments, fragments);
+    QFETCH(bool, reencodeFitting);
+    QFETCH(bool, mayCopy);
+    QCOMPARE(StreamMap::mayCopy(fragments, reencodeFitting), mayCopy);
 }
 
 void StreamMapTest::countsSettleOnlyPlainFiles_data()
