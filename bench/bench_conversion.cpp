@@ -14,10 +14,13 @@
 // over the whole batch, and apart the longest gap while a probe ran.
 // BENCH_SHOW_STALLS=1 lists every gap over 20 ms.
 //
-// First of all, the time left that the run's progress predicts at 25, 50 and
-// 75 % of a batch of mixed clips (6, 15 and 30 s long, 320x240 to 1280x720,
-// in a mixed order), against the time the batch actually took from there (aim:
-// within 15 %). BENCH_TIME_LEFT_ONLY=1 prints only this figure.
+// First of all, a 30 s H.264 file with the default choices through the
+// window, its streams copied against encoded again (aim: copying at least 20
+// times faster; BENCH_COPY_ONLY=1 prints only this). Then the time left that
+// the run's progress predicts at 25, 50 and 75 % of a batch of mixed clips (6,
+// 15 and 30 s long, 320x240 to 1280x720, in a mixed order), against the time
+// the batch actually took from there (aim: within 15 %). BENCH_TIME_LEFT_ONLY=1
+// stops after this figure.
 //
 // Run from the build tree: QT_QPA_PLATFORM=offscreen bench/bench_conversion
 // (bin/ffmpeg must lie beside the program, as the build lays it out).
@@ -37,6 +40,7 @@
 #include "widgets/errordisplay.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -309,6 +313,62 @@ bool timeLeftFigures(TFFmpegFrm &window, const QDir &dir)
     return true;
 }
 
+// Converts a 30 s 1280x720 H.264/AAC file through the window with the default
+// choices, its streams copied and, with "Re-encode streams that already fit"
+// ticked, encoded again; prints the best time of each and their ratio.
+bool copyFigures(TFFmpegFrm &window, const QDir &dir)
+{
+    const QByteArray source = QFile::encodeName(dir.filePath(QStringLiteral("copy-source.mkv")));
+    if (!run({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25:duration=30", "-f",
+              "lavfi", "-i", "sine=duration=30", "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
+              "-c:a", "aac", "-shortest", source}))
+        return false;
+    const WindowControls controls(&window);
+    BatchRun &batch = window.batch();
+    auto *reencode = window.findChild<QCheckBox *>(QStringLiteral("JvCheckReencode"));
+    controls.ClearFileBtn->click();
+    TFFmpegFunc(window).AddVideoFiles({source});
+    if (window.intake().isBusy()) {
+        QEventLoop loop;
+        QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (batch.count() != 1 || !reencode) {
+        std::fprintf(stderr, "the window did not take the H.264 source\n");
+        return false;
+    }
+    std::printf("copy against re-encode: a 30 s 1280x720 H.264/AAC .mkv, the default choices, best of 2\n");
+    std::fflush(stdout);
+    double best[2] = {1e9, 1e9};
+    QString notes[2];
+    for (int round = 0; round < 4; ++round) {
+        const bool again = round % 2 == 1;
+        if (reencode->isChecked() != again)
+            reencode->click();
+        const QString folder = dir.filePath(QStringLiteral("copy/%1").arg(round));
+        QDir().mkpath(folder);
+        controls.JvEditDir->setText(folder);
+        QElapsedTimer clock;
+        clock.start();
+        controls.ConvFileBtn->click();
+        if (!waitForBatchEnd(batch, 600000) || batch.entry(0).state != EntryState::Done) {
+            std::fprintf(stderr, "the H.264 source did not convert: %s\n", qPrintable(batch.entry(0).reason));
+            return false;
+        }
+        best[again] = std::min(best[again], clock.nsecsElapsed() / 1e9);
+        notes[again] = batch.entry(0).streamNote;
+    }
+    if (reencode->isChecked())
+        reencode->click();
+    std::printf("  copied:     %6.2f s  (%s)\n", best[0], qPrintable(notes[0]));
+    std::printf("  re-encoded: %6.2f s\n", best[1]);
+    std::printf("  copying is %.0f times faster (aim: at least 20)\n", best[1] / best[0]);
+    std::fflush(stdout);
+    controls.ClearFileBtn->click();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -380,6 +440,10 @@ int main(int argc, char **argv)
     BatchRun &batch = window.batch();
     window.show();
     QCoreApplication::processEvents();
+    if (!copyFigures(window, QDir(dir.path())))
+        return 1;
+    if (qEnvironmentVariableIsSet("BENCH_COPY_ONLY"))
+        return 0;
     if (!timeLeftFigures(window, QDir(dir.path())))
         return 1;
     if (qEnvironmentVariableIsSet("BENCH_TIME_LEFT_ONLY"))

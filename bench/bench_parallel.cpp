@@ -4,7 +4,8 @@
 // one long file. Also the longest stall of the batch's thread meanwhile
 // (the window's thread in Halvora).
 //
-// bench_parallel [rounds]   prints the best time of each over the rounds (default 2)
+// bench_parallel [rounds [short|long]]   prints the best time of each over the
+// rounds (default 2), run in turns; `short` or `long` runs only that case.
 
 #include "batch/batchrun.h"
 #include "conversion/ffmpegcommand.h"
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -107,8 +109,8 @@ BatchFigures throughBatch(const QList<Source> &sources, int simultaneous, const 
         batch.add(entry);
     }
     BatchFigures figures;
-    bool finished = false;
-    QObject::connect(&batch, &BatchRun::finished, [&finished] { finished = true; });
+    QEventLoop loop;
+    QObject::connect(&batch, &BatchRun::finished, &loop, &QEventLoop::quit);
     QObject::connect(&batch, &BatchRun::entryChanged,
                      [&] { figures.mostEncoders = std::max(figures.mostEncoders, batch.runningEncoders()); });
     // The thread's longest time away from its event loop.
@@ -123,8 +125,8 @@ BatchFigures throughBatch(const QList<Source> &sources, int simultaneous, const 
     sinceTick.start();
     tick.start();
     batch.start();
-    while (!finished)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    // Sleeps until something happens, as the window's loop does.
+    loop.exec();
     figures.seconds = clock.elapsed() / 1000.0;
     return figures;
 }
@@ -167,8 +169,11 @@ int main(int argc, char **argv)
                 BatchRun::automaticEncoders(QThread::idealThreadCount(), 640 * 360),
                 BatchRun::automaticEncoders(QThread::idealThreadCount(), 1280 * 720));
     const QList<int> fixed{1, 2, 3, 4};
+    const QByteArray only = argc > 2 ? QByteArray(argv[2]) : QByteArray();
     for (const auto &[name, sources] : {std::pair{"20 clips of 4 s, 640x360", shortClips},
                                         std::pair{"one file of 30 s, 1280x720", longFile}}) {
+        if (!only.isEmpty() && only != (sources.size() > 1 ? "short" : "long"))
+            continue;
         std::printf("\n%s (best of %d):\n", name, rounds);
         int round = 0;
         const auto fresh = [&dir, &round] {
@@ -176,26 +181,28 @@ int main(int argc, char **argv)
             QDir().mkpath(folder);
             return folder;
         };
-        for (int n : fixed) {
-            QList<double> times;
-            for (int r = 0; r < rounds; ++r)
-                times << direct(sources, n, fresh());
-            printBest(qPrintable(QStringLiteral("ffmpeg directly, %1 at a time").arg(n)), times);
-        }
+        // In turns, so that every way meets the machine in the same moods.
+        QList<double> directTimes[5];
+        QList<double> batchTimes[5];
         qint64 stall = 0;
         int most = 0;
-        for (int n : QList<int>{0} + fixed) {
-            QList<double> times;
-            for (int r = 0; r < rounds; ++r) {
+        for (int r = 0; r < rounds; ++r) {
+            for (int n : fixed)
+                directTimes[n] << direct(sources, n, fresh());
+            for (int n : QList<int>{0} + fixed) {
                 const BatchFigures figures = throughBatch(sources, n, fresh());
-                times << figures.seconds;
+                batchTimes[n] << figures.seconds;
                 stall = std::max(stall, figures.longestStallMs);
                 if (n == 0)
                     most = std::max(most, figures.mostEncoders);
             }
+        }
+        for (int n : fixed)
+            printBest(qPrintable(QStringLiteral("ffmpeg directly, %1 at a time").arg(n)), directTimes[n]);
+        for (int n : QList<int>{0} + fixed) {
             printBest(qPrintable(n == 0 ? QStringLiteral("batch, Automatic (%1 at once)").arg(most)
                                         : QStringLiteral("batch, %1 at a time").arg(n)),
-                      times);
+                      batchTimes[n]);
         }
         std::printf("  longest stall of the batch's thread: %lld ms\n", static_cast<long long>(stall));
     }
