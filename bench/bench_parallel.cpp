@@ -26,6 +26,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <sys/resource.h>
+
 namespace {
 
 struct Source {
@@ -86,6 +88,33 @@ double direct(const QList<Source> &sources, int atOnce, const QString &folder)
         }
     }
     return clock.elapsed() / 1000.0;
+}
+
+// Processor seconds used so far by this process, or by its ended children
+// (and theirs, which they waited for).
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    ::getrusage(who, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The processor time a way used: this process's and its children's.
+struct Cpu {
+    double own = 0;
+    double children = 0;
+};
+
+template <typename Run>
+auto measured(Cpu &cpu, Run run)
+{
+    const double own = cpuSeconds(RUSAGE_SELF);
+    const double children = cpuSeconds(RUSAGE_CHILDREN);
+    auto result = run();
+    cpu.own += cpuSeconds(RUSAGE_SELF) - own;
+    cpu.children += cpuSeconds(RUSAGE_CHILDREN) - children;
+    return result;
 }
 
 struct BatchFigures {
@@ -184,13 +213,16 @@ int main(int argc, char **argv)
         // In turns, so that every way meets the machine in the same moods.
         QList<double> directTimes[5];
         QList<double> batchTimes[5];
+        Cpu directCpu[5];
+        Cpu batchCpu[5];
         qint64 stall = 0;
         int most = 0;
         for (int r = 0; r < rounds; ++r) {
             for (int n : fixed)
-                directTimes[n] << direct(sources, n, fresh());
+                directTimes[n] << measured(directCpu[n], [&] { return direct(sources, n, fresh()); });
             for (int n : QList<int>{0} + fixed) {
-                const BatchFigures figures = throughBatch(sources, n, fresh());
+                const BatchFigures figures =
+                    measured(batchCpu[n], [&] { return throughBatch(sources, n, fresh()); });
                 batchTimes[n] << figures.seconds;
                 stall = std::max(stall, figures.longestStallMs);
                 if (n == 0)
@@ -205,6 +237,11 @@ int main(int argc, char **argv)
                       batchTimes[n]);
         }
         std::printf("  longest stall of the batch's thread: %lld ms\n", static_cast<long long>(stall));
+        std::printf("  processor time a round, this program + its children (ffmpeg, probe, guard):\n");
+        for (int n : fixed) {
+            std::printf("    %d at a time: directly %.2f + %.2f s, batch %.2f + %.2f s\n", n, directCpu[n].own / rounds,
+                        directCpu[n].children / rounds, batchCpu[n].own / rounds, batchCpu[n].children / rounds);
+        }
     }
     return 0;
 }
