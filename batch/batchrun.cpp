@@ -5,6 +5,7 @@
 #include "conversion/ffmpegcommand.h"
 #include "conversion/ffmpegprogress.h"
 #include "conversion/outputfile.h"
+#include "media/mediaquery.h"
 #include "process/eoserror.h"
 #include "process/programpath.h"
 #include "process/tjvcreateprocess.h"
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -151,6 +153,18 @@ void BatchRun::mark(int index, EntryState state, const QString &reason)
 void BatchRun::add(BatchEntry entry)
 {
     entry.state = EntryState::Pending;
+    m_entries.push_back(Slot{m_nextId++, std::move(entry)});
+    emit entryAdded(count() - 1);
+}
+
+void BatchRun::restore(BatchEntry entry)
+{
+    if (entry.state == EntryState::Converting)
+        entry.state = EntryState::Pending;
+    entry.temporary.clear();
+    entry.temporaryMade = false;
+    entry.percent = entry.state == EntryState::Done ? 100 : 0;
+    entry.speed = 0;
     m_entries.push_back(Slot{m_nextId++, std::move(entry)});
     emit entryAdded(count() - 1);
 }
@@ -326,19 +340,40 @@ void BatchRun::startEncoder(int index, const StreamMap::Decision &streams)
     const QByteArray base = OutputFile::baseName(source);
     QByteArray temporary;
     try {
-        temporary = OutputFile::createTemporary(options.folder, base);
+        // Each name is told before it is tried, so that a program that dies
+        // from here on leaves a record of the file it may have made.
+        temporary = OutputFile::createTemporary(options.folder, base, [this, index](const QByteArray &name) {
+            m_entries[index].entry.temporary = name;
+            emit entryChanged(index);
+        });
     } catch (const EOSError &error) {
+        m_entries[index].entry.temporary.clear();
         throw failure(QStringLiteral("Could not create the output file in %1: %2")
                           .arg(QString::fromLocal8Bit(options.folder), systemText(error.errorCode())));
     }
     // Made by this run, so removed when the encoder does not start.
-    auto removeTemporary = qScopeGuard([&] { OutputFile::remove(temporary); });
+    auto removeTemporary = qScopeGuard([&] {
+        OutputFile::remove(temporary);
+        m_entries[index].entry.temporary.clear();
+        m_entries[index].entry.temporaryMade = false;
+    });
+    m_entries[index].entry.temporaryMade = true;
+    emit entryChanged(index);
 
     auto run = std::make_unique<EncoderRun>();
     run->entry = id;
     run->temporary = temporary;
     run->folder = options.folder;
     run->baseName = base;
+    if (streams.streams) {
+        run->promisedVideo = run->promisedAudio = 0;
+        for (const MediaStreams::Stream &stream : *streams.streams) {
+            if (stream.kind == MediaStreams::Kind::Video && !stream.attachedPicture)
+                run->promisedVideo = 1;
+            else if (stream.kind == MediaStreams::Kind::Audio)
+                ++run->promisedAudio;
+        }
+    }
     auto process = std::make_unique<TJvCreateProcess>(this);
     process->ConsoleOptions = unsigned(TJvConsoleOption::coOwnerData) | unsigned(TJvConsoleOption::coRedirect);
     // The output is a file this run has just made, so "-y" replaces nothing else.
@@ -489,6 +524,10 @@ void BatchRun::settle(int index, const EncoderRun &run, std::uint32_t exitCode, 
     // A stopped encoder's file is kept however it ended, if it holds anything;
     // a failed one leaves nothing behind: the file is this run's own.
     const bool keep = exists && OutputFile::hasContent(run.temporary) && (run.stopped() || (exitCode == 0 && signal == 0));
+    if (index >= 0) {
+        m_entries[index].entry.temporary.clear();
+        m_entries[index].entry.temporaryMade = false;
+    }
     if (!keep) {
         OutputFile::remove(run.temporary);
         if (index < 0)
@@ -505,29 +544,69 @@ void BatchRun::settle(int index, const EncoderRun &run, std::uint32_t exitCode, 
             mark(index, EntryState::Failed, FailureReason::reason(run.output, int(exitCode), signal));
         return;
     }
+    QByteArray written;
     try {
-        const QString written =
-            QString::fromLocal8Bit(OutputFile::moveToFreeName(run.temporary, run.folder, run.baseName));
-        if (index < 0)
-            return;
-        BatchEntry &entry = m_entries[index].entry;
-        entry.output = written;
-        if (!run.stopped()) {
-            // ffmpeg's last progress line may fall short of the end (whole seconds).
-            entry.percent = 100;
-            mark(index, EntryState::Done, QStringLiteral("Written to %1").arg(written));
-        } else {
-            mark(index, EntryState::Stopped,
-                 (forced ? QStringLiteral("ffmpeg did not answer and was ended; what it wrote is kept as %1")
-                         : QStringLiteral("Stopped; written to %1"))
-                     .arg(written));
-        }
+        written = OutputFile::moveToFreeName(run.temporary, run.folder, run.baseName);
     } catch (const EOSError &error) {
         if (index >= 0)
             mark(index, EntryState::Failed,
                  QStringLiteral("The converted file stays as %1: it could not be renamed: %2")
                      .arg(QString::fromLocal8Bit(run.temporary), systemText(error.errorCode())));
+        return;
     }
+    if (index < 0)
+        return;
+    BatchEntry &entry = m_entries[index].entry;
+    const QString name = QString::fromLocal8Bit(written);
+    entry.output = name;
+    if (run.stopped()) {
+        mark(index, EntryState::Stopped,
+             (forced ? QStringLiteral("ffmpeg did not answer and was ended; what it wrote is kept as %1")
+                     : QStringLiteral("Stopped; written to %1"))
+                 .arg(name));
+        return;
+    }
+    // An encoder that ends well may still have stopped early (a source
+    // damaged towards its end): the file is read back before it counts. Its
+    // name is told first: should the program die meanwhile, the next start
+    // knows the file is this entry's.
+    emit entryChanged(index);
+    const QString shortfall = outputShortfall(run.promisedVideo, run.promisedAudio, entry.path, written);
+    if (!shortfall.isEmpty()) {
+        mark(index, EntryState::Failed, QStringLiteral("%1; what was written is kept as %2").arg(shortfall, name));
+        return;
+    }
+    // ffmpeg's last progress line may fall short of the end (whole seconds).
+    entry.percent = 100;
+    mark(index, EntryState::Done, QStringLiteral("Written to %1").arg(name));
+}
+
+QString BatchRun::outputShortfall(int promisedVideo, int promisedAudio, const QByteArray &source,
+                                  const QByteArray &output)
+{
+    const std::optional<MediaQuery::ReadBack> written = MediaQuery::readBack(output);
+    // Without the media library nothing can be read back.
+    if (!written)
+        return QString();
+    if (promisedVideo > 0 && written->video == 0)
+        return QStringLiteral("The output has no video, though the source has");
+    if (promisedAudio > written->audio)
+        return written->audio == 0 ? QStringLiteral("The output has no audio, though the source has")
+                                   : QStringLiteral("The output has %1 of the source's %2 audio tracks")
+                                         .arg(written->audio)
+                                         .arg(promisedAudio);
+    const std::optional<MediaQuery::ReadBack> original = MediaQuery::readBack(source);
+    if (!original || !original->seconds)
+        return QString();
+    const double expected = *original->seconds;
+    const double got = written->seconds.value_or(0);
+    // Only a shortfall counts: joined segments may rightly run past the
+    // length a source's header gives.
+    if (got >= expected - std::max(1.0, expected * 0.02))
+        return QString();
+    return QStringLiteral("The output is shorter than the source: %1 of %2 s")
+        .arg(got, 0, 'f', 1)
+        .arg(expected, 0, 'f', 1);
 }
 
 void BatchRun::stop()

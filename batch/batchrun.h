@@ -44,6 +44,10 @@ struct BatchEntry {
     // In words: the streams copied as they are, and the source's streams the
     // output leaves out.
     QString streamNote;
+    // While converting: the temporary file its encoder writes, named just
+    // before it is made; whether it was made (by this entry) then.
+    QByteArray temporary;
+    bool temporaryMade = false;
     // Why the source could not be read when it was added (missing, or no
     // video or audio in it); empty for a readable one. A run fails such an
     // entry with this reason and starts no encoder for it.
@@ -132,6 +136,9 @@ public:
 
     // Appends a pending entry.
     void add(BatchEntry entry);
+    // Appends an entry kept from an earlier run of the program, in the state
+    // it had then; one that was converting is pending again.
+    void restore(BatchEntry entry);
     // Removes an entry; a converting one's encoder goes on, its end touches
     // no other entry.
     void remove(int index);
@@ -145,6 +152,11 @@ public:
     // Converts every entry again, the done ones too (their new files take
     // free names beside the old ones).
     void startAgain();
+    // Why a finished output is not the whole of its source, read back through
+    // the media library: fewer streams than promised (-1: not known) or a
+    // shorter playing time; empty when it is whole.
+    static QString outputShortfall(int promisedVideo, int promisedAudio, const QByteArray &source,
+                                   const QByteArray &output);
     // Whether every entry is done (true for an empty list).
     bool allDone() const;
     // Asks the encoders to quit, keeping what they wrote, and ends those
@@ -200,6 +212,7 @@ private:
     void encoderEnded(EncoderRun *run, std::uint32_t exitCode, int signal);
     // The entry's outcome once its encoder has ended.
     void settle(int index, const EncoderRun &run, std::uint32_t exitCode, int signal);
+
     void askToStop(EncoderRun &run);
     // After Stop: moves an encoder that shows no sign of life on to the next step.
     void checkStopped(EncoderRun &run);

@@ -29,6 +29,10 @@ struct EncoderRun {
     QList<QByteArray> output;    // ffmpeg's lines other than progress lines
     bool lastLineKept = false;   // the last line reported went to `output`
     int sourceSeconds = 0;       // the source's playing time as ffmpeg reports it; 0 until then
+    // The streams the output is to have, as the stream map decided them; -1
+    // when the source's streams were not known.
+    int promisedVideo = -1;
+    int promisedAudio = -1;
     // After Stop: how far it went, when the encoder last showed it still
     // works (a line of output, or its file grew), and the file's size then.
     StopStep stopStep = StopStep::Running;

@@ -72,11 +72,14 @@ QByteArray baseName(const QByteArray &sourcePath)
     return dot > 0 ? name.left(dot) : name;
 }
 
-QByteArray createTemporary(const QByteArray &folder, const QByteArray &base)
+QByteArray createTemporary(const QByteArray &folder, const QByteArray &base,
+                           const std::function<void(const QByteArray &name)> &choosing)
 {
     const qsizetype limit = nameLimit(folder);
     for (int n = 1; n <= MaxNumber; ++n) {
         const QByteArray path = temporaryName(folder, base, n, limit);
+        if (choosing)
+            choosing(path);
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 // The converted file's names: ffmpeg writes to a new temporary file in the
 // output folder, which is then moved to the first free final name. Neither
 // step ever replaces a file that is already there.
@@ -17,7 +19,9 @@ QByteArray baseName(const QByteArray &sourcePath);
 // (while "base.mp4" may still fit), the file is a hidden
 // ".prefix.halvora-part-N.mp4" instead, the prefix cut from the base to fit.
 // Throws EOSError (missing folder, no permission, full disk...).
-QByteArray createTemporary(const QByteArray &folder, const QByteArray &base);
+// `choosing`, when given, hears each name just before it is tried.
+QByteArray createTemporary(const QByteArray &folder, const QByteArray &base,
+                           const std::function<void(const QByteArray &name)> &choosing = {});
 
 // Moves `temporary` (in `folder`) to the first of "base.mp4", "base (2).mp4",
 // "base (3).mp4"... that no file holds at the moment of the move, and

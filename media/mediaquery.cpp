@@ -190,6 +190,22 @@ std::optional<PanelValues> panel(const QByteArray &path)
     return rows;
 }
 
+std::optional<ReadBack> readBack(const QByteArray &path)
+{
+    const SourceFile file(path);
+    const auto values =
+        loadAndQuery(file, {{General, "VideoCount"}, {General, "AudioCount"}, {General, "Duration"}});
+    if (!values)
+        return std::nullopt;
+    ReadBack result{values->at(0).toInt(), values->at(1).toInt(), std::nullopt};
+    bool ok = false;
+    // Milliseconds, possibly with a fraction.
+    const double ms = values->at(2).toDouble(&ok);
+    if (ok && ms > 0)
+        result.seconds = ms / 1000;
+    return result;
+}
+
 std::optional<QByteArray> duration(const QByteArray &path)
 {
     const SourceFile file(path);

@@ -77,6 +77,16 @@ std::optional<FileEntry> fileEntry(const QByteArray &path);
 // its size; every other row empty.
 std::optional<PanelValues> panel(const QByteArray &path);
 
+// What a converted file holds, read back to check it: its video and audio
+// streams and its playing time in seconds (empty when it tells none).
+struct ReadBack {
+    int video = 0;
+    int audio = 0;
+    std::optional<double> seconds;
+};
+// No result when the library is missing.
+std::optional<ReadBack> readBack(const QByteArray &path);
+
 // The playing time as a clock text; empty when the file tells none.
 std::optional<QByteArray> duration(const QByteArray &path);
 

@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -228,6 +229,7 @@ private slots:
     void outputFolderRemovedWhileWriting();
     void failureReasonLeavesOutTheProgressLine();
     void longNamesConvert();
+    void outputShorterThanItsSourceFails();
     void severalEncodersConvertEveryEntryOnce_data();
     void severalEncodersConvertEveryEntryOnce();
     void stopEndsEveryEncoderOfAParallelRun();
@@ -798,6 +800,26 @@ void BatchRunTest::stopWhileProbingLeavesTheEntryPending()
     QCOMPARE(finished.count(), 0);
     QCOMPARE(filesIn(m_out->path()), QStringList());
     QCOMPARE(m_optionsCalls, 0);
+}
+
+void BatchRunTest::outputShorterThanItsSourceFails()
+{
+    // An encoder that stops after 2 s of the 10 and says all went well.
+    useEncoderScript("set -- -t 2 \"$@\"");
+    m_batch->add(entryFor(m_long, "00:00:10"));
+    m_batch->add(entryFor(m_twin, "00:00:02"));
+    QSignalSpy finished(m_batch.get(), &BatchRun::finished);
+    m_batch->start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, RunTimeoutMs);
+    QCOMPARE(m_batch->entry(0).state, EntryState::Failed);
+    const QRegularExpression reason(QStringLiteral("^The output is shorter than the source: 2\\.\\d of 10\\.\\d s; "
+                                                   "what was written is kept as %1$")
+                                        .arg(QRegularExpression::escape(out("long.mp4"))));
+    QVERIFY2(reason.match(m_batch->entry(0).reason).hasMatch(), qPrintable(m_batch->entry(0).reason));
+    QCOMPARE(m_batch->entry(0).output, out("long.mp4"));
+    QVERIFY(QFileInfo(out("long.mp4")).size() > 0);
+    // A source no longer than what was written is whole.
+    QCOMPARE(m_batch->entry(1).state, EntryState::Done);
 }
 
 void BatchRunTest::stopEndsAnEncoderStuckOnItsSource()
