@@ -3,6 +3,7 @@
 #include "app/fontwarmup.h"
 #include "app/quitsignals.h"
 #include "app/singleinstance.h"
+#include "batch/queuestore.h"
 #include "intake/fileintake.h"
 #include "mainwindow/tffmpegfrm.h"
 #include "mainwindow/tffmpegfunc.h"
@@ -55,7 +56,8 @@ int FFmpegExec(int argc, char **argv)
     // Files and folders to add; with Halvora already running on the same
     // settings file, they go to its window and this start ends.
     const QList<QByteArray> paths = FileIntake::commandLinePaths(argc, argv);
-    SingleInstance instance(QDir::current().absoluteFilePath(QStringLiteral("LibFFmpeg.Dat")));
+    const QString settingsFile = QDir::current().absoluteFilePath(QStringLiteral("LibFFmpeg.Dat"));
+    SingleInstance instance(settingsFile);
     if (!instance.claim(paths))
         return 0;
 
@@ -68,6 +70,10 @@ int FFmpegExec(int argc, char **argv)
     }
 
     TFFmpegFrm window;
+    // The list as it was when the last run was cut short, before anything
+    // else is added. Only the start that holds the single-instance lock gets here.
+    QueueStore queue(window.batch(), QueueStore::fileFor(settingsFile));
+    const QueueStore::Opened kept = queue.open();
     QObject::connect(&instance, &SingleInstance::pathsArrived, &window, [&window](const QList<QByteArray> &handed) {
         // A window that is closing takes nothing more.
         if (window.isClosing())
@@ -89,10 +95,16 @@ int FFmpegExec(int argc, char **argv)
         window.close();
     });
     window.show();
+    if (!kept.message.isEmpty())
+        ErrorDisplay::runHandler([&] { TFFmpegFunc(window).ShowBatchStatus(kept.message); });
     ErrorDisplay::runHandler([&] { TFFmpegFunc(window).AddVideoFiles(paths); });
     // Asked while the start showed a message box: the request to quit went
     // with that box's event loop, and exec() would wait for another.
     if (askedToEnd)
         return 0;
-    return application.exec();
+    const int code = application.exec();
+    // Ended by the user, not by a logout or a signal: the next start is empty.
+    if (!askedToEnd)
+        queue.forget();
+    return code;
 }
