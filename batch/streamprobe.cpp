@@ -38,7 +38,8 @@ bool StreamProbe::start(const QByteArray &probeProgram, const QByteArray &path, 
     // Quiet: its standard error shares the pipe with the JSON answer.
     m_process->CommandLine = joinCommandLine(
         {probeProgram, "-v", "quiet", "-show_entries",
-         "stream=codec_type,codec_name,codec_tag_string,pix_fmt,sample_rate,channels:stream_disposition=attached_pic"
+         "stream=codec_type,codec_name,codec_tag_string,pix_fmt,sample_rate,channels,bit_rate"
+         ":stream_disposition=attached_pic"
          ":format=format_name",
          "-of", "json", "-i", path});
     m_process->OnRead = [this](TJvCreateProcess *, const QByteArray &line, bool startsOnNewLine) {

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <cstdlib>
+
 using MediaStreams::Kind;
 using MediaStreams::Stream;
 
@@ -98,7 +100,23 @@ struct Choice {
     QByteArray pixelFormat; // video; empty keeps the source's
     int channels = 0;       // audio; 0 keeps the source's
     int sampleRate = 0;     // audio; 0 keeps the source's
+    int bitRate = 0;        // audio, in bit/s; 0 keeps the source's
 };
+
+// "128k", "1.5M", "96000": bit/s; 0 when it is none of these.
+int bitRateOf(const QByteArray &value)
+{
+    const QByteArray lower = value.toLower();
+    double scale = 1;
+    QByteArray number = lower;
+    if (lower.endsWith('k') || lower.endsWith('m')) {
+        scale = lower.endsWith('k') ? 1000 : 1000000;
+        number.chop(1);
+    }
+    bool ok = false;
+    const double rate = number.toDouble(&ok) * scale;
+    return ok && rate > 0 && rate < 1e9 ? int(rate) : 0;
+}
 
 Choice choiceOf(const QList<QByteArray> &fragments, Kind kind)
 {
@@ -126,6 +144,8 @@ Choice choiceOf(const QList<QByteArray> &fragments, Kind kind)
                 ok = (choice.channels = value.toInt()) > 0;
             else if (kind == Kind::Audio && option == "-ar")
                 ok = (choice.sampleRate = value.toInt()) > 0;
+            else if (kind == Kind::Audio && (option == "-b:a" || option == "-ab"))
+                ok = (choice.bitRate = bitRateOf(value)) > 0;
             else
                 ok = false;
             if (!ok) {
@@ -162,9 +182,13 @@ bool videoFits(const Stream &stream, const Choice &choice)
 
 bool audioFits(const Stream &stream, const Choice &choice)
 {
+    // An encoder's bitrate is an average: a track made at the chosen one
+    // measures a little off it.
+    const bool bitRateFits = choice.bitRate == 0
+        || (stream.bitRate > 0 && std::abs(stream.bitRate - choice.bitRate) <= choice.bitRate / 20);
     return codecFits(stream.codec, choice, audioCodecName(stream.codec))
         && (choice.channels == 0 || choice.channels == stream.channels)
-        && (choice.sampleRate == 0 || choice.sampleRate == stream.sampleRate);
+        && (choice.sampleRate == 0 || choice.sampleRate == stream.sampleRate) && bitRateFits;
 }
 
 // The fragment without its codec option.

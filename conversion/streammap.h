@@ -63,8 +63,8 @@ Decision decide(const std::optional<MediaStreams::StreamList> &streams);
 // is kept and .mp4 holds it), it is 8-bit 4:2:0, its container stores
 // presentation times, and the other video fragments ask for nothing. An audio
 // track is copied when its codec is the one chosen (or kept and .mp4 holds
-// it) and the channels and sampling frequency chosen are its own; a bitrate
-// choice re-encodes it. Fragments holding anything else leave their kind
+// it) and the channels, sampling frequency and bitrate chosen are its own (a
+// bitrate within 5 %, and only where its container tells it). Fragments holding anything else leave their kind
 // encoded. With `reencodeFitting`, without a stream list, or for any other
 // number of fragments, the fragments come back unchanged.
 Plan plan(const Decision &decision, const QList<QByteArray> &fragments, bool reencodeFitting);

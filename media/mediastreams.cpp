@@ -89,6 +89,8 @@ std::optional<StreamList> parseProbeOutput(const QByteArray &json)
         // The probe writes the rate as a text and the channels as a number.
         entry.sampleRate = stream.value(QLatin1String("sample_rate")).toString().toInt();
         entry.channels = stream.value(QLatin1String("channels")).toInt();
+        if (entry.kind == Kind::Audio)
+            entry.bitRate = stream.value(QLatin1String("bit_rate")).toString().toInt();
         entry.presentationTimes = presentationTimes;
         list << entry;
     }

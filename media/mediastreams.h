@@ -28,6 +28,7 @@ struct Stream {
     QByteArray pixelFormat{}; // video: "yuv420p", "yuv420p10le"
     int sampleRate = 0;       // audio, in Hz
     int channels = 0;         // audio
+    int bitRate = 0;          // audio, in bit/s, where the container tells it (MP4 does, Matroska not)
     // The container stores each packet's presentation time (Matroska, MP4,
     // MPEG-TS; AVI does not), so a copy keeps reordered frames in order.
     bool presentationTimes = false;
@@ -58,7 +59,7 @@ std::optional<Counts> counts(const QByteArray &path);
 std::optional<StreamList> fromCounts(const Counts &counts);
 
 // The stream list from the probe program's JSON output (its "streams" with
-// codec_type, codec_name, codec_tag_string, pix_fmt, sample_rate, channels
+// codec_type, codec_name, codec_tag_string, pix_fmt, sample_rate, channels, bit_rate
 // and disposition.attached_pic, and the "format" with format_name); no
 // result when the text is not such output. The text track that carries an
 // MP4 file's chapter titles is left out: the chapters are copied by themselves.

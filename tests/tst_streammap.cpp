@@ -372,9 +372,19 @@ void StreamMapTest::planCopiesWhatFits_data()
     QTest::newRow("stereo AAC with mono chosen is re-encoded")
         << OptionalStreams(StreamList{probedAudio("aac", 44100, 2)}) << choices(x264, "-c:a aac", {{7, "-ac 1"}})
         << false << choices(x264, "-c:a aac", {{7, "-ac 1"}}) << QString();
-    QTest::newRow("any audio bitrate choice re-encodes")
+    QTest::newRow("a bitrate chosen that the container does not tell re-encodes")
         << OptionalStreams(StreamList{probedAudio("aac", 44100, 2)}) << choices(x264, "-c:a aac", {{6, "-b:a 128k"}})
         << false << choices(x264, "-c:a aac", {{6, "-b:a 128k"}}) << QString();
+    Stream at128 = probedAudio("aac", 44100, 2);
+    at128.bitRate = 128036;
+    Stream at96 = at128;
+    at96.bitRate = 96000;
+    QTest::newRow("AAC at the chosen bitrate is copied")
+        << OptionalStreams(StreamList{at128}) << choices(x264, "-c:a aac", {{6, "-b:a 128k"}, {7, "-ac 2"}}) << false
+        << choices(x264, "-c:a copy") << audioCopied;
+    QTest::newRow("AAC at another bitrate is re-encoded")
+        << OptionalStreams(StreamList{at96}) << choices(x264, "-c:a aac", {{6, "-b:a 128k"}}) << false
+        << choices(x264, "-c:a aac", {{6, "-b:a 128k"}}) << QString();
     QTest::newRow("MP3 with AAC chosen is re-encoded")
         << OptionalStreams(StreamList{probedAudio("mp3", 44100, 2)}) << choices(x264, "-c:a aac") << false
         << choices(x264, "-c:a aac") << QString();
@@ -441,12 +451,12 @@ void StreamMapTest::codecsAreReadOnlyWhereACopyCanHappen_data()
     const QByteArray x264 = "-c:v libx264 -preset medium -pix_fmt yuv420p";
     QTest::newRow("H.264 and AAC") << choices(x264, "-c:a aac") << false << true;
     QTest::newRow("re-encoding asked for") << choices(x264, "-c:a aac") << true << false;
-    QTest::newRow("bitrates for both") << choices(x264, "-c:a aac", {{1, "-b:v 1000k"}, {6, "-b:a 128k"}}) << false
-                                       << false;
+    QTest::newRow("bitrates for both: the audio may have its already")
+        << choices(x264, "-c:a aac", {{1, "-b:v 1000k"}, {6, "-b:a 128k"}}) << false << true;
     QTest::newRow("a video bitrate, the audio may fit")
         << choices(x264, "-c:a aac", {{1, "-b:v 1000k"}}) << false << true;
-    QTest::newRow("4:4:4 video, audio bitrate")
-        << choices("-c:v libx264 -pix_fmt yuv444p", "-c:a aac", {{6, "-b:a 128k"}}) << false << false;
+    QTest::newRow("4:4:4 video, the user's own audio copy")
+        << choices("-c:v libx264 -pix_fmt yuv444p", "-c:a copy") << false << false;
     QTest::newRow("the user's own copy") << choices("-c:v copy", "-c:a copy") << false << false;
     QTest::newRow("not the nine fragments") << Arguments{x264, "-c:a aac"} << false << false;
 }
@@ -775,12 +785,15 @@ void StreamMapTest::probeReadsWhatCopyingNeeds_data()
     QTest::newRow("full-range H.264 in MPEG-TS")
         << "details.ts" << (videoIn + QStringList{"-c:v", "libx264", "-pix_fmt", "yuvj420p"})
         << StreamList{probedVideo("h264", "yuvj420p")};
+    // AVI tells the audio's bitrate; Matroska does not.
+    Stream mp3 = probedAudio("mp3", 22050, 1, false);
+    mp3.bitRate = 32000;
     QTest::newRow("10-bit 4:2:2 H.264 and mono MP3 in AVI")
         << "details.avi"
         << (videoIn + audioIn
             + QStringList{"-c:v", "libx264", "-pix_fmt", "yuv422p10le", "-c:a", "libmp3lame", "-ar", "22050", "-ac",
-                          "1"})
-        << StreamList{probedVideo("h264", "yuv422p10le", false), probedAudio("mp3", 22050, 1, false)};
+                          "1", "-b:a", "32k"})
+        << StreamList{probedVideo("h264", "yuv422p10le", false), mp3};
 }
 
 void StreamMapTest::probeReadsWhatCopyingNeeds()
@@ -817,6 +830,11 @@ void StreamMapTest::copiedStreamsKeepTheirPackets_data()
         << "shipped.mkv" << (videoIn + stereoIn + h264 + QStringList{"-c:a", "aac"})
         << Arguments{x264, "", "", "", "", "-c:a aac", "-b:a 128k", "-ac 2", ""} << false
         << QStringLiteral("Video copied: already H.264") << QStringList{"v:0"}
+        << QStringList{"h264,avc1", "aac,mp4a,2"};
+    QTest::newRow("an MP4's AAC at the chosen bitrate is copied with the video")
+        << "bitrate.mp4" << (videoIn + stereoIn + h264 + QStringList{"-c:a", "aac", "-b:a", "128k"})
+        << Arguments{x264, "", "", "", "", "-c:a aac", "-b:a 128k", "-ac 2", ""} << false
+        << QStringLiteral("Video copied: already H.264\nAudio copied: already AAC") << QStringList{"v:0", "a:0"}
         << QStringList{"h264,avc1", "aac,mp4a,2"};
     QTest::newRow("H.264 and AAC that fit are both copied")
         << "fits.mkv" << (videoIn + stereoIn + h264 + QStringList{"-c:a", "aac"})
