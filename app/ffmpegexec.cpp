@@ -95,8 +95,10 @@ int FFmpegExec(int argc, char **argv)
         window.close();
     });
     window.show();
-    if (!kept.message.isEmpty())
+    if (!kept.message.isEmpty()) {
+        qInfo("Halvora: %s", qUtf8Printable(kept.message));
         ErrorDisplay::runHandler([&] { TFFmpegFunc(window).ShowBatchStatus(kept.message); });
+    }
     ErrorDisplay::runHandler([&] { TFFmpegFunc(window).AddVideoFiles(paths); });
     // Asked while the start showed a message box: the request to quit went
     // with that box's event loop, and exec() would wait for another.

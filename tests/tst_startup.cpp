@@ -1,10 +1,12 @@
-// The real executable on a real X server (Xvfb): the last-resort error path
-// and a normal start from the program folder.
+// The real executable on a real X server (Xvfb): the last-resort error path,
+// a normal start from the program folder, and the list taken up after a kill.
 
 #include "testsupport.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 
@@ -15,6 +17,7 @@ private slots:
     void initTestCase();
     void failingSettingsStoreShowsApplicationErrorAndExitsWithOne();
     void startsFromProgramFolderWithMainWindow();
+    void interruptedListIsTakenUpOnTheNextStart();
 };
 
 void StartupTest::initTestCase()
@@ -72,6 +75,47 @@ void StartupTest::startsFromProgramFolderWithMainWindow()
     QVERIFY(!TestSupport::waitForWindow(halvora.processId(), QStringLiteral("Add video files")).isEmpty());
     halvora.terminate();
     QVERIFY(halvora.waitForFinished(10000));
+}
+
+void StartupTest::interruptedListIsTakenUpOnTheNextStart()
+{
+    QTemporaryDir data;
+    const QString settings = data.filePath(QStringLiteral("LibFFmpeg.Dat"));
+    QVERIFY(QFile::copy(TestSupport::programDir() + "LibFFmpeg.Dat", settings));
+    QVERIFY(QFile::setPermissions(settings, QFile::ReadOwner | QFile::WriteOwner));
+    const QString clip = data.filePath(QStringLiteral("clip one.mkv"));
+    QVERIFY(TestSupport::makeH264Clip(clip, 1));
+    const QString queue = settings + QStringLiteral(".queue");
+    const QString message = QStringLiteral("The last run was interrupted: 1 of 1 files are still to convert. "
+                                           "Press Convert to go on.");
+    const auto start = [&](const QStringList &arguments) {
+        auto *halvora = new QProcess(this);
+        halvora->setWorkingDirectory(data.path());
+        halvora->start(TestSupport::programDir() + "halvora", arguments);
+        return halvora;
+    };
+
+    // A file added and waiting, and then the program is killed.
+    QProcess *first = start({clip});
+    QVERIFY(first->waitForStarted());
+    QVERIFY(!TestSupport::waitForWindow(first->processId(), QStringLiteral("Halvora")).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(QFile::exists(queue) ? TestSupport::sqlValue(queue, "select count(*) from queue_entry")
+                                                   : QString(),
+                              QStringLiteral("1"), 20000);
+    first->kill();
+    QVERIFY(first->waitForFinished());
+
+    // Taken up, and kept again when that start is ended as a logout ends it.
+    for (int round = 0; round < 2; ++round) {
+        QProcess *next = start({});
+        QVERIFY(next->waitForStarted());
+        QVERIFY(!TestSupport::waitForWindow(next->processId(), QStringLiteral("Halvora")).isEmpty());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += next->readAllStandardError()).contains(message.toUtf8()), 10000);
+        next->terminate();
+        QVERIFY(next->waitForFinished(20000));
+        QCOMPARE(TestSupport::sqlValue(queue, "select count(*) from queue_entry"), QStringLiteral("1"));
+    }
 }
 
 QTEST_GUILESS_MAIN(StartupTest)
