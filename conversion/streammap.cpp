@@ -122,7 +122,9 @@ Choice choiceOf(const QList<QByteArray> &fragments, Kind kind)
 {
     // The encoder's speed, quality and tag: nothing they ask changes a stream
     // that is copied.
-    static const QSet<QByteArray> encoderOnly{"-preset", "-tune", "-crf", "-q:v", "-qscale:v", "-tag:v"};
+    static const QSet<QByteArray> encoderOnly{"-preset",  "-tune",    "-crf",   "-q:v",
+                                              "-qscale:v", "-tag:v",  "-deadline", "-cpu-used",
+                                              "-row-mt"};
     Choice choice;
     for (const QByteArray &fragment : fragments) {
         const std::optional<QList<QByteArray>> words = optionWords(fragment);

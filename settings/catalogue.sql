@@ -6,7 +6,7 @@
 BEGIN;
 -- The catalogue's version: raise it whenever an option table changes, so that
 -- the launcher upgrades users' copies of this file.
-PRAGMA user_version = 3;
+PRAGMA user_version = 4;
 CREATE TABLE cmbex_itemindex (cmbex_tag INTEGER NOT NULL PRIMARY KEY, cmbex_index INTEGER NOT NULL);
 INSERT INTO cmbex_itemindex VALUES (1, 1);
 INSERT INTO cmbex_itemindex VALUES (2, 0);
@@ -24,6 +24,8 @@ INSERT INTO cmbex_vdocodec VALUES (1, 'H.264 (libx264)', '-c:v libx264 -preset m
 INSERT INTO cmbex_vdocodec VALUES (2, 'H.265 (libx265)', '-c:v libx265 -preset medium -pix_fmt yuv420p -tag:v hvc1');
 INSERT INTO cmbex_vdocodec VALUES (3, 'MPEG-4 Part 2', '-c:v mpeg4 -q:v 4');
 INSERT INTO cmbex_vdocodec VALUES (4, 'Copy video stream', '-c:v copy');
+INSERT INTO cmbex_vdocodec VALUES (5, 'AV1 (SVT-AV1)', '-c:v libsvtav1 -preset 8 -pix_fmt yuv420p');
+INSERT INTO cmbex_vdocodec VALUES (6, 'VP9 (libvpx)', '-c:v libvpx-vp9 -deadline good -cpu-used 4 -row-mt 1 -pix_fmt yuv420p');
 
 CREATE TABLE cmbex_vdobitrate (cmbex_index INTEGER NOT NULL PRIMARY KEY, cmbex_name TEXT NOT NULL, cmbex_cmd TEXT NOT NULL);
 INSERT INTO cmbex_vdobitrate VALUES (0, 'Automatic', '');
@@ -65,6 +67,7 @@ INSERT INTO cmbex_adocodec VALUES (0, 'Keep source', '');
 INSERT INTO cmbex_adocodec VALUES (1, 'AAC', '-c:a aac');
 INSERT INTO cmbex_adocodec VALUES (2, 'MP3 (libmp3lame)', '-c:a libmp3lame');
 INSERT INTO cmbex_adocodec VALUES (3, 'Copy audio stream', '-c:a copy');
+INSERT INTO cmbex_adocodec VALUES (4, 'Opus', '-c:a libopus');
 
 CREATE TABLE cmbex_adobitrate (cmbex_index INTEGER NOT NULL PRIMARY KEY, cmbex_name TEXT NOT NULL, cmbex_cmd TEXT NOT NULL);
 INSERT INTO cmbex_adobitrate VALUES (0, 'Automatic', '');

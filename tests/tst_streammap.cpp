@@ -357,6 +357,14 @@ void StreamMapTest::planCopiesWhatFits_data()
     QTest::newRow("MPEG-4 Part 2 chosen and found is copied without its quality")
         << OptionalStreams(StreamList{probedVideo("mpeg4", "yuv420p")}) << choices("-c:v mpeg4 -q:v 4", "") << false
         << choices("-c:v copy", "") << QStringLiteral("Video copied: already MPEG-4 Part 2");
+    QTest::newRow("VP9 with VP9 chosen is copied without the encoder's speed")
+        << OptionalStreams(StreamList{probedVideo("vp9", "yuv420p")})
+        << choices("-c:v libvpx-vp9 -deadline good -cpu-used 4 -row-mt 1 -pix_fmt yuv420p", "") << false
+        << choices("-c:v copy", "") << QStringLiteral("Video copied: already VP9");
+    QTest::newRow("AV1 with SVT-AV1 chosen is copied")
+        << OptionalStreams(StreamList{probedVideo("av1", "yuv420p")})
+        << choices("-c:v libsvtav1 -preset 8 -pix_fmt yuv420p", "") << false << choices("-c:v copy", "")
+        << QStringLiteral("Video copied: already AV1");
     QTest::newRow("the main video is copied past a cover")
         << OptionalStreams(StreamList{cover(), probedVideo("h264", "yuv420p")}) << choices(x264, "") << false
         << choices("-c:v copy", "") << videoCopied;
@@ -385,6 +393,9 @@ void StreamMapTest::planCopiesWhatFits_data()
     QTest::newRow("AAC at another bitrate is re-encoded")
         << OptionalStreams(StreamList{at96}) << choices(x264, "-c:a aac", {{6, "-b:a 128k"}}) << false
         << choices(x264, "-c:a aac", {{6, "-b:a 128k"}}) << QString();
+    QTest::newRow("Opus with Opus chosen is copied")
+        << OptionalStreams(StreamList{probedAudio("opus", 48000, 2)}) << choices(x264, "-c:a libopus") << false
+        << choices(x264, "-c:a copy") << QStringLiteral("Audio copied: already Opus");
     QTest::newRow("MP3 with AAC chosen is re-encoded")
         << OptionalStreams(StreamList{probedAudio("mp3", 44100, 2)}) << choices(x264, "-c:a aac") << false
         << choices(x264, "-c:a aac") << QString();
