@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -221,7 +222,8 @@ QueueStore::Opened QueueStore::open()
             --toConvert;
         } else if (entry.state == EntryState::Converting && isLeftTemporary(entry)) {
             // Its encoder died with the program: the partial file goes, the entry waits again.
-            QFile::remove(QFile::decodeName(entry.temporary));
+            // By its bytes: a name need not be valid text.
+            ::unlink(entry.temporary.constData());
         }
         m_batch.restore(std::move(entry));
     }
