@@ -105,6 +105,18 @@ bool run(const QList<QByteArray> &arguments)
     return true;
 }
 
+// Adds the paths through the window, as a drop or the command line does, and
+// waits (a minute at most) until its intake has taken them.
+void addFiles(TFFmpegFrm &window, const QList<QByteArray> &paths)
+{
+    QEventLoop loop;
+    QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    TFFmpegFunc(window).AddVideoFiles(paths);
+    if (window.intake().isBusy())
+        loop.exec();
+}
+
 // Runs the event loop until the batch's run is over and its last encoder has
 // ended; false when `timeoutMs` passed first. Sleeps until the model reports.
 bool waitForBatchEnd(BatchRun &batch, int timeoutMs)
@@ -271,11 +283,7 @@ bool timeLeftFigures(TFFmpegFrm &window, const QDir &dir)
     QList<double> errors[3];
     for (int round = 0; round < TimeLeftRounds; ++round) {
         controls.ClearFileBtn->click();
-        QEventLoop loop;
-        QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        TFFmpegFunc(window).AddVideoFiles(sources);
-        loop.exec();
+        addFiles(window, sources);
         if (batch.count() != int(sources.size())) {
             std::fprintf(stderr, "the window took %d of %lld mixed clips\n", batch.count(), qlonglong(sources.size()));
             return false;
@@ -331,13 +339,7 @@ bool copyFigures(TFFmpegFrm &window, const QDir &dir)
                   "-c:a", "aac", "-b:a", "128k", "-ac", "2", "-shortest", source}))
             return false;
         controls.ClearFileBtn->click();
-        TFFmpegFunc(window).AddVideoFiles({source});
-        if (window.intake().isBusy()) {
-            QEventLoop loop;
-            QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
-            QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
+        addFiles(window, {source});
         if (batch.count() != 1 || !reencode) {
             std::fprintf(stderr, "the window did not take the H.264 source\n");
             return false;
@@ -597,13 +599,7 @@ int main(int argc, char **argv)
     controls.ClearFileBtn->click();
     batch.setEncoder(QFile::encodeName(slowBin + QStringLiteral("/ffmpeg")));
     controls.JvEditDir->setText(dir.filePath(QStringLiteral("slow/out")));
-    {
-        QEventLoop loop;
-        QObject::connect(&window.intake(), &IntakeQueue::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        TFFmpegFunc(window).AddVideoFiles(slowSources);
-        loop.exec();
-    }
+    addFiles(window, slowSources);
     if (batch.count() != SlowEntries) {
         std::fprintf(stderr, "the window took %d of %d subtitled clips\n", batch.count(), SlowEntries);
         return 1;
