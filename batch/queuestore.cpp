@@ -1,6 +1,7 @@
 #include "batch/queuestore.h"
 
 #include "batch/batchrun.h"
+#include "conversion/outputfile.h"
 #include "settings/esqliteerror.h"
 #include "settings/tsqliteconnection.h"
 #include "settings/tsqlitequery.h"
@@ -56,15 +57,13 @@ QByteArray kept(const BatchEntry &entry)
 }
 
 // The temporary file a converting entry of a dead run left: named as the
-// batch names them ("name.part.mp4", "name.part (2).mp4",
-// ".name.halvora-part-3.mp4"), a plain file, and made by that entry. A name
+// batch names them, a plain file, and made by that entry. A name
 // told but not known to be made may be another's file that was in the way:
 // only an empty one goes (the entry made it, and died before saying so).
 bool isLeftTemporary(const BatchEntry &entry)
 {
     const QByteArray &path = entry.temporary;
-    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
-    if (!name.contains(".part") && !name.contains(".halvora-part-"))
+    if (!OutputFile::isTemporaryName(path))
         return false;
     struct stat status;
     return ::lstat(path.constData(), &status) == 0 && S_ISREG(status.st_mode)

@@ -2,6 +2,8 @@
 
 #include "process/eoserror.h"
 
+#include <QRegularExpression>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
@@ -89,6 +91,14 @@ QByteArray createTemporary(const QByteArray &folder, const QByteArray &base,
             throw EOSError(errno);
     }
     throw EOSError(EEXIST);
+}
+
+bool isTemporaryName(const QByteArray &path)
+{
+    // Latin-1 keeps every byte as one character, whatever the name's encoding.
+    static const QRegularExpression made(QStringLiteral(R"(^(.+\.part( \([0-9]+\))?|\..*\.halvora-part-[0-9]+)\.mp4$)"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    return made.match(QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1))).hasMatch();
 }
 
 QByteArray moveToFreeName(const QByteArray &temporary, const QByteArray &folder, const QByteArray &base)

@@ -23,6 +23,10 @@ QByteArray baseName(const QByteArray &sourcePath);
 QByteArray createTemporary(const QByteArray &folder, const QByteArray &base,
                            const std::function<void(const QByteArray &name)> &choosing = {});
 
+// Whether the path's file name is one createTemporary() makes; the folder
+// and base are not looked at.
+bool isTemporaryName(const QByteArray &path);
+
 // Moves `temporary` (in `folder`) to the first of "base.mp4", "base (2).mp4",
 // "base (3).mp4"... that no file holds at the moment of the move, and
 // returns the new path. Throws EOSError; the temporary file stays then.

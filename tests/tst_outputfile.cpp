@@ -20,6 +20,8 @@ private slots:
     void missingFolderIsReported();
     void longNamesGetAShortTemporaryName_data();
     void longNamesGetAShortTemporaryName();
+    void onlyMadeNamesAreTemporary_data();
+    void onlyMadeNamesAreTemporary();
 
 private:
     static void write(const QString &path, const QByteArray &content)
@@ -64,6 +66,7 @@ void OutputFileTest::temporaryNamesNeverTakeAnExistingFile()
     const QByteArray second = OutputFile::createTemporary(folder, "clip");
     QCOMPARE(first, folder + "/clip.part (2).mp4");
     QCOMPARE(second, folder + "/clip.part (3).mp4");
+    QVERIFY(OutputFile::isTemporaryName(first) && OutputFile::isTemporaryName(second));
     QCOMPARE(read(dir.filePath("clip.part.mp4")), QByteArray("someone's"));
     QVERIFY(!OutputFile::hasContent(first));
     OutputFile::remove(first);
@@ -129,8 +132,28 @@ void OutputFileTest::longNamesGetAShortTemporaryName()
     // The next one is numbered and fits too; the final name is the base's own.
     const QByteArray second = OutputFile::createTemporary(folder, base);
     QVERIFY(second != first && OutputFile::exists(second));
+    QVERIFY(OutputFile::isTemporaryName(first) && OutputFile::isTemporaryName(second));
     write(QFile::decodeName(first), "converted");
     QCOMPARE(OutputFile::moveToFreeName(first, folder, base), folder + '/' + base + ".mp4");
+}
+
+void OutputFileTest::onlyMadeNamesAreTemporary_data()
+{
+    // Names of files a user may have beside Halvora's own; the made ones are
+    // checked with the names above.
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("a final name") << QByteArray("/out/clip.mp4");
+    QTest::newRow("a word with 'part' in it") << QByteArray("/out/my.party.mp4");
+    QTest::newRow("another container") << QByteArray("/out/clip.part.mkv");
+    QTest::newRow("no base") << QByteArray("/out/.part.mp4.bak");
+    QTest::newRow("not hidden") << QByteArray("/out/clip.halvora-part-1.mp4");
+    QTest::newRow("a folder named like one") << QByteArray("/out/clip.part.mp4/notes.txt");
+}
+
+void OutputFileTest::onlyMadeNamesAreTemporary()
+{
+    QFETCH(QByteArray, path);
+    QVERIFY(!OutputFile::isTemporaryName(path));
 }
 
 QTEST_GUILESS_MAIN(OutputFileTest)
